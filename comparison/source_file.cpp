@@ -1,0 +1,71 @@
+#include "comparison/source_file.h"
+
+#include "comparison/comparison.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <system_error>
+
+namespace parvane {
+
+namespace fs = std::filesystem;
+
+std::string quoted(const fs::path& path) { return "«" + path.string() + "»"; }
+
+SourceFile::SourceFile(fs::path path) : path_(std::move(path)) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path_, error);
+    if (!fs::exists(status)) {
+        if (fs::is_symlink(fs::symlink_status(path_, error))) {
+            fail("es un enlace a un fichero que no existe", "Compruebe el enlace o elija otro fichero.");
+        }
+        if (status.type() == fs::file_type::not_found) {
+            fail("no existe", "Compruebe la ruta o elija otro fichero.");
+        }
+        fail("no se puede acceder a él", "Compruebe los permisos de sus carpetas.");
+    }
+    if (fs::is_directory(status)) {
+        fail("es una carpeta", "Elija un fichero de texto.");
+    }
+    if (!fs::is_regular_file(status)) {
+        fail("no es un fichero normal (es un dispositivo, una tubería o un socket)",
+             "Elija un fichero de texto.");
+    }
+    errno = 0;
+    file_.reset(std::fopen(path_.c_str(), "rb"));
+    if (!file_) {
+        if (errno == EACCES || errno == EPERM) {
+            fail("sin permiso de lectura", "Pida permiso de lectura o elija otro fichero.");
+        }
+        if (errno == ENOENT) {
+            fail("no existe", "Compruebe la ruta o elija otro fichero.");
+        }
+        fail("no se puede abrir", "Compruebe el fichero y vuelva a intentarlo.");
+    }
+}
+
+std::optional<std::string> SourceFile::readAtMost(std::size_t maxBytes) {
+    std::string content;
+    char buffer[64 * 1024];
+    while (content.size() <= maxBytes) {
+        const std::size_t wanted = std::min(sizeof buffer, maxBytes + 1 - content.size());
+        const std::size_t got = std::fread(buffer, 1, wanted, file_.get());
+        content.append(buffer, got);
+        if (got < wanted) {
+            if (std::ferror(file_.get())) {
+                fail("error de lectura", "Compruebe el disco o el soporte y vuelva a intentarlo.");
+            }
+            break;
+        }
+    }
+    if (content.size() > maxBytes) {
+        return std::nullopt;
+    }
+    return content;
+}
+
+void SourceFile::fail(const std::string& reason, const std::string& advice) const {
+    throw FileError("No se puede leer " + quoted(path_) + ": " + reason + ". " + advice);
+}
+
+} // namespace parvane
