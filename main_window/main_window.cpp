@@ -1,0 +1,183 @@
+#include "main_window/main_window.h"
+
+#include "about_window/about_window.h"
+#include "comparison/comparison.h"
+#include "main_window/diff_view.h"
+#include "main_window/number_column.h"
+#include "main_window/qt_file_dialog.h"
+#include "main_window/qt_message_boxes.h"
+#include "main_window/units.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QIcon>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <filesystem>
+
+namespace {
+
+constexpr std::uint32_t kFaceColour = 0x00D95764;
+constexpr std::uint32_t kBoxColour = 0x00E08F71;
+constexpr std::uint32_t kNumberColour = 0x00E0E0E0;
+constexpr std::uint32_t kHighlightColour = 192;
+
+constexpr int kClientWidth = 10365;
+constexpr int kClientHeight = 9420;
+
+QFont designFont(double points) {
+    QFont font(QStringLiteral("Comic Sans MS"));
+    font.setPointSizeF(points);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+// Creates a control of the design: its name, place and size in twips, and its font.
+template <typename Control>
+Control* addControl(QWidget* window, const char* name, QRect twips, double points) {
+    auto* control = new Control(window);
+    control->setObjectName(QLatin1String(name));
+    control->setGeometry(units::pixelRect(twips.x(), twips.y(), twips.width(), twips.height()));
+    control->setFont(designFont(points));
+    return control;
+}
+
+QPushButton* addButton(QWidget* window, const char* name, const QString& caption, QRect twips,
+                       double points) {
+    auto* button = addControl<QPushButton>(window, name, twips, points);
+    button->setText(caption);
+    button->setAutoDefault(false);
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Button, units::colour(kFaceColour));
+    button->setPalette(palette);
+    return button;
+}
+
+void setColours(QWidget* control, std::uint32_t background, std::uint32_t text = 0) {
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::Base, units::colour(background));
+    palette.setColor(QPalette::Text, units::colour(text));
+    control->setPalette(palette);
+}
+
+std::filesystem::path toPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+} // namespace
+
+MainWindow::MainWindow(std::unique_ptr<FileDialog> fileDialog,
+                       std::unique_ptr<MessageBoxes> messages, QWidget* parent)
+    : QWidget(parent), fileDialog_(fileDialog ? fileDialog.release() : new QtFileDialog),
+      messages_(messages ? std::move(messages) : std::make_unique<QtMessageBoxes>()) {
+    fileDialog_->setParent(this);
+    fileDialog_->setObjectName(QStringLiteral("CD1"));
+
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kTitle);
+    setWindowIcon(QIcon(QStringLiteral(":/parvane/parvane.png")));
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, units::colour(kFaceColour));
+    setPalette(palette);
+    resize(units::pixels(kClientWidth), units::pixels(kClientHeight));
+
+    createControls();
+    setUpTabOrder();
+    connectCommands();
+    cmdEjecutar_->setFocus();
+}
+
+MainWindow::~MainWindow() = default;
+
+QColor MainWindow::highlightColour() { return units::colour(kHighlightColour); }
+
+void MainWindow::createControls() {
+    // Created in tab order, which also puts the number columns above the views they overlap.
+    cmdEjecutar_ = addButton(this, "CmdEjecutar", tr("Comparar"), {2100, 8220, 6255, 1095}, 27.75);
+    txtFichero1_ = addControl<QLineEdit>(this, "TxtFichero1", {240, 480, 4875, 285}, 8.25);
+    txtFichero2_ = addControl<QLineEdit>(this, "TxtFichero2", {5340, 480, 4875, 285}, 8.25);
+    cmdExaminar1_ = addButton(this, "CmdExaminar1", tr("Examinar 1er fichero"),
+                              {240, 60, 4875, 435}, 12);
+    cmdExaminar2_ = addButton(this, "CmdExaminar2", tr("Examinar 2º fichero"),
+                              {5340, 60, 4875, 435}, 12);
+    rtb1_ = addControl<DiffView>(this, "RTB1", {240, 840, 4875, 7275}, 9);
+    rtb2_ = addControl<DiffView>(this, "RTB2", {5340, 840, 4875, 7275}, 9);
+    command1_ = addButton(this, "Command1", tr("Salir"), {8460, 8220, 1755, 1095}, 26.25);
+    txtNumeracion2_ = addControl<NumberColumn>(this, "TxtNumeracion2", {5040, 900, 375, 7275}, 9);
+    txtNumeracion1_ = addControl<NumberColumn>(this, "TxtNumeracion1", {-60, 900, 375, 7275}, 9);
+    command2_ = addButton(this, "Command2", tr("Acerca de..."), {240, 8220, 1755, 1095}, 15.75);
+
+    for (QWidget* box : {static_cast<QWidget*>(txtFichero1_), static_cast<QWidget*>(txtFichero2_),
+                         static_cast<QWidget*>(rtb1_), static_cast<QWidget*>(rtb2_)}) {
+        setColours(box, kBoxColour);
+    }
+    for (NumberColumn* column : {txtNumeracion1_, txtNumeracion2_}) {
+        setColours(column, kFaceColour, kNumberColour);
+    }
+}
+
+void MainWindow::setUpTabOrder() {
+    const QWidget* order[] = {cmdEjecutar_, txtFichero1_, txtFichero2_, cmdExaminar1_,
+                              cmdExaminar2_, rtb1_,       rtb2_,       command1_,
+                              command2_};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+    }
+}
+
+void MainWindow::connectCommands() {
+    connect(cmdExaminar1_, &QPushButton::clicked, this, &MainWindow::chooseFirstFile);
+    connect(cmdExaminar2_, &QPushButton::clicked, this, &MainWindow::chooseSecondFile);
+    connect(cmdEjecutar_, &QPushButton::clicked, this, &MainWindow::compare);
+    connect(command1_, &QPushButton::clicked, this, &MainWindow::quit);
+    connect(command2_, &QPushButton::clicked, this, &MainWindow::openAbout);
+}
+
+void MainWindow::chooseFirstFile() { chooseFile(txtFichero1_); }
+
+void MainWindow::chooseSecondFile() { chooseFile(txtFichero2_); }
+
+void MainWindow::chooseFile(QLineEdit* pathBox) {
+    if (fileDialog_->exec(this)) {
+        pathBox->setText(fileDialog_->fileName());
+    }
+}
+
+void MainWindow::compare() {
+    const QString path1 = txtFichero1_->text();
+    const QString path2 = txtFichero2_->text();
+    if (!path1.isEmpty() && !path2.isEmpty()) {
+        showComparison(path1, path2);
+    }
+    rtb1_->setSelectionStart(1);
+    rtb2_->setSelectionStart(2);
+}
+
+void MainWindow::showComparison(const QString& path1, const QString& path2) {
+    parvane::Comparison result;
+    try {
+        result = parvane::compareFiles(toPath(path1), toPath(path2));
+    } catch (const parvane::ComparisonError& error) {
+        messages_->warn(this, QString::fromUtf8(error.what()));
+        return;
+    } catch (const std::exception& error) {
+        messages_->warn(this, tr("No se han podido comparar los ficheros: %1")
+                                  .arg(QString::fromLocal8Bit(error.what())));
+        return;
+    }
+    rtb1_->setDisplayText(QString::fromStdString(result.displayText1));
+    rtb1_->highlight(result.differences1, highlightColour());
+    rtb2_->setDisplayText(QString::fromStdString(result.displayText2));
+    rtb2_->highlight(result.differences2, highlightColour());
+    if (result.differences1.empty() && result.differences2.empty()) {
+        messages_->inform(this, kIdenticalMessage);
+    }
+}
+
+void MainWindow::openAbout() { AboutWindow::showFor(this); }
+
+void MainWindow::quit() {
+    QApplication::closeAllWindows();
+    QCoreApplication::quit();
+}
