@@ -1,0 +1,444 @@
+#include "about_window/about_window.h"
+#include "main_window/diff_view.h"
+#include "main_window/main_window.h"
+#include "main_window/number_column.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+
+#include <set>
+
+namespace {
+
+// Answers the open-file dialog from a script and records the folder it was opened in.
+class ScriptedFileDialog : public FileDialog {
+public:
+    QStringList answers;
+    QStringList foldersShown;
+
+protected:
+    QString askForFile(QWidget*, const QString& folder) override {
+        foldersShown << folder;
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+};
+
+// Records every message, with what both views showed when it appeared.
+class RecordingMessages : public MessageBoxes {
+public:
+    struct Shown {
+        bool isError;
+        QString text;
+        QString view1, view2;
+    };
+    QList<Shown> shown;
+    QWidget* window = nullptr;
+
+    void inform(QWidget*, const QString& text) override { record(false, text); }
+    void warn(QWidget*, const QString& text) override { record(true, text); }
+
+private:
+    void record(bool isError, const QString& text) {
+        shown.append({isError, text, window->findChild<DiffView*>("RTB1")->displayText(),
+                      window->findChild<DiffView*>("RTB2")->displayText()});
+    }
+};
+
+QColor bgr(quint32 value) { return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF); }
+
+// Document positions of the characters drawn in the highlight colour.
+std::set<int> redPositions(const DiffView* view) {
+    std::set<int> red;
+    for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.charFormat().foreground().color() == MainWindow::highlightColour()) {
+                for (int p = fragment.position(); p < fragment.position() + fragment.length(); ++p) {
+                    red.insert(p);
+                }
+            }
+        }
+    }
+    return red;
+}
+
+std::set<int> documentPositions(const DiffView* view, const QList<int>& textPositions) {
+    std::set<int> positions;
+    for (int p : textPositions) {
+        positions.insert(view->documentPosition(p - 1));
+    }
+    return positions;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
+    void init();
+    void cleanup();
+
+    void controlsFollowTheDesign_data();
+    void controlsFollowTheDesign();
+    void windowFollowsTheDesign();
+    void tabOrderAndFocus();
+    void numberColumnsHoldFixedNumbers();
+
+    void identicalFilesAreReportedAfterBothViewsAreFilled();
+    void exactlyTheDifferingCharactersAreRed_data();
+    void exactlyTheDifferingCharactersAreRed();
+    void sameFileTwiceIsIdentical();
+    void markupIsShownLiterally();
+    void controlAndWideCharactersKeepOffsetsInStep();
+    void missingFileShowsErrorAndKeepsViews();
+    void emptyPathBoxOnlyPlacesTheCarets();
+    void cancellingTheDialogKeepsThePath();
+    void dialogOpensInTheFolderOfTheLastChoice();
+    void manyDifferencesAreShownWithoutError();
+    void aboutWindowOpensAndMainWindowKeepsWorking();
+    void salirClosesEverything();
+
+private:
+    QString write(const QString& name, const QByteArray& content);
+    void compare(const QString& path1, const QString& path2);
+    template <typename T> T* control(const char* name) { return window->findChild<T*>(name); }
+
+    QTemporaryDir dir;
+    MainWindow* window = nullptr;
+    ScriptedFileDialog* dialog = nullptr;
+    RecordingMessages* messages = nullptr;
+};
+
+void MainWindowTest::init() {
+    auto scripted = std::make_unique<ScriptedFileDialog>();
+    auto recording = std::make_unique<RecordingMessages>();
+    dialog = scripted.get();
+    messages = recording.get();
+    window = new MainWindow(std::move(scripted), std::move(recording));
+    messages->window = window;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+}
+
+void MainWindowTest::cleanup() {
+    delete window;
+    window = nullptr;
+}
+
+QString MainWindowTest::write(const QString& name, const QByteArray& content) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) {
+        qFatal("cannot write %s", qPrintable(path));
+    }
+    return path;
+}
+
+void MainWindowTest::compare(const QString& path1, const QString& path2) {
+    control<QLineEdit>("TxtFichero1")->setText(path1);
+    control<QLineEdit>("TxtFichero2")->setText(path2);
+    QTest::mouseClick(control<QPushButton>("CmdEjecutar"), Qt::LeftButton);
+}
+
+void MainWindowTest::controlsFollowTheDesign_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("className");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QRect>("twips");
+    QTest::addColumn<double>("points");
+    QTest::addColumn<QColor>("colour"); // face or background
+    QTest::addColumn<QString>("kept");   // what resizing never changes: x, y, width, height
+    const QColor face = bgr(0x00D95764);
+    const QColor box = bgr(0x00E08F71);
+    auto row = [](const char* name, const char* cls, const QString& text, QRect r, double pt,
+                  QColor c, const char* kept) {
+        QTest::newRow(name) << name << cls << text << r << pt << c << QString(kept);
+    };
+    row("CmdEjecutar", "QPushButton", "Comparar", {2100, 8220, 6255, 1095}, 27.75, face, "xh");
+    row("TxtFichero1", "QLineEdit", "", {240, 480, 4875, 285}, 8.25, box, "yh");
+    row("TxtFichero2", "QLineEdit", "", {5340, 480, 4875, 285}, 8.25, box, "yh");
+    row("CmdExaminar1", "QPushButton", "Examinar 1er fichero", {240, 60, 4875, 435}, 12, face, "yh");
+    row("CmdExaminar2", "QPushButton", "Examinar 2º fichero", {5340, 60, 4875, 435}, 12, face, "yh");
+    row("RTB1", "DiffView", "", {240, 840, 4875, 7275}, 9, box, "xy");
+    row("RTB2", "DiffView", "", {5340, 840, 4875, 7275}, 9, box, "y");
+    row("Command1", "QPushButton", "Salir", {8460, 8220, 1755, 1095}, 26.25, face, "wh");
+    row("TxtNumeracion2", "NumberColumn", "", {5040, 900, 375, 7275}, 9, face, "yw");
+    row("TxtNumeracion1", "NumberColumn", "", {-60, 900, 375, 7275}, 9, face, "xyw");
+    row("Command2", "QPushButton", "Acerca de...", {240, 8220, 1755, 1095}, 15.75, face, "xwh");
+}
+
+void MainWindowTest::controlsFollowTheDesign() {
+    QFETCH(QString, name);
+    QFETCH(QString, className);
+    QFETCH(QString, text);
+    QFETCH(QRect, twips);
+    QFETCH(double, points);
+    QFETCH(QColor, colour);
+    QFETCH(QString, kept);
+
+    QWidget* widget = window->findChild<QWidget*>(name);
+    QVERIFY(widget);
+    QCOMPARE(widget->metaObject()->className(), className);
+    if (auto* button = qobject_cast<QPushButton*>(widget)) {
+        QCOMPARE(button->text(), text);
+        QCOMPARE(button->palette().color(QPalette::Button), colour);
+    } else {
+        QCOMPARE(widget->palette().color(QPalette::Base), colour);
+    }
+    if (auto* box = qobject_cast<QLineEdit*>(widget)) {
+        QCOMPARE(box->text(), text);
+        QVERIFY(!box->isReadOnly());
+    }
+    // The resize layout moves the rest; these values it never touches.
+    const QRect design(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
+    const QRect actual = widget->geometry();
+    if (kept.contains('x'))
+        QCOMPARE(actual.x(), design.x());
+    if (kept.contains('y'))
+        QCOMPARE(actual.y(), design.y());
+    if (kept.contains('w'))
+        QCOMPARE(actual.width(), design.width());
+    if (kept.contains('h'))
+        QCOMPARE(actual.height(), design.height());
+    QCOMPARE(widget->font().family(), QStringLiteral("Comic Sans MS"));
+    QCOMPARE(widget->font().pointSizeF(), points);
+    QCOMPARE(widget->font().weight(), QFont::Normal);
+    QVERIFY(!widget->font().bold() && !widget->font().italic() && !widget->font().underline() &&
+            !widget->font().strikeOut());
+}
+
+void MainWindowTest::windowFollowsTheDesign() {
+    QCOMPARE(window->objectName(), QStringLiteral("Form1"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Parvane"));
+    QCOMPARE(window->palette().color(QPalette::Window), bgr(0x00D95764));
+    QCOMPARE(window->size(), QSize(10365 / 15, 9420 / 15));
+    QVERIFY(!window->windowIcon().isNull());
+    QImage icon(":/parvane/parvane.png");
+    QCOMPARE(icon.size(), QSize(48, 48));
+    QVERIFY(icon.colorCount() > 0 && icon.colorCount() <= 16);
+    QVERIFY(window->findChild<FileDialog*>("CD1"));
+}
+
+void MainWindowTest::tabOrderAndFocus() {
+    QCOMPARE(window->focusWidget(), control<QWidget>("CmdEjecutar"));
+    const QStringList expected = {"CmdEjecutar", "TxtFichero1", "TxtFichero2", "CmdExaminar1",
+                                  "CmdExaminar2", "RTB1", "RTB2", "Command1", "Command2"};
+    QStringList order;
+    QWidget* w = control<QWidget>("CmdEjecutar");
+    do {
+        if (w->focusPolicy() & Qt::TabFocus) {
+            order << w->objectName();
+        }
+        w = w->nextInFocusChain();
+    } while (w != control<QWidget>("CmdEjecutar"));
+    order.removeAll(QString()); // the views' viewports
+    QCOMPARE(order, expected);
+    for (const char* name : {"TxtNumeracion1", "TxtNumeracion2"}) {
+        QCOMPARE(control<QWidget>(name)->focusPolicy(), Qt::NoFocus);
+    }
+}
+
+void MainWindowTest::numberColumnsHoldFixedNumbers() {
+    QString expected;
+    for (int n = 1; n <= 50; ++n) {
+        expected += QString::number(n) + "\r\n";
+    }
+    QCOMPARE(NumberColumn::numbersText(), expected);
+    QCOMPARE(expected.size(), 191);
+    for (const char* name : {"TxtNumeracion1", "TxtNumeracion2"}) {
+        auto* column = control<NumberColumn>(name);
+        QCOMPARE(column->palette().color(QPalette::Text), bgr(0x00E0E0E0));
+        QTextDocument* doc = column->document();
+        for (int n = 1; n <= 50; ++n) {
+            QCOMPARE(doc->findBlockByNumber(n - 1).text(), QString::number(n));
+        }
+        QTest::mouseClick(column->viewport(), Qt::LeftButton);
+        QWheelEvent wheel(QPointF(5, 5), column->mapToGlobal(QPointF(5, 5)), {}, {0, -600},
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(column->viewport(), &wheel);
+        QCOMPARE(column->verticalScrollBar()->value(), 0);
+        QVERIFY(column->isReadOnly());
+    }
+}
+
+void MainWindowTest::identicalFilesAreReportedAfterBothViewsAreFilled() {
+    const QString a = write("a.txt", "uno\ndos\n");
+    const QString b = write("b.txt", "uno\r\ndos");
+    compare(a, b);
+    QCOMPARE(messages->shown.size(), 1);
+    QCOMPARE(messages->shown[0].isError, false);
+    QCOMPARE(messages->shown[0].text, QStringLiteral("Estos dos ficheros son idénticos"));
+    QCOMPARE(messages->shown[0].view1, QStringLiteral("uno\r\ndos\r\n"));
+    QCOMPARE(messages->shown[0].view2, QStringLiteral("uno\r\ndos\r\n"));
+    QVERIFY(redPositions(control<DiffView>("RTB1")).empty());
+    QVERIFY(redPositions(control<DiffView>("RTB2")).empty());
+}
+
+void MainWindowTest::exactlyTheDifferingCharactersAreRed_data() {
+    QTest::addColumn<QByteArray>("file1");
+    QTest::addColumn<QByteArray>("file2");
+    QTest::addColumn<QList<int>>("red1");
+    QTest::addColumn<QList<int>>("red2");
+    QTest::addColumn<QList<int>>("expectedDocument1"); // document positions, where easy to state
+    QTest::newRow("third character") << QByteArray("abc") << QByteArray("abd") << QList<int>{3}
+                                     << QList<int>{3} << QList<int>{2};
+    QTest::newRow("longer second line")
+        << QByteArray("x\nab") << QByteArray("x\nabcd") << QList<int>{} << QList<int>{6, 7}
+        << QList<int>{};
+    QTest::newRow("runs and gaps") << QByteArray("aXXbYc\nq") << QByteArray("a12b3c\n")
+                                   << QList<int>{2, 3, 5, 9} << QList<int>{2, 3, 5}
+                                   << QList<int>{1, 2, 4, 7};
+    QTest::newRow("case") << QByteArray("Hola\nmundo") << QByteArray("hola\nMundo")
+                          << QList<int>{1, 7} << QList<int>{1, 7} << QList<int>{0, 5};
+}
+
+void MainWindowTest::exactlyTheDifferingCharactersAreRed() {
+    QFETCH(QByteArray, file1);
+    QFETCH(QByteArray, file2);
+    QFETCH(QList<int>, red1);
+    QFETCH(QList<int>, red2);
+    QFETCH(QList<int>, expectedDocument1);
+    compare(write("1.txt", file1), write("2.txt", file2));
+    auto* rtb1 = control<DiffView>("RTB1");
+    auto* rtb2 = control<DiffView>("RTB2");
+    QCOMPARE(redPositions(rtb1), documentPositions(rtb1, red1));
+    QCOMPARE(redPositions(rtb2), documentPositions(rtb2, red2));
+    QCOMPARE(redPositions(rtb1), std::set<int>(expectedDocument1.begin(), expectedDocument1.end()));
+    QVERIFY(messages->shown.isEmpty());
+    // The carets end where the command leaves them: offset 1 in the first view, 2 in the second.
+    QCOMPARE(rtb1->textCursor().position(), rtb1->documentPosition(1));
+    QCOMPARE(rtb2->textCursor().position(), rtb2->documentPosition(2));
+    QVERIFY(!rtb1->textCursor().hasSelection());
+}
+
+void MainWindowTest::sameFileTwiceIsIdentical() {
+    const QString a = write("same.txt", "¿Qué tal?\nBien.\n");
+    dialog->answers = {a, a};
+    QTest::mouseClick(control<QPushButton>("CmdExaminar1"), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>("CmdExaminar2"), Qt::LeftButton);
+    QCOMPARE(control<QLineEdit>("TxtFichero1")->text(), a);
+    QCOMPARE(control<QLineEdit>("TxtFichero2")->text(), a);
+    QTest::mouseClick(control<QPushButton>("CmdEjecutar"), Qt::LeftButton);
+    QCOMPARE(messages->shown.size(), 1);
+    QCOMPARE(messages->shown[0].text, MainWindow::kIdenticalMessage);
+    QCOMPARE(control<DiffView>("RTB1")->toPlainText(), QStringLiteral("¿Qué tal?\nBien.\n"));
+}
+
+void MainWindowTest::markupIsShownLiterally() {
+    const QByteArray rtf = "{\\rtf1\\ansi {\\b negrita}}\n<b>html</b> &amp;\n";
+    compare(write("m1.rtf", rtf), write("m2.rtf", rtf));
+    QCOMPARE(control<DiffView>("RTB1")->toPlainText(), QString::fromUtf8(rtf));
+    QCOMPARE(control<DiffView>("RTB2")->displayText(),
+             QStringLiteral("{\\rtf1\\ansi {\\b negrita}}\r\n<b>html</b> &amp;\r\n"));
+}
+
+void MainWindowTest::controlAndWideCharactersKeepOffsetsInStep() {
+    // A NUL, a paragraph separator and a character outside the 16-bit range, then a difference.
+    compare(write("w1.txt", QByteArray("a\0b\xE2\x80\xA9\xF0\x9F\x98\x80X", 11)),
+            write("w2.txt", QByteArray("a\0b\xE2\x80\xA9\xF0\x9F\x98\x80Y", 11)));
+    auto* rtb1 = control<DiffView>("RTB1");
+    QCOMPARE(rtb1->document()->blockCount(), 2); // one line and the empty one after it
+    const QString shown = rtb1->document()->firstBlock().text();
+    QCOMPARE(shown.size(), 7); // five characters, one of them two UTF-16 units
+    QCOMPARE(shown[1], QChar(0x2400));
+    QCOMPARE(rtb1->documentPosition(5), 6);
+    QCOMPARE(redPositions(rtb1), std::set<int>{6});
+}
+
+void MainWindowTest::missingFileShowsErrorAndKeepsViews() {
+    const QString a = write("a.txt", "abc\n");
+    const QString b = write("b.txt", "abd\n");
+    compare(a, b);
+    const QString before1 = control<DiffView>("RTB1")->displayText();
+    const std::set<int> red1 = redPositions(control<DiffView>("RTB1"));
+    const QString missing = dir.filePath("no está.txt");
+    compare(a, missing);
+    QCOMPARE(messages->shown.size(), 1);
+    QVERIFY(messages->shown[0].isError);
+    QVERIFY2(messages->shown[0].text.contains(missing), qPrintable(messages->shown[0].text));
+    QVERIFY(messages->shown[0].text.contains("no existe"));
+    QCOMPARE(control<DiffView>("RTB1")->displayText(), before1);
+    QCOMPARE(redPositions(control<DiffView>("RTB1")), red1);
+    compare(b, b); // the next comparison of good files works
+    QCOMPARE(messages->shown.size(), 2);
+    QCOMPARE(messages->shown[1].text, MainWindow::kIdenticalMessage);
+}
+
+void MainWindowTest::emptyPathBoxOnlyPlacesTheCarets() {
+    const QString a = write("a.txt", "abc\ndef\n");
+    compare(a, write("b.txt", "xbc\n"));
+    auto* rtb2 = control<DiffView>("RTB2");
+    rtb2->setSelectionStart(7);
+    const QString before = rtb2->displayText();
+    compare(a, QString());
+    QVERIFY(messages->shown.isEmpty());
+    QCOMPARE(rtb2->displayText(), before);
+    QCOMPARE(control<DiffView>("RTB1")->textCursor().position(), 1);
+    QCOMPARE(rtb2->textCursor().position(), 2);
+}
+
+void MainWindowTest::cancellingTheDialogKeepsThePath() {
+    const QString a = write("a.txt", "a");
+    const QString b = write("b.txt", "b");
+    dialog->answers = {a, b, QString()};
+    QTest::mouseClick(control<QPushButton>("CmdExaminar1"), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>("CmdExaminar2"), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>("CmdExaminar1"), Qt::LeftButton); // cancelled
+    QCOMPARE(control<QLineEdit>("TxtFichero1")->text(), a);
+    QCOMPARE(control<QLineEdit>("TxtFichero2")->text(), b);
+}
+
+void MainWindowTest::dialogOpensInTheFolderOfTheLastChoice() {
+    QVERIFY(QDir(dir.path()).mkpath("sub"));
+    const QString inSub = write("sub/c.txt", "c");
+    dialog->answers = {inSub, QString(), QString()};
+    QTest::mouseClick(control<QPushButton>("CmdExaminar2"), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>("CmdExaminar1"), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>("CmdExaminar2"), Qt::LeftButton);
+    QCOMPARE(dialog->foldersShown, QStringList({QString(), dir.filePath("sub"), dir.filePath("sub")}));
+    QCOMPARE(control<QLineEdit>("TxtFichero1")->text(), QString());
+    QCOMPARE(control<QLineEdit>("TxtFichero2")->text(), inSub);
+}
+
+void MainWindowTest::manyDifferencesAreShownWithoutError() {
+    // 32764 differences in each file: more than the two counters could add up to.
+    compare(write("a.txt", QByteArray(32764, 'a')), write("b.txt", QByteArray(32764, 'b')));
+    QVERIFY(messages->shown.isEmpty());
+    for (const char* name : {"RTB1", "RTB2"}) {
+        auto* view = control<DiffView>(name);
+        QCOMPARE(view->displayText().size(), 32766);
+        QCOMPARE(redPositions(view).size(), std::size_t(32764));
+    }
+}
+
+void MainWindowTest::aboutWindowOpensAndMainWindowKeepsWorking() {
+    QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    auto* about = window->findChild<AboutWindow*>("Form3");
+    QVERIFY(about);
+    QVERIFY(about->isVisible());
+    QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    QCOMPARE(window->findChildren<AboutWindow*>().size(), 1);
+    const QString a = write("a.txt", "igual\n");
+    compare(a, a);
+    QCOMPARE(messages->shown.size(), 1);
+}
+
+void MainWindowTest::salirClosesEverything() {
+    QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QVERIFY(!window->isVisible());
+    const auto abouts = window->findChildren<AboutWindow*>();
+    for (AboutWindow* about : abouts) {
+        QVERIFY(!about->isVisible());
+    }
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_tests.moc"
