@@ -1,0 +1,167 @@
+// Paths that are not readable regular files: each is a FileError at once, with a Spanish message
+// that names the offending path, and no file is left open.
+
+#include "comparison_test_support.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace parvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ComparisonFileErrorTest : public ComparisonTest {
+protected:
+    void SetUp() override { good_ = folder_.write("bueno.txt", "hola\n"); }
+
+    // Expects a FileError that names offending and, when given, gives reason.
+    static void expectFileError(const fs::path& file1, const fs::path& file2,
+                                const fs::path& offending, const char* reason) {
+        const Outcome outcome = compareGuarded(file1, file2);
+        ASSERT_STREQ("FileError", kindName(outcome.kind)) << outcome.message;
+        EXPECT_LT(outcome.seconds, 5.0);
+        EXPECT_NE(std::string::npos, outcome.message.find(offending.string())) << outcome.message;
+        if (reason != nullptr) {
+            EXPECT_TRUE(containsIgnoringCase(outcome.message, reason))
+                << "missing \"" << reason << "\" in: " << outcome.message;
+        }
+    }
+
+    fs::path makeFifo(const char* name) const {
+        const auto path = folder_.path() / name;
+        if (::mkfifo(path.c_str(), 0600) != 0)
+            ADD_FAILURE() << "mkfifo failed for " << path;
+        return path;
+    }
+
+    // A listening Unix socket bound to a path; empty when the platform refuses.
+    fs::path makeSocket(const char* name) {
+        const auto path = folder_.path() / name;
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (path.string().size() >= sizeof address.sun_path)
+            return {};
+        path.string().copy(address.sun_path, sizeof address.sun_path - 1);
+        socket_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (socket_ < 0 ||
+            ::bind(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+            return {};
+        return path;
+    }
+
+    void TearDown() override {
+        if (socket_ >= 0)
+            ::close(socket_);
+    }
+
+    fs::path good_;
+    int socket_ = -1;
+};
+
+TEST_F(ComparisonFileErrorTest, BadPaths) {
+    struct Case {
+        const char* name;
+        fs::path path;
+        const char* reason; // nullptr when any wording will do
+    };
+    fs::create_directory(folder_.path() / "carpeta");
+    fs::create_symlink(folder_.path() / "nadie.txt", folder_.path() / "enlace-roto");
+    std::vector<Case> cases = {
+        {"missing file", folder_.path() / "falta.txt", "no existe"},
+        {"missing file with a Spanish name", folder_.path() / "año ñandú.txt", "no existe"},
+        {"missing folder on the way", folder_.path() / "no-hay" / "x.txt", "no existe"},
+        {"dangling symbolic link", folder_.path() / "enlace-roto", "no existe"},
+        {"folder", folder_.path() / "carpeta", "es una carpeta"},
+        {"regular file used as a folder", good_ / "x.txt", nullptr},
+        {"FIFO", makeFifo("tuberia"), "no es un fichero normal"},
+        {"character device /dev/zero", "/dev/zero", "no es un fichero normal"},
+        {"character device /dev/null", "/dev/null", "no es un fichero normal"},
+    };
+    if (const auto socket = makeSocket("enchufe"); !socket.empty())
+        cases.push_back({"socket", socket, "no es un fichero normal"});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            SCOPED_TRACE("as file 1");
+            expectFileError(c.path, good_, c.path, c.reason);
+        }
+        {
+            SCOPED_TRACE("as file 2");
+            expectFileError(good_, c.path, c.path, c.reason);
+        }
+    }
+}
+
+TEST_F(ComparisonFileErrorTest, FifoWithoutWriterDoesNotBlock) {
+    // Nobody ever opens this FIFO for writing: opening it to read in blocking mode would hang.
+    const auto fifo = makeFifo("espera");
+    expectFileError(fifo, fifo, fifo, "no es un fichero normal");
+}
+
+TEST_F(ComparisonFileErrorTest, FileOneIsOpenedFirst) {
+    const auto missing1 = folder_.path() / "falta1.txt";
+    const auto missing2 = folder_.path() / "falta2.txt";
+    expectFileError(missing1, missing2, missing1, "no existe");
+    expectFileError(missing1, folder_.path(), missing1, "no existe");
+    expectFileError(folder_.path(), missing2, folder_.path(), "es una carpeta");
+
+    // File 1's open error comes before anything is learnt about file 2's size.
+    const auto big = folder_.write("grande.txt", "");
+    fs::resize_file(big, 1u << 20);
+    expectFileError(missing1, big, missing1, "no existe");
+}
+
+TEST_F(ComparisonFileErrorTest, FileWithoutReadPermission) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "running as root, which may read any file";
+    const auto locked = folder_.write("cerrado.txt", "secreto\n");
+    fs::permissions(locked, fs::perms::owner_write);
+    expectFileError(locked, good_, locked, "sin permiso de lectura");
+    expectFileError(good_, locked, locked, "sin permiso de lectura");
+    fs::permissions(locked, fs::perms::owner_all);
+}
+
+TEST_F(ComparisonFileErrorTest, SymbolicLinkToRegularFileIsRead) {
+    const auto link = folder_.path() / "enlace";
+    fs::create_symlink(good_, link);
+    const Comparison result = compareFiles(link, folder_.write("otro.txt", "hola\nmundo\n"));
+    EXPECT_EQ("hola\r\n", result.displayText1);
+    EXPECT_EQ(Positions{}, result.differences1);
+    EXPECT_EQ((Positions{7, 8, 9, 10, 11}), result.differences2);
+}
+
+TEST_F(ComparisonFileErrorTest, ErrorsAreComparisonErrors) {
+    EXPECT_THROW(compareFiles(folder_.path() / "falta.txt", good_), ComparisonError);
+    EXPECT_THROW(compareContents(std::string(40000, 'a'), ""), ComparisonError);
+}
+
+// Every comparison closes both files, whether it succeeds or fails.
+TEST_F(ComparisonFileErrorTest, NoFileStaysOpen) {
+    const auto countOpenFiles = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator{});
+    };
+    const auto big = folder_.write("grande.txt", "");
+    fs::resize_file(big, 1u << 20);
+    const auto before = countOpenFiles();
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_NO_THROW(compareFiles(good_, good_));
+        EXPECT_THROW(compareFiles(good_, folder_.path() / "falta.txt"), FileError);
+        EXPECT_THROW(compareFiles(good_, folder_.path()), FileError);
+        EXPECT_THROW(compareFiles(good_, "/dev/null"), FileError);
+        EXPECT_THROW(compareFiles(good_, big), OverflowError);
+        EXPECT_THROW(compareFiles(big, good_), OverflowError);
+        EXPECT_THROW(compareContents(std::string(32765, 'a'), "b"), OverflowError);
+        EXPECT_THROW(compareContents("b", std::string(32765, 'a')), OverflowError);
+    }
+    EXPECT_EQ(before, countOpenFiles());
+}
+
+} // namespace
+} // namespace parvane::test
