@@ -1,7 +1,11 @@
 #include "main_window/diff_view.h"
 
+#include "main_window/level_layout.h"
+
 #include <QTextCharFormat>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 
 #include <algorithm>
 
@@ -28,6 +32,12 @@ QChar shownCharacter(QChar c) {
 } // namespace
 
 DiffView::DiffView(QWidget* parent) : QPlainTextEdit(parent) {
+    auto* document = new QTextDocument(this);
+    layout_ = new LevelLayout(document);
+    document->setDocumentLayout(layout_);
+    setDocument(document);
+    connect(layout_, &QAbstractTextDocumentLayout::documentSizeChanged, this,
+            &DiffView::naturalWidthChanged);
     setReadOnly(true);
     setUndoRedoEnabled(false);
     setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -35,10 +45,11 @@ DiffView::DiffView(QWidget* parent) : QPlainTextEdit(parent) {
     documentPositions_.push_back(0);
 }
 
-void DiffView::setDisplayText(const QString& displayText) {
+void DiffView::setDisplayText(const QString& displayText, int minimumLines) {
     displayText_ = displayText;
     documentPositions_.clear();
     documentPositions_.reserve(displayText.size() + 1);
+    lineStarts_.assign(1, 0);
 
     QString shown;
     shown.reserve(displayText.size());
@@ -53,6 +64,7 @@ void DiffView::setDisplayText(const QString& displayText) {
                 ++i;
             }
             shown += u'\n';
+            lineStarts_.push_back(int(documentPositions_.size()));
         } else if (c.isHighSurrogate() && i + 1 < size && displayText[i + 1].isLowSurrogate()) {
             documentPositions_.push_back(position);
             shown += c;
@@ -63,6 +75,14 @@ void DiffView::setDisplayText(const QString& displayText) {
         }
     }
     documentPositions_.push_back(int(shown.size()));
+    for (int lines = int(lineStarts_.size()); lines < minimumLines; ++lines) {
+        shown += u'\n'; // room below the text, outside its offsets
+    }
+    // New text takes the format at the caret: start from a plain caret so that no colour of the
+    // previous comparison spreads over the next one.
+    QTextCursor start(document());
+    start.setCharFormat(QTextCharFormat());
+    setTextCursor(start);
     setPlainText(shown);
 }
 
@@ -99,3 +119,33 @@ int DiffView::documentPosition(int offset) const {
     const int last = int(documentPositions_.size()) - 1;
     return documentPositions_[std::clamp(offset, 0, last)];
 }
+
+int DiffView::lineCountOf(const QString& displayText) {
+    return int(displayText.count(QStringLiteral("\r\n"))) + 1;
+}
+
+std::vector<int> DiffView::linesOf(std::span<const std::int16_t> positions) const {
+    std::vector<int> lines;
+    std::size_t line = 0;
+    for (const std::int16_t position : positions) {
+        const int offset = position - 1;
+        while (line + 1 < lineStarts_.size() && lineStarts_[line + 1] <= offset) {
+            ++line;
+        }
+        if (lines.empty() || lines.back() != int(line)) {
+            lines.push_back(int(line));
+        }
+    }
+    return lines;
+}
+
+void DiffView::moveCaretToLine(int line) {
+    const QTextBlock block = document()->findBlockByNumber(line);
+    if (block.isValid()) {
+        setTextCursor(QTextCursor(block));
+    }
+}
+
+qreal DiffView::naturalWidth() const { return layout_->naturalWidth(); }
+
+void DiffView::setMinimumWidth(qreal width) { layout_->setMinimumWidth(width); }

@@ -6,6 +6,7 @@
 #include "main_window/number_column.h"
 #include "main_window/qt_file_dialog.h"
 #include "main_window/qt_message_boxes.h"
+#include "main_window/resize_layout.h"
 #include "main_window/units.h"
 
 #include <QApplication>
@@ -13,8 +14,12 @@
 #include <QIcon>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QResizeEvent>
 
+#include <algorithm>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -92,6 +97,62 @@ MainWindow::~MainWindow() = default;
 
 QColor MainWindow::highlightColour() { return units::colour(kHighlightColour); }
 
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layOutForSize(); // the first resize event arrives when the window is first shown
+}
+
+// Moves and sizes the controls for the window's outer size (frame included), or leaves them all
+// where they are when the window is too small for the layout.
+// A window manager may add its frame after the window is shown, which changes the outer size
+// without resizing the window; the window then moves within its frame.
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    layOutForSize();
+}
+
+void MainWindow::layOutForSize() {
+    const QRect outer = frameGeometry();
+    const ResizeLayout layout = resizeLayout(float(outer.width() * units::kTwipsPerPixel),
+                                             float(outer.height() * units::kTwipsPerPixel));
+    if (!layout.fits) {
+        return;
+    }
+    // Each control takes its new place once, with every value that the layout does not set kept.
+    std::vector<std::pair<QWidget*, QRect>> places;
+    for (const LayoutValue& value : layout.values) {
+        auto* control =
+            findChild<QWidget*>(QLatin1String(value.control), Qt::FindDirectChildrenOnly);
+        if (!control) {
+            continue; // a resize before the controls exist
+        }
+        auto place = std::find_if(places.begin(), places.end(),
+                                  [control](const auto& entry) { return entry.first == control; });
+        if (place == places.end()) {
+            place = places.insert(places.end(), {control, control->geometry()});
+        }
+        QRect& rect = place->second;
+        const int pixels = units::pixels(value.twips);
+        switch (value.side) {
+        case LayoutSide::Left:
+            rect.moveLeft(pixels);
+            break;
+        case LayoutSide::Top:
+            rect.moveTop(pixels);
+            break;
+        case LayoutSide::Width:
+            rect.setWidth(pixels);
+            break;
+        case LayoutSide::Height:
+            rect.setHeight(pixels);
+            break;
+        }
+    }
+    for (const auto& [control, rect] : places) {
+        control->setGeometry(rect);
+    }
+}
+
 void MainWindow::createControls() {
     // Created in tab order, which also puts the number columns above the views they overlap.
     cmdEjecutar_ = addButton(this, "CmdEjecutar", tr("Comparar"), {2100, 8220, 6255, 1095}, 27.75);
@@ -141,6 +202,14 @@ void MainWindow::chooseSecondFile() { chooseFile(txtFichero2_); }
 void MainWindow::chooseFile(QLineEdit* pathBox) {
     if (fileDialog_->exec(this)) {
         pathBox->setText(fileDialog_->fileName());
+    }
+}
+
+void MainWindow::openFiles(const QString& path1, const QString& path2) {
+    txtFichero1_->setText(path1);
+    txtFichero2_->setText(path2);
+    if (!path1.isEmpty() && !path2.isEmpty()) {
+        compare();
     }
 }
 

@@ -31,8 +31,17 @@ public:
 
     static QColor highlightColour();
 
+    // Puts `path1` and, when given, `path2` in the path boxes; with both, compares them as
+    // "Comparar" does.
+    void openFiles(const QString& path1, const QString& path2 = QString());
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+
 private:
     void createControls();
+    void layOutForSize();
     void setUpTabOrder();
     void connectCommands();
 

@@ -1,0 +1,31 @@
+#include "main_window/view_synchronizer.h"
+
+#include "main_window/diff_view.h"
+
+#include <QScrollBar>
+
+#include <algorithm>
+
+ViewSynchronizer::ViewSynchronizer(DiffView* first, DiffView* second, QObject* parent)
+    : QObject(parent), first_(first), second_(second) {
+    follow(first->verticalScrollBar(), second->verticalScrollBar());
+    follow(second->verticalScrollBar(), first->verticalScrollBar());
+    follow(first->horizontalScrollBar(), second->horizontalScrollBar());
+    follow(second->horizontalScrollBar(), first->horizontalScrollBar());
+    connect(first, &DiffView::naturalWidthChanged, this, &ViewSynchronizer::levelWidths);
+    connect(second, &DiffView::naturalWidthChanged, this, &ViewSynchronizer::levelWidths);
+}
+
+void ViewSynchronizer::follow(QScrollBar* leader, QScrollBar* follower) {
+    // Setting a bar to the value it has emits nothing, so the two bars never chase each other.
+    connect(leader, &QScrollBar::valueChanged, follower, &QScrollBar::setValue);
+    // A bar whose range has just grown catches up with its leader.
+    connect(follower, &QScrollBar::rangeChanged, leader,
+            [leader, follower] { follower->setValue(leader->value()); });
+}
+
+void ViewSynchronizer::levelWidths() {
+    const qreal width = std::max(first_->naturalWidth(), second_->naturalWidth());
+    first_->setMinimumWidth(width);
+    second_->setMinimumWidth(width);
+}
