@@ -1,0 +1,192 @@
+#include "about_window/about_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QColor>
+#include <QLabel>
+#include <QPalette>
+#include <QPixmap>
+#include <QScreen>
+#include <QStringList>
+#include <QTimer>
+
+// The resource is compiled into a static library, so nothing would pull it in
+// by itself; this must live outside any namespace.
+static void loadAboutWindowResources()
+{
+    Q_INIT_RESOURCE(about_window);
+}
+
+namespace {
+
+// The window was laid out in twips; at 96 dpi a pixel is 15 twips.
+constexpr int TwipsPerPixel = 15;
+
+constexpr int pixels(int twips)
+{
+    return twips / TwipsPerPixel;
+}
+
+QRect twipsRect(int left, int top, int width, int height)
+{
+    return QRect(pixels(left), pixels(top), pixels(width), pixels(height));
+}
+
+const QColor Black(0, 0, 0);
+const QColor Red(255, 0, 0);
+const QColor Yellow(255, 255, 0);
+
+QPalette textOnBlack(QPalette palette, const QColor &text)
+{
+    palette.setColor(QPalette::Window, Black);
+    palette.setColor(QPalette::WindowText, text);
+    return palette;
+}
+
+// One line of 673 characters. Every entry is followed by a run of spaces far
+// wider than the label, so word wrapping starts each entry on a line of its
+// own whatever the font; the last run fills the line up to its length.
+constexpr int AboutTextLength = 673;
+constexpr int SpacesAfterEntry = 140;
+
+QString aboutText()
+{
+    const QStringList entries = {
+        QStringLiteral("Nombre: Parvane 1.1"),
+        QStringLiteral("Autor: Equipo Parvane"),
+        QStringLiteral("Web: https://parvane.example.org"),
+        QStringLiteral("E-Mail: info@parvane.example.org"),
+    };
+    QString text;
+    for (const QString &entry : entries)
+        text += entry + QString(SpacesAfterEntry, QLatin1Char(' '));
+    Q_ASSERT(text.size() <= AboutTextLength);
+    text.resize(AboutTextLength, QLatin1Char(' '));
+    return text;
+}
+
+} // namespace
+
+AboutWindow::AboutWindow(QWidget *owner)
+    : QWidget(owner, Qt::Window | Qt::FramelessWindowHint)
+{
+    setUpWindow();
+    createAboutText();
+    createPicture();
+    createSignature();
+    placeOverOwner();
+    startDeadline();
+}
+
+AboutWindow *AboutWindow::showFor(QWidget *owner)
+{
+    AboutWindow *window = findOpen(owner);
+    if (!window)
+        window = new AboutWindow(owner);
+    window->setEnabled(true);
+    window->show();
+    window->raise();
+    return window;
+}
+
+void AboutWindow::closeEvent(QCloseEvent *event)
+{
+    // Once closed the window only waits to be deleted; showFor() must not
+    // hand it out again.
+    closing = true;
+    QWidget::closeEvent(event);
+}
+
+AboutWindow *AboutWindow::findOpen(QWidget *owner)
+{
+    QList<AboutWindow *> windows;
+    if (owner) {
+        windows = owner->findChildren<AboutWindow *>(Qt::FindDirectChildrenOnly);
+    } else {
+        const QWidgetList topLevels = QApplication::topLevelWidgets();
+        for (QWidget *widget : topLevels) {
+            auto *about = qobject_cast<AboutWindow *>(widget);
+            if (about && !about->parentWidget())
+                windows.append(about);
+        }
+    }
+    for (AboutWindow *window : std::as_const(windows)) {
+        if (!window->closing)
+            return window;
+    }
+    return nullptr;
+}
+
+void AboutWindow::setUpWindow()
+{
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("Form3"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(twipsRect(0, 0, 5895, 2115).size());
+    setPalette(textOnBlack(palette(), Black));
+    setAutoFillBackground(true);
+}
+
+void AboutWindow::createAboutText()
+{
+    aboutLabel = new QLabel(this);
+    aboutLabel->setObjectName(QStringLiteral("Label1"));
+    aboutLabel->setGeometry(twipsRect(60, 120, 3555, 1995));
+    aboutLabel->setPalette(textOnBlack(aboutLabel->palette(), Red));
+    aboutLabel->setAutoFillBackground(true);
+    aboutLabel->setTextFormat(Qt::PlainText);
+    aboutLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    aboutLabel->setWordWrap(true);
+    aboutLabel->setText(aboutText());
+}
+
+void AboutWindow::createPicture()
+{
+    static const bool resourcesLoaded = (loadAboutWindowResources(), true);
+    Q_UNUSED(resourcesLoaded);
+
+    // The frame reaches 3 px past the window's right edge; the picture is
+    // stretched to the whole frame all the same.
+    pictureLabel = new QLabel(this);
+    pictureLabel->setObjectName(QStringLiteral("Image1"));
+    pictureLabel->setGeometry(twipsRect(4200, 0, 1740, 1890));
+    pictureLabel->setScaledContents(true);
+    pictureLabel->setPixmap(QPixmap(QStringLiteral(":/about_window/photo.jpg")));
+}
+
+void AboutWindow::createSignature()
+{
+    signatureLabel = new QLabel(this);
+    signatureLabel->setObjectName(QStringLiteral("Label2"));
+    signatureLabel->setGeometry(twipsRect(4200, 1860, 1695, 255));
+    signatureLabel->setPalette(textOnBlack(signatureLabel->palette(), Yellow));
+    signatureLabel->setAutoFillBackground(true);
+    signatureLabel->setTextFormat(Qt::PlainText);
+    signatureLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    signatureLabel->setText(QStringLiteral("Parvane, Jaca"));
+}
+
+void AboutWindow::startDeadline()
+{
+    // Started once, here: showing the window again does not give it more time.
+    deadlineTimer = new QTimer(this);
+    deadlineTimer->setObjectName(QStringLiteral("Timer1"));
+    deadlineTimer->setSingleShot(true);
+    deadlineTimer->setTimerType(Qt::PreciseTimer);
+    deadlineTimer->setInterval(LifetimeMs);
+    connect(deadlineTimer, &QTimer::timeout, this, &QWidget::close);
+    deadlineTimer->start();
+}
+
+void AboutWindow::placeOverOwner()
+{
+    const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+    const QScreen *screen = owner ? owner->screen() : this->screen();
+    const QRect available = screen->availableGeometry();
+
+    QRect frame(QPoint(0, 0), size());
+    frame.moveCenter(owner ? owner->frameGeometry().center() : available.center());
+    frame.moveLeft(qBound(available.left(), frame.left(), available.right() + 1 - frame.width()));
+    frame.moveTop(qBound(available.top(), frame.top(), available.bottom() + 1 - frame.height()));
+    move(frame.topLeft());
+}
