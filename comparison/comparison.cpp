@@ -14,7 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kLimit = CheckedInt16::kMax;
-constexpr char32_t kByteOrderMark = U'\uFEFF';
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 // Every counted character takes at most four bytes (a line break at most two bytes for the two
 // positions it takes), so a file longer than this cannot fit in 16-bit positions whatever it holds.
@@ -33,16 +33,19 @@ constexpr std::size_t kMaxFileBytes = 4 * std::size_t{kLimit - 1};
                         "Divida esa línea en líneas más cortas.");
 }
 
-// Lines end at CR LF, CR or LF; a last line without an ending is still a line.
-std::vector<std::u32string_view> splitLines(std::u32string_view text) {
-    std::vector<std::u32string_view> lines;
+enum class Encoding { Utf8, Windows1252 };
+
+// Lines end at CR LF, CR or LF; a last line without an ending is still a line. Neither byte
+// can occur inside a multi-byte UTF-8 character, so lines are found in the bytes.
+std::vector<std::string_view> splitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != U'\r' && text[i] != U'\n') {
+        if (text[i] != '\r' && text[i] != '\n') {
             continue;
         }
         lines.push_back(text.substr(start, i - start));
-        if (text[i] == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
             ++i;
         }
         start = i + 1;
@@ -56,21 +59,29 @@ std::vector<std::u32string_view> splitLines(std::u32string_view text) {
 // What the pass keeps for one file: its lines, display text, position and differences.
 class Side {
 public:
-    Side(const fs::path& path, std::u32string_view text)
-        : path_(path), lines_(splitLines(text)) {
-        display_.reserve(text.size() + lines_.size() + 16);
+    Side(const fs::path& path, std::string_view bytes, Encoding encoding)
+        : path_(path), encoding_(encoding), lines_(splitLines(bytes)) {
+        display_.reserve(bytes.size() + lines_.size() + 16);
     }
 
     std::size_t lineCount() const { return lines_.size(); }
 
-    // Line `k` (0-based), which also goes into the display text; empty once the file has ended.
+    // The characters of line `k` (0-based), which also goes into the display text; empty once
+    // the file has ended. Valid until the next call.
     std::u32string_view takeLine(std::size_t k) {
+        line_.clear();
         if (k >= lines_.size()) {
-            return {};
+            return line_;
         }
-        appendUtf8(display_, lines_[k]);
+        if (encoding_ == Encoding::Utf8) {
+            decodeUtf8(lines_[k], line_);
+            display_ += lines_[k];
+        } else {
+            decodeWindows1252(lines_[k], line_);
+            appendUtf8(display_, line_);
+        }
         display_ += "\r\n";
-        return lines_[k];
+        return line_;
     }
 
     void recordDifference() {
@@ -92,7 +103,9 @@ public:
 
 private:
     const fs::path& path_;
-    std::vector<std::u32string_view> lines_;
+    Encoding encoding_;
+    std::vector<std::string_view> lines_;
+    std::u32string line_;
     std::string display_;
     std::vector<std::int16_t> differences_;
     CheckedInt16 nextSlot_{1};
@@ -133,19 +146,17 @@ std::string readBounded(SourceFile& file) {
 }
 
 // Both files are decoded the same way, so that "identical" always means the same characters.
-std::pair<std::u32string, std::u32string> decodeBoth(std::string_view bytes1,
-                                                     std::string_view bytes2) {
-    std::optional<std::u32string> text1 = decodeUtf8(bytes1);
-    std::optional<std::u32string> text2 = text1 ? decodeUtf8(bytes2) : std::nullopt;
-    if (!text1 || !text2) {
-        return {decodeWindows1252(bytes1), decodeWindows1252(bytes2)};
+// A byte-order mark announces UTF-8; it is not part of the text.
+Encoding chooseEncoding(std::string_view& bytes1, std::string_view& bytes2) {
+    if (!isValidUtf8(bytes1) || !isValidUtf8(bytes2)) {
+        return Encoding::Windows1252;
     }
-    for (std::u32string* text : {&*text1, &*text2}) {
-        if (!text->empty() && text->front() == kByteOrderMark) {
-            text->erase(0, 1);
+    for (std::string_view* bytes : {&bytes1, &bytes2}) {
+        if (bytes->starts_with(kUtf8ByteOrderMark)) {
+            bytes->remove_prefix(kUtf8ByteOrderMark.size());
         }
     }
-    return {std::move(*text1), std::move(*text2)};
+    return Encoding::Utf8;
 }
 
 } // namespace
@@ -155,10 +166,12 @@ Comparison compareFiles(const fs::path& file1, const fs::path& file2) {
     SourceFile source2(file2);
     const std::string bytes1 = readBounded(source1);
     const std::string bytes2 = readBounded(source2);
-    const auto [text1, text2] = decodeBoth(bytes1, bytes2);
+    std::string_view text1 = bytes1;
+    std::string_view text2 = bytes2;
+    const Encoding encoding = chooseEncoding(text1, text2);
 
-    Side side1(file1, text1);
-    Side side2(file2, text2);
+    Side side1(file1, text1, encoding);
+    Side side2(file2, text2, encoding);
     const std::size_t pairs = std::max(side1.lineCount(), side2.lineCount());
     for (std::size_t k = 0; k < pairs; ++k) {
         const std::u32string_view line1 = side1.takeLine(k);

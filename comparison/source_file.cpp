@@ -45,22 +45,29 @@ SourceFile::SourceFile(fs::path path) : path_(std::move(path)) {
 }
 
 std::optional<std::string> SourceFile::readAtMost(std::size_t maxBytes) {
-    std::string content;
-    char buffer[64 * 1024];
-    while (content.size() <= maxBytes) {
-        const std::size_t wanted = std::min(sizeof buffer, maxBytes + 1 - content.size());
-        const std::size_t got = std::fread(buffer, 1, wanted, file_.get());
-        content.append(buffer, got);
-        if (got < wanted) {
+    // The size is only a hint for the buffer: the file may change while it is read.
+    std::error_code error;
+    const std::uintmax_t expected = fs::file_size(path_, error);
+    std::string content(error ? std::size_t{64 * 1024}
+                              : static_cast<std::size_t>(std::min<std::uintmax_t>(expected, maxBytes) + 1),
+                        '\0');
+    std::size_t filled = 0;
+    while (true) {
+        const std::size_t got = std::fread(content.data() + filled, 1, content.size() - filled,
+                                           file_.get());
+        filled += got;
+        if (filled > maxBytes) {
+            return std::nullopt;
+        }
+        if (filled < content.size()) {
             if (std::ferror(file_.get())) {
                 fail("error de lectura", "Compruebe el disco o el soporte y vuelva a intentarlo.");
             }
-            break;
+            break; // the end of the file
         }
+        content.resize(std::min(2 * content.size(), maxBytes + 1));
     }
-    if (content.size() > maxBytes) {
-        return std::nullopt;
-    }
+    content.resize(filled);
     return content;
 }
 

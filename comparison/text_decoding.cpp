@@ -30,56 +30,62 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
 
 } // namespace
 
-std::optional<std::u32string> decodeUtf8(std::string_view bytes) {
-    std::u32string text;
-    text.reserve(bytes.size());
+bool isValidUtf8(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        std::size_t length = 1;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+        } else if (lead >= 0x80) {
+            return false;
+        }
+        if (length > 1) {
+            if (bytes.size() - i < length ||
+                !secondByteFits(lead, static_cast<unsigned char>(bytes[i + 1]))) {
+                return false;
+            }
+            for (std::size_t k = 2; k < length; ++k) {
+                if (!isContinuation(static_cast<unsigned char>(bytes[i + k]))) {
+                    return false;
+                }
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
+void decodeUtf8(std::string_view bytes, std::u32string& out) {
+    out.clear();
     std::size_t i = 0;
     while (i < bytes.size()) {
         const auto lead = static_cast<unsigned char>(bytes[i]);
         if (lead < 0x80) {
-            text.push_back(lead);
+            out.push_back(lead);
             ++i;
             continue;
         }
-        std::size_t length = 0;
-        char32_t code = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            code = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            code = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            code = lead & 0x07;
-        } else {
-            return std::nullopt;
-        }
-        if (bytes.size() - i < length ||
-            !secondByteFits(lead, static_cast<unsigned char>(bytes[i + 1]))) {
-            return std::nullopt;
-        }
+        const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        char32_t code = lead & (0x7F >> length);
         for (std::size_t k = 1; k < length; ++k) {
-            const auto byte = static_cast<unsigned char>(bytes[i + k]);
-            if (!isContinuation(byte)) {
-                return std::nullopt;
-            }
-            code = (code << 6) | (byte & 0x3F);
+            code = (code << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
         }
-        text.push_back(code);
+        out.push_back(code);
         i += length;
     }
-    return text;
 }
 
-std::u32string decodeWindows1252(std::string_view bytes) {
-    std::u32string text;
-    text.reserve(bytes.size());
+void decodeWindows1252(std::string_view bytes, std::u32string& out) {
+    out.clear();
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        text.push_back(byte >= 0x80 && byte <= 0x9F ? kWindows1252High[byte - 0x80] : byte);
+        out.push_back(byte >= 0x80 && byte <= 0x9F ? kWindows1252High[byte - 0x80] : byte);
     }
-    return text;
 }
 
 void appendUtf8(std::string& out, std::u32string_view text) {
