@@ -1,6 +1,8 @@
+#include "app/command_line.h"
 #include "main_window/main_window.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -16,29 +18,59 @@ bool hasDisplay() {
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
+QStringList argumentsOf(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    return arguments;
+}
+
+void print(std::FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+// The interface is Spanish, so Qt's own dialogs and buttons speak Spanish too.
+void installSpanishTranslation(QTranslator& translator) {
+    if (translator.load(QLocale(QLocale::Spanish), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&translator);
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    const CommandLine commandLine = CommandLine::parse(argumentsOf(argc, argv));
+    switch (commandLine.action()) {
+    case CommandLine::Action::ShowHelp: print(stdout, CommandLine::helpText()); return 0;
+    case CommandLine::Action::ShowVersion: print(stdout, CommandLine::versionText()); return 0;
+    case CommandLine::Action::Refuse: print(stderr, commandLine.error()); return 2;
+    case CommandLine::Action::Run: break;
+    }
     if (!hasDisplay()) {
-        std::fputs("parvane: no hay pantalla gráfica (DISPLAY no está definida); "
-                   "pruebe con: xvfb-run parvane\n",
-                   stderr);
+        print(stderr, QStringLiteral("parvane: no hay pantalla gráfica (DISPLAY no está "
+                                     "definida); pruebe con: xvfb-run parvane\n"));
         return 1;
     }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("parvane"));
-    QApplication::setApplicationVersion(QStringLiteral(PARVANE_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("parvane"));
+    QApplication::setDesktopFileName(QStringLiteral("org.example.parvane"));
     QApplication::setStyle(QStringLiteral("Fusion"));
-
-    // The interface is Spanish, so Qt's own dialogs speak Spanish too.
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Spanish), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&qtTranslator);
-    }
+    QTranslator translator;
+    installSpanishTranslation(translator);
 
     MainWindow window;
     window.show();
+    QStringList files;
+    for (const QString& file : commandLine.files()) {
+        files << QFileInfo(file).absoluteFilePath();
+    }
+    if (!files.isEmpty()) {
+        // The window is already showing, so a message of the comparison appears over it; its
+        // first paint shows the files compared.
+        window.openFiles(files.value(0), files.value(1));
+    }
     return QApplication::exec();
 }

@@ -94,6 +94,7 @@ private slots:
     void identicalFilesAreReportedAfterBothViewsAreFilled();
     void exactlyTheDifferingCharactersAreRed_data();
     void exactlyTheDifferingCharactersAreRed();
+    void colourOfOneComparisonDoesNotSpreadToTheNext();
     void sameFileTwiceIsIdentical();
     void markupIsShownLiterally();
     void controlAndWideCharactersKeepOffsetsInStep();
@@ -316,6 +317,21 @@ void MainWindowTest::exactlyTheDifferingCharactersAreRed() {
     QCOMPARE(rtb1->textCursor().position(), rtb1->documentPosition(1));
     QCOMPARE(rtb2->textCursor().position(), rtb2->documentPosition(2));
     QVERIFY(!rtb1->textCursor().hasSelection());
+}
+
+void MainWindowTest::colourOfOneComparisonDoesNotSpreadToTheNext() {
+    // The carets end next to red characters, and the user may select some more.
+    compare(write("a.txt", "xyz\nabc\n"), write("b.txt", "XYZ\nABC\n"));
+    auto* rtb1 = control<DiffView>("RTB1");
+    QTextCursor backwards(rtb1->document());
+    backwards.setPosition(5);
+    backwards.setPosition(4, QTextCursor::KeepAnchor);
+    rtb1->setTextCursor(backwards);
+    const QString same = write("same.txt", "xyz\nabc\n");
+    compare(same, same);
+    QCOMPARE(messages->shown.size(), 1);
+    QVERIFY(redPositions(rtb1).empty());
+    QVERIFY(redPositions(control<DiffView>("RTB2")).empty());
 }
 
 void MainWindowTest::sameFileTwiceIsIdentical() {
