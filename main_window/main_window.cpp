@@ -8,12 +8,17 @@
 #include "main_window/qt_message_boxes.h"
 #include "main_window/resize_layout.h"
 #include "main_window/units.h"
+#include "main_window/view_synchronizer.h"
 
 #include <QApplication>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
+#include <QShortcut>
 #include <QResizeEvent>
 
 #include <algorithm>
@@ -90,6 +95,9 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> fileDialog,
     createControls();
     setUpTabOrder();
     connectCommands();
+    createShortcuts();
+    synchronizer_ = new ViewSynchronizer(rtb1_, rtb2_, this);
+    setAcceptDrops(true);
     cmdEjecutar_->setFocus();
 }
 
@@ -176,6 +184,10 @@ void MainWindow::createControls() {
     for (NumberColumn* column : {txtNumeracion1_, txtNumeracion2_}) {
         setColours(column, kFaceColour, kNumberColour);
     }
+    // Files dropped on any control are the window's to handle.
+    for (QWidget* control : findChildren<QWidget*>()) {
+        control->setAcceptDrops(false);
+    }
 }
 
 void MainWindow::setUpTabOrder() {
@@ -193,6 +205,13 @@ void MainWindow::connectCommands() {
     connect(cmdEjecutar_, &QPushButton::clicked, this, &MainWindow::compare);
     connect(command1_, &QPushButton::clicked, this, &MainWindow::quit);
     connect(command2_, &QPushButton::clicked, this, &MainWindow::openAbout);
+}
+
+void MainWindow::createShortcuts() {
+    auto* next = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Down), this);
+    auto* previous = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Up), this);
+    connect(next, &QShortcut::activated, this, &MainWindow::goToNextDifference);
+    connect(previous, &QShortcut::activated, this, &MainWindow::goToPreviousDifference);
 }
 
 void MainWindow::chooseFirstFile() { chooseFile(txtFichero1_); }
@@ -235,10 +254,20 @@ void MainWindow::showComparison(const QString& path1, const QString& path2) {
                                   .arg(QString::fromLocal8Bit(error.what())));
         return;
     }
-    rtb1_->setDisplayText(QString::fromStdString(result.displayText1));
+    // Both views get as many lines, so that they scroll alike and line k stays level.
+    const QString text1 = QString::fromStdString(result.displayText1);
+    const QString text2 = QString::fromStdString(result.displayText2);
+    const int lines = std::max(DiffView::lineCountOf(text1), DiffView::lineCountOf(text2));
+    rtb1_->setDisplayText(text1, lines);
     rtb1_->highlight(result.differences1, highlightColour());
-    rtb2_->setDisplayText(QString::fromStdString(result.displayText2));
+    rtb2_->setDisplayText(text2, lines);
     rtb2_->highlight(result.differences2, highlightColour());
+
+    const std::vector<int> lines1 = rtb1_->linesOf(result.differences1);
+    const std::vector<int> lines2 = rtb2_->linesOf(result.differences2);
+    differenceLines_.clear();
+    std::set_union(lines1.begin(), lines1.end(), lines2.begin(), lines2.end(),
+                   std::back_inserter(differenceLines_));
     if (result.differences1.empty() && result.differences2.empty()) {
         messages_->inform(this, kIdenticalMessage);
     }
@@ -249,4 +278,81 @@ void MainWindow::openAbout() { AboutWindow::showFor(this); }
 void MainWindow::quit() {
     QApplication::closeAllWindows();
     QCoreApplication::quit();
+}
+
+void MainWindow::goToNextDifference() {
+    const DiffView* from = rtb2_->hasFocus() ? rtb2_ : rtb1_;
+    const auto next = std::upper_bound(differenceLines_.begin(), differenceLines_.end(),
+                                       from->textCursor().blockNumber());
+    if (next != differenceLines_.end()) {
+        rtb1_->moveCaretToLine(*next);
+        rtb2_->moveCaretToLine(*next);
+    }
+}
+
+void MainWindow::goToPreviousDifference() {
+    const DiffView* from = rtb2_->hasFocus() ? rtb2_ : rtb1_;
+    const auto after = std::lower_bound(differenceLines_.begin(), differenceLines_.end(),
+                                        from->textCursor().blockNumber());
+    if (after != differenceLines_.begin()) {
+        const int line = *std::prev(after);
+        rtb1_->moveCaretToLine(line);
+        rtb2_->moveCaretToLine(line);
+    }
+}
+
+QLineEdit* MainWindow::dropTarget(QPoint position) const {
+    for (QWidget* under = childAt(position); under; under = under->parentWidget()) {
+        if (under == txtFichero1_ || under == rtb1_) {
+            return txtFichero1_;
+        }
+        if (under == txtFichero2_ || under == rtb2_) {
+            return txtFichero2_;
+        }
+    }
+    return nullptr;
+}
+
+QStringList MainWindow::acceptableDrop(const QMimeData* data, QPoint position) const {
+    const QList<QUrl> urls = data->urls();
+    if (urls.isEmpty() || urls.size() > 2 || (urls.size() == 1 && !dropTarget(position))) {
+        return {};
+    }
+    QStringList files;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile() || QFileInfo(url.toLocalFile()).isDir()) {
+            return {};
+        }
+        files << url.toLocalFile();
+    }
+    return files;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) { answerDrag(event); }
+
+// Whether one file may land depends on what lies under it, so the answer is given again on
+// every move.
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) { answerDrag(event); }
+
+void MainWindow::answerDrag(QDropEvent* event) {
+    if (acceptableDrop(event->mimeData(), event->position().toPoint()).isEmpty()) {
+        event->ignore();
+    } else {
+        event->acceptProposedAction();
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QPoint position = event->position().toPoint();
+    const QStringList files = acceptableDrop(event->mimeData(), position);
+    if (files.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    if (files.size() == 2) {
+        openFiles(files[0], files[1]);
+    } else {
+        dropTarget(position)->setText(files[0]);
+    }
 }

@@ -3,6 +3,10 @@
 // The main window (Form1): two path boxes with their browse buttons, the two views of the
 // compared files with their line-number columns, and the bottom row of buttons: "Acerca de...",
 // "Comparar" and "Salir". Each control carries its design name as its objectName.
+//
+// Beyond the buttons: the two views scroll together; Alt+Down and Alt+Up move both to the next or
+// previous line that holds a difference; a file dropped on a path box or a view fills that side's
+// path box, and two files dropped anywhere on the window are compared.
 
 #include "main_window/file_dialog.h"
 #include "main_window/message_boxes.h"
@@ -10,11 +14,14 @@
 #include <QWidget>
 
 #include <memory>
+#include <vector>
 
 class DiffView;
 class NumberColumn;
 class QLineEdit;
+class QMimeData;
 class QPushButton;
+class ViewSynchronizer;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -38,12 +45,16 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void createControls();
     void layOutForSize();
     void setUpTabOrder();
     void connectCommands();
+    void createShortcuts();
 
     void chooseFirstFile();
     void chooseSecondFile();
@@ -52,6 +63,15 @@ private:
     void showComparison(const QString& path1, const QString& path2);
     void openAbout();
     void quit();
+    void goToNextDifference();
+    void goToPreviousDifference();
+
+    // The path box that a single file dropped at `position` would fill; none outside both sides.
+    QLineEdit* dropTarget(QPoint position) const;
+    // The dropped local files (one or two) that the window can take at `position`; none when the
+    // drop is refused.
+    QStringList acceptableDrop(const QMimeData* data, QPoint position) const;
+    void answerDrag(QDropEvent* event);
 
     FileDialog* fileDialog_;
     std::unique_ptr<MessageBoxes> messages_;
@@ -67,4 +87,7 @@ private:
     NumberColumn* txtNumeracion2_ = nullptr;
     NumberColumn* txtNumeracion1_ = nullptr;
     QPushButton* command2_ = nullptr;
+
+    ViewSynchronizer* synchronizer_ = nullptr;
+    std::vector<int> differenceLines_; // lines holding a difference in either file, increasing
 };

@@ -12,6 +12,8 @@ ViewSynchronizer::ViewSynchronizer(DiffView* first, DiffView* second, QObject* p
     follow(second->verticalScrollBar(), first->verticalScrollBar());
     follow(first->horizontalScrollBar(), second->horizontalScrollBar());
     follow(second->horizontalScrollBar(), first->horizontalScrollBar());
+    follow(first, second);
+    follow(second, first);
     connect(first, &DiffView::naturalWidthChanged, this, &ViewSynchronizer::levelWidths);
     connect(second, &DiffView::naturalWidthChanged, this, &ViewSynchronizer::levelWidths);
 }
@@ -22,6 +24,16 @@ void ViewSynchronizer::follow(QScrollBar* leader, QScrollBar* follower) {
     // A bar whose range has just grown catches up with its leader.
     connect(follower, &QScrollBar::rangeChanged, leader,
             [leader, follower] { follower->setValue(leader->value()); });
+}
+
+void ViewSynchronizer::follow(DiffView* leader, DiffView* follower) {
+    // Paging with the keys moves a view without a word from its scroll bar; the view still
+    // announces that its text moved.
+    connect(leader, &QPlainTextEdit::updateRequest, follower, [leader, follower](const QRect&, int dy) {
+        if (dy != 0) {
+            follower->verticalScrollBar()->setValue(leader->verticalScrollBar()->value());
+        }
+    });
 }
 
 void ViewSynchronizer::levelWidths() {

@@ -16,6 +16,7 @@ public:
 
 private:
     void follow(QScrollBar* leader, QScrollBar* follower);
+    void follow(DiffView* leader, DiffView* follower);
     void levelWidths();
 
     DiffView* first_;

@@ -1,0 +1,215 @@
+#include "main_window/diff_view.h"
+#include "main_window/main_window.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QUrl>
+
+namespace {
+
+// The line shown at the top of a view.
+int topLine(const DiffView* view) { return view->cursorForPosition(QPoint(2, 2)).blockNumber(); }
+
+class NoDialog : public FileDialog {
+protected:
+    QString askForFile(QWidget*, const QString&) override { return {}; }
+};
+
+class CountingMessages : public MessageBoxes {
+public:
+    int shown = 0;
+    void inform(QWidget*, const QString&) override { ++shown; }
+    void warn(QWidget*, const QString&) override { ++shown; }
+};
+
+} // namespace
+
+// Drag and drop, views that scroll together, and moving between differences from the keyboard.
+class DesktopHabitsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
+    void init();
+    void cleanup();
+
+    void oneDroppedFileFillsItsSide_data();
+    void oneDroppedFileFillsItsSide();
+    void twoDroppedFilesAreCompared();
+    void dropsThatAreNotLocalFilesAreRefused_data();
+    void dropsThatAreNotLocalFilesAreRefused();
+    void viewsScrollTogether();
+    void altArrowsMoveBetweenDifferences();
+
+private:
+    QString write(const QString& name, const QByteArray& content);
+    // Sends a drag over `target` and, when it is accepted, the drop; returns whether it was.
+    bool drop(QWidget* target, const QList<QUrl>& urls);
+    template <typename T> T* control(const char* name) { return window->findChild<T*>(name); }
+
+    QTemporaryDir dir;
+    MainWindow* window = nullptr;
+    CountingMessages* messages = nullptr;
+};
+
+void DesktopHabitsTest::init() {
+    auto counting = std::make_unique<CountingMessages>();
+    messages = counting.get();
+    window = new MainWindow(std::make_unique<NoDialog>(), std::move(counting));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+}
+
+void DesktopHabitsTest::cleanup() {
+    delete window;
+    window = nullptr;
+}
+
+QString DesktopHabitsTest::write(const QString& name, const QByteArray& content) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) {
+        qFatal("cannot write %s", qPrintable(path));
+    }
+    return path;
+}
+
+bool DesktopHabitsTest::drop(QWidget* target, const QList<QUrl>& urls) {
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint at = target->mapTo(window, target->rect().center());
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &enter);
+    if (!enter.isAccepted()) {
+        return false;
+    }
+    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window, &dropped);
+    return dropped.isAccepted();
+}
+
+void DesktopHabitsTest::oneDroppedFileFillsItsSide_data() {
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("filledBox"); // empty: the drop is refused
+    QTest::newRow("first path box") << "TxtFichero1" << "TxtFichero1";
+    QTest::newRow("first view") << "RTB1" << "TxtFichero1";
+    QTest::newRow("second path box") << "TxtFichero2" << "TxtFichero2";
+    QTest::newRow("second view") << "RTB2" << "TxtFichero2";
+    QTest::newRow("Comparar") << "CmdEjecutar" << "";
+    QTest::newRow("a browse button") << "CmdExaminar1" << "";
+}
+
+void DesktopHabitsTest::oneDroppedFileFillsItsSide() {
+    QFETCH(QString, target);
+    QFETCH(QString, filledBox);
+    const QString file = write("uno.txt", "uno\n");
+    const bool accepted = drop(window->findChild<QWidget*>(target), {QUrl::fromLocalFile(file)});
+    QCOMPARE(accepted, !filledBox.isEmpty());
+    for (const char* box : {"TxtFichero1", "TxtFichero2"}) {
+        QCOMPARE(control<QLineEdit>(box)->text(), filledBox == box ? file : QString());
+    }
+    QCOMPARE(messages->shown, 0);
+}
+
+void DesktopHabitsTest::twoDroppedFilesAreCompared() {
+    const QString a = write("a.txt", "abc\n");
+    const QString b = write("b.txt", "abd\n");
+    QVERIFY(drop(control<QWidget>("Command2"), {QUrl::fromLocalFile(a), QUrl::fromLocalFile(b)}));
+    QCOMPARE(control<QLineEdit>("TxtFichero1")->text(), a);
+    QCOMPARE(control<QLineEdit>("TxtFichero2")->text(), b);
+    QCOMPARE(control<DiffView>("RTB2")->displayText(), QStringLiteral("abd\r\n"));
+}
+
+void DesktopHabitsTest::dropsThatAreNotLocalFilesAreRefused_data() {
+    QTest::addColumn<QList<QUrl>>("urls");
+    const QString a = write("a.txt", "a");
+    QTest::newRow("web address") << QList<QUrl>{QUrl("https://parvane.example.org/a.txt")};
+    QTest::newRow("a folder") << QList<QUrl>{QUrl::fromLocalFile(dir.path())};
+    QTest::newRow("three files") << QList<QUrl>(3, QUrl::fromLocalFile(a));
+    QTest::newRow("one local, one remote")
+        << QList<QUrl>{QUrl::fromLocalFile(a), QUrl("sftp://parvane.example.org/b.txt")};
+    QTest::newRow("nothing") << QList<QUrl>{};
+}
+
+void DesktopHabitsTest::dropsThatAreNotLocalFilesAreRefused() {
+    QFETCH(QList<QUrl>, urls);
+    QVERIFY(!drop(control<QWidget>("RTB1"), urls));
+    QCOMPARE(control<QLineEdit>("TxtFichero1")->text(), QString());
+    QCOMPARE(control<QLineEdit>("TxtFichero2")->text(), QString());
+}
+
+void DesktopHabitsTest::viewsScrollTogether() {
+    // The first file has 300 short lines, the second 120 lines of which one is very long.
+    QByteArray first, second;
+    for (int i = 0; i < 300; ++i) {
+        first += "línea " + QByteArray::number(i) + "\n";
+    }
+    for (int i = 0; i < 120; ++i) {
+        second += (i == 7 ? QByteArray(400, 'x') : "línea " + QByteArray::number(i)) + "\n";
+    }
+    window->openFiles(write("largo.txt", first), write("corto.txt", second));
+    auto* rtb1 = control<DiffView>("RTB1");
+    auto* rtb2 = control<DiffView>("RTB2");
+    QCOMPARE(rtb1->verticalScrollBar()->maximum(), rtb2->verticalScrollBar()->maximum());
+
+    for (int line : {80, 250, rtb1->verticalScrollBar()->maximum(), 3}) {
+        rtb1->verticalScrollBar()->setValue(line); // past the end of the shorter file too
+        QCOMPARE(rtb2->verticalScrollBar()->value(), line);
+        QCOMPARE(topLine(rtb2), topLine(rtb1));
+    }
+    // Keys in the second view scroll the first one as well.
+    rtb2->setFocus();
+    QTest::keyClick(rtb2, Qt::Key_PageDown);
+    QTest::keyClick(rtb2, Qt::Key_PageDown);
+    QVERIFY(rtb2->verticalScrollBar()->value() > 3);
+    QCOMPARE(rtb1->verticalScrollBar()->value(), rtb2->verticalScrollBar()->value());
+
+    // Sideways: the first view reaches as far right as the second one's long line.
+    rtb2->verticalScrollBar()->setValue(0);
+    QTRY_COMPARE(rtb1->horizontalScrollBar()->maximum(), rtb2->horizontalScrollBar()->maximum());
+    rtb2->horizontalScrollBar()->setValue(rtb2->horizontalScrollBar()->maximum());
+    QVERIFY(rtb1->horizontalScrollBar()->value() > 0);
+    QCOMPARE(rtb1->horizontalScrollBar()->value(), rtb2->horizontalScrollBar()->value());
+}
+
+void DesktopHabitsTest::altArrowsMoveBetweenDifferences() {
+    // Differences on lines 3 and 40 in the first file and on line 120, past the end of the first
+    // file, in the second.
+    QByteArray first, second;
+    for (int i = 0; i < 100; ++i) {
+        first += (i == 3 || i == 40 ? "distinta" : "igual") + QByteArray("\n");
+        second += "igual\n";
+    }
+    for (int i = 100; i <= 120; ++i) {
+        second += i == 120 ? "sobra\n" : "\n";
+    }
+    window->openFiles(write("a.txt", first), write("b.txt", second));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    auto* rtb1 = control<DiffView>("RTB1");
+    auto* rtb2 = control<DiffView>("RTB2");
+    auto press = [this](Qt::Key key) { QTest::keyClick(window, key, Qt::AltModifier); };
+    auto line = [](DiffView* view) { return view->textCursor().blockNumber(); };
+
+    const QList<std::pair<Qt::Key, int>> steps = {{Qt::Key_Down, 3},   {Qt::Key_Down, 40},
+                                                  {Qt::Key_Down, 120}, {Qt::Key_Down, 120},
+                                                  {Qt::Key_Up, 40},    {Qt::Key_Up, 3},
+                                                  {Qt::Key_Up, 3}};
+    for (const auto& [key, expected] : steps) {
+        press(key);
+        QCOMPARE(line(rtb1), expected);
+        QCOMPARE(line(rtb2), expected);
+        const QRect caret = rtb2->cursorRect();
+        QVERIFY(rtb2->viewport()->rect().contains(caret.center()));
+        QCOMPARE(topLine(rtb1), topLine(rtb2));
+    }
+}
+
+QTEST_MAIN(DesktopHabitsTest)
+#include "desktop_habits_tests.moc"
