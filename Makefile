@@ -17,7 +17,9 @@ build: configure
 	@cmake --build $(BUILD) -j$(JOBS)
 
 run: build
-	@$(BUILD)/parvane
+	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+		echo "No hay pantalla gráfica (DISPLAY no está definida): pruebe con «xvfb-run make run»."; \
+	else $(BUILD)/parvane; fi
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
