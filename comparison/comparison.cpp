@@ -70,7 +70,8 @@ public:
     // the file has ended. Valid until the next call.
     std::u32string_view takeLine(std::size_t k) {
         line_.clear();
-        if (k >= lines_.size()) {
+        ended_ = k >= lines_.size();
+        if (ended_) {
             return line_;
         }
         if (encoding_ == Encoding::Utf8) {
@@ -97,6 +98,14 @@ public:
         }
     }
 
+    // Moves past the line break that follows every line pair. Once this file has ended, its
+    // position grows only with the other file's lines, so that file is the one too large.
+    void advancePastLineBreak(const fs::path& otherPath) {
+        if (!position_.tryAdd(2)) {
+            throwTooLarge(ended_ ? otherPath : path_);
+        }
+    }
+
     const fs::path& path() const { return path_; }
     std::string takeDisplayText() { return std::move(display_); }
     std::vector<std::int16_t> takeDifferences() { return std::move(differences_); }
@@ -110,6 +119,7 @@ private:
     std::vector<std::int16_t> differences_;
     CheckedInt16 nextSlot_{1};
     CheckedInt16 position_{1};
+    bool ended_ = false; // the current line pair lies past this file's last line
 };
 
 void compareLines(Side& side1, std::u32string_view line1, Side& side2, std::u32string_view line2) {
@@ -177,8 +187,8 @@ Comparison compareFiles(const fs::path& file1, const fs::path& file2) {
         const std::u32string_view line1 = side1.takeLine(k);
         const std::u32string_view line2 = side2.takeLine(k);
         compareLines(side1, line1, side2, line2);
-        side1.advance(2);
-        side2.advance(2);
+        side1.advancePastLineBreak(file2);
+        side2.advancePastLineBreak(file1);
     }
     return {side1.takeDisplayText(), side2.takeDisplayText(), side1.takeDifferences(),
             side2.takeDifferences()};

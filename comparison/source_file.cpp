@@ -6,6 +6,10 @@
 #include <cerrno>
 #include <system_error>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace parvane {
 
 namespace fs = std::filesystem;
@@ -31,15 +35,28 @@ SourceFile::SourceFile(fs::path path) : path_(std::move(path)) {
         fail("no es un fichero normal (es un dispositivo, una tubería o un socket)",
              "Elija un fichero de texto.");
     }
-    errno = 0;
-    file_.reset(std::fopen(path_.c_str(), "rb"));
-    if (!file_) {
+    // The path may have been replaced since it was looked at: opening does not wait (for the
+    // writer of a FIFO, say), and what was opened is checked again.
+    const int descriptor = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (descriptor < 0) {
         if (errno == EACCES || errno == EPERM) {
             fail("sin permiso de lectura", "Pida permiso de lectura o elija otro fichero.");
         }
         if (errno == ENOENT) {
             fail("no existe", "Compruebe la ruta o elija otro fichero.");
         }
+        fail("no se puede abrir", "Compruebe el fichero y vuelva a intentarlo.");
+    }
+    struct stat opened {};
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    if (::fstat(descriptor, &opened) != 0 || !S_ISREG(opened.st_mode) || flags < 0 ||
+        ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(descriptor);
+        fail("ha cambiado y ya no es un fichero normal", "Elija un fichero de texto.");
+    }
+    file_.reset(::fdopen(descriptor, "rb"));
+    if (!file_) {
+        ::close(descriptor);
         fail("no se puede abrir", "Compruebe el fichero y vuelva a intentarlo.");
     }
 }

@@ -136,5 +136,27 @@ TEST_F(ComparisonLimitTest, LargestFittingFileIsRead) {
     EXPECT_EQ(range(1, 32764), result.differences1);
 }
 
+// Regression: once a file has ended, its position still grows with the other file's lines; an
+// overflow there used to be blamed on the file that had ended.
+TEST_F(ComparisonLimitTest, OverflowNamesTheFileWithTooManyLines) {
+    const auto many = folder_.write("muchas.txt", repeat("\n", 16383));
+    const auto one = folder_.write("una.txt", "a");
+    const auto none = folder_.write("vacio.txt", "");
+    const auto tooMany = folder_.write("demasiadas.txt", repeat("\n", 16384));
+    const struct {
+        std::filesystem::path file1, file2, blamed;
+    } cases[] = {
+        {many, one, many}, {one, many, many}, {none, tooMany, tooMany}, {tooMany, none, tooMany}};
+    for (const auto& c : cases) {
+        const Outcome outcome = compareGuarded(c.file1, c.file2);
+        EXPECT_EQ(Outcome::Kind::OverflowError, outcome.kind) << c.file1 << " " << c.file2;
+        EXPECT_NE(std::string::npos, outcome.message.find("«" + c.blamed.string() + "»"))
+            << outcome.message;
+        const auto& other = c.blamed == c.file1 ? c.file2 : c.file1;
+        EXPECT_EQ(std::string::npos, outcome.message.find("«" + other.string() + "»"))
+            << outcome.message;
+    }
+}
+
 } // namespace
 } // namespace parvane::test
