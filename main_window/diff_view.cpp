@@ -12,7 +12,9 @@
 namespace {
 
 // What the document shows for a character of a line: the character itself, or a visible
-// stand-in for one that the text widget would treat as a control or a break.
+// stand-in for one that the text widget would treat as a control or a break, or would draw as
+// nothing at all (a difference there could not be seen). The joiners stay: words in several
+// scripts need them to be drawn right.
 QChar shownCharacter(QChar c) {
     const char16_t code = c.unicode();
     if (code < 0x20 && code != u'\t') {
@@ -22,11 +24,18 @@ QChar shownCharacter(QChar c) {
     case 0x7F: return QChar(char16_t(0x2421));
     case 0x2028:
     case 0x2029: return QChar(char16_t(0x2424));
+    case 0x200C: // zero-width non-joiner and joiner
+    case 0x200D: return c;
     case 0xFDD0: // the document's own frame markers
     case 0xFDD1:
     case 0xFFFC: return QChar(QChar::ReplacementCharacter);
-    default: return c;
+    default: break;
     }
+    const QChar::Category category = c.category();
+    if (category == QChar::Other_Control || category == QChar::Other_Format) {
+        return QChar(QChar::ReplacementCharacter);
+    }
+    return c;
 }
 
 } // namespace
