@@ -10,8 +10,11 @@
 //       the floor, the same two display texts put into the two views without colouring and painted
 //       the same way, measured in the same loop (interleaved, alternating which goes first);
 //   (c) the same as (b) with 300 differences;
-//   (d) the peak memory of the process (VmHWM) at the end.
-// Every figure is the median of its repetitions and is printed with its target and PASS or FAIL.
+//   (d) the peak memory of the process (VmHWM) at the end;
+//   (e) comparing a sparse file of 1 GB, which must be refused at once (OverflowError) without
+//       being read whole: the time it takes and how far the peak memory grows meanwhile.
+// Every timing of (a) to (c) is the median of its repetitions; every figure is printed with its
+// target and PASS or FAIL.
 // The benchmark reports; it does not gate: the exit code is 0 unless the run itself went wrong.
 
 #include "comparison/comparison.h"
@@ -61,6 +64,7 @@ constexpr int kWarmUps = 3;
 constexpr double kEngineTargetMs = 2.0;
 constexpr double kRatioTarget = 1.5;
 constexpr double kMemoryTargetMB = 60.0; // 10^6 bytes
+constexpr double kHugeFileTargetMs = 100.0;
 
 // Answers every message without a modal loop, counting the warnings (which mean the run failed).
 class SilentMessages : public MessageBoxes {
@@ -228,15 +232,60 @@ std::size_t wronglyColoured(const DiffView& view, const std::vector<std::int16_t
     return wrong;
 }
 
-double peakMemoryMB() {
+// A memory figure of /proc/self/status ("VmHWM:", "VmRSS:") in MB, or -1.
+double statusMemoryMB(const std::string& field) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::stod(line.substr(6)) * 1024.0 / 1e6; // the kernel counts in KiB
+        if (line.rfind(field, 0) == 0) {
+            return std::stod(line.substr(field.size())) * 1024.0 / 1e6; // the kernel counts in KiB
         }
     }
     return -1;
+}
+
+double peakMemoryMB() {
+    return statusMemoryMB("VmHWM:");
+}
+
+// Lowers the peak (VmHWM) to the present resident size, so that the next peak belongs to what
+// runs next; false when the kernel refuses.
+bool resetPeakMemory() {
+    std::ofstream clearRefs("/proc/self/clear_refs");
+    clearRefs << "5";
+    clearRefs.flush();
+    return bool(clearRefs);
+}
+
+struct HugeFileFigures {
+    double ms = 0;          // the time compareFiles() took to refuse the file
+    double peakMB = -1;     // the peak memory (VmHWM) of the process during the comparison
+    double growthMB = -1;   // how far that peak rose above the memory in use before
+    bool refused = false;   // refused with OverflowError, as it must be
+    bool peakReset = false; // the peak could be lowered first, so the growth is the comparison's
+};
+
+// (e) Compares a sparse file of 1 GB (no room on disk) with a small file.
+HugeFileFigures measureHugeFile(const fs::path& folder, const fs::path& small) {
+    const fs::path huge = folder / "un_giga.bin";
+    std::ofstream(huge, std::ios::binary).close();
+    fs::resize_file(huge, std::uintmax_t{1} << 30);
+    HugeFileFigures figures;
+    figures.peakReset = resetPeakMemory();
+    const double inUseMB = figures.peakReset ? statusMemoryMB("VmRSS:") : peakMemoryMB();
+    const Clock::time_point start = Clock::now();
+    try {
+        parvane::compareFiles(huge, small);
+    } catch (const parvane::OverflowError&) {
+        figures.refused = true;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "1 GB file: unexpected error: %s\n", error.what());
+    }
+    figures.ms = elapsedMs(start);
+    figures.peakMB = peakMemoryMB();
+    figures.growthMB = figures.peakMB - inUseMB;
+    fs::remove(huge);
+    return figures;
 }
 
 struct Window {
@@ -447,6 +496,17 @@ int main(int argc, char* argv[]) {
     const double peakMB = peakMemoryMB();
     std::printf("(d) peak memory (VmHWM): %.1f MB (target < %.0f MB) %s\n", peakMB, kMemoryTargetMB,
                 verdict(peakMB >= 0 && peakMB < kMemoryTargetMB));
+
+    // (e) A sparse file of 1 GB, after everything else so that (d) is the run's own peak.
+    const HugeFileFigures huge =
+        measureHugeFile(fs::path(folder.path().toStdString()), worst.file1);
+    const bool hugeMet = huge.refused && huge.peakMB >= 0 && huge.peakMB < kMemoryTargetMB &&
+                         huge.ms < kHugeFileTargetMs;
+    std::printf("(e) peak memory comparing a 1 GB sparse file: VmHWM %.1f MB, grew %.1f MB%s, "
+                "%s in %.2f ms (target < %.0f MB, refused in < %.0f ms) %s\n",
+                huge.peakMB, huge.growthMB, huge.peakReset ? "" : " over the earlier peak",
+                huge.refused ? "refused" : "NOT refused", huge.ms, kMemoryTargetMB,
+                kHugeFileTargetMs, verdict(hugeMet));
 
     runRight = runRight && w.warnings == 0;
     std::printf("check: inputs compared as expected, no error message: %s\n",

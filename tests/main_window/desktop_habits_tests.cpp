@@ -1,5 +1,6 @@
 #include "main_window/diff_view.h"
 #include "main_window/main_window.h"
+#include "window_test_support.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -15,18 +16,6 @@ namespace {
 
 // The line shown at the top of a view.
 int topLine(const DiffView* view) { return view->cursorForPosition(QPoint(2, 2)).blockNumber(); }
-
-class NoDialog : public FileDialog {
-protected:
-    QString askForFile(QWidget*, const QString&) override { return {}; }
-};
-
-class CountingMessages : public MessageBoxes {
-public:
-    int shown = 0;
-    void inform(QWidget*, const QString&) override { ++shown; }
-    void warn(QWidget*, const QString&) override { ++shown; }
-};
 
 } // namespace
 
@@ -55,14 +44,13 @@ private:
 
     QTemporaryDir dir;
     MainWindow* window = nullptr;
-    CountingMessages* messages = nullptr;
+    RecordingMessages* messages = nullptr;
 };
 
 void DesktopHabitsTest::init() {
-    auto counting = std::make_unique<CountingMessages>();
-    messages = counting.get();
-    window = new MainWindow(std::make_unique<NoDialog>(), std::move(counting));
-    window->show();
+    const TestWindow test = TestWindow::open();
+    window = test.window;
+    messages = test.messages;
     QVERIFY(QTest::qWaitForWindowExposed(window));
 }
 
@@ -72,12 +60,7 @@ void DesktopHabitsTest::cleanup() {
 }
 
 QString DesktopHabitsTest::write(const QString& name, const QByteArray& content) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) {
-        qFatal("cannot write %s", qPrintable(path));
-    }
-    return path;
+    return writeTestFile(dir.path(), name, content);
 }
 
 bool DesktopHabitsTest::drop(QWidget* target, const QList<QUrl>& urls) {
@@ -114,7 +97,7 @@ void DesktopHabitsTest::oneDroppedFileFillsItsSide() {
     for (const char* box : {"TxtFichero1", "TxtFichero2"}) {
         QCOMPARE(control<QLineEdit>(box)->text(), filledBox == box ? file : QString());
     }
-    QCOMPARE(messages->shown, 0);
+    QVERIFY(messages->shown.isEmpty());
 }
 
 void DesktopHabitsTest::twoDroppedFilesAreCompared() {

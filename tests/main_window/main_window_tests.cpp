@@ -2,6 +2,7 @@
 #include "main_window/diff_view.h"
 #include "main_window/main_window.h"
 #include "main_window/number_column.h"
+#include "window_test_support.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -15,65 +16,7 @@
 
 namespace {
 
-// Answers the open-file dialog from a script and records the folder it was opened in.
-class ScriptedFileDialog : public FileDialog {
-public:
-    QStringList answers;
-    QStringList foldersShown;
-
-protected:
-    QString askForFile(QWidget*, const QString& folder) override {
-        foldersShown << folder;
-        return answers.isEmpty() ? QString() : answers.takeFirst();
-    }
-};
-
-// Records every message, with what both views showed when it appeared.
-class RecordingMessages : public MessageBoxes {
-public:
-    struct Shown {
-        bool isError;
-        QString text;
-        QString view1, view2;
-    };
-    QList<Shown> shown;
-    QWidget* window = nullptr;
-
-    void inform(QWidget*, const QString& text) override { record(false, text); }
-    void warn(QWidget*, const QString& text) override { record(true, text); }
-
-private:
-    void record(bool isError, const QString& text) {
-        shown.append({isError, text, window->findChild<DiffView*>("RTB1")->displayText(),
-                      window->findChild<DiffView*>("RTB2")->displayText()});
-    }
-};
-
 QColor bgr(quint32 value) { return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF); }
-
-// Document positions of the characters drawn in the highlight colour.
-std::set<int> redPositions(const DiffView* view) {
-    std::set<int> red;
-    for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            if (fragment.charFormat().foreground().color() == MainWindow::highlightColour()) {
-                for (int p = fragment.position(); p < fragment.position() + fragment.length(); ++p) {
-                    red.insert(p);
-                }
-            }
-        }
-    }
-    return red;
-}
-
-std::set<int> documentPositions(const DiffView* view, const QList<int>& textPositions) {
-    std::set<int> positions;
-    for (int p : textPositions) {
-        positions.insert(view->documentPosition(p - 1));
-    }
-    return positions;
-}
 
 } // namespace
 
@@ -118,13 +61,10 @@ private:
 };
 
 void MainWindowTest::init() {
-    auto scripted = std::make_unique<ScriptedFileDialog>();
-    auto recording = std::make_unique<RecordingMessages>();
-    dialog = scripted.get();
-    messages = recording.get();
-    window = new MainWindow(std::move(scripted), std::move(recording));
-    messages->window = window;
-    window->show();
+    const TestWindow test = TestWindow::open();
+    window = test.window;
+    dialog = test.dialog;
+    messages = test.messages;
     QVERIFY(QTest::qWaitForWindowExposed(window));
 }
 
@@ -134,12 +74,7 @@ void MainWindowTest::cleanup() {
 }
 
 QString MainWindowTest::write(const QString& name, const QByteArray& content) {
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) {
-        qFatal("cannot write %s", qPrintable(path));
-    }
-    return path;
+    return writeTestFile(dir.path(), name, content);
 }
 
 void MainWindowTest::compare(const QString& path1, const QString& path2) {
@@ -366,6 +301,14 @@ void MainWindowTest::controlAndWideCharactersKeepOffsetsInStep() {
     QCOMPARE(shown[1], QChar(0x2400));
     QCOMPARE(rtb1->documentPosition(5), 6);
     QCOMPARE(redPositions(rtb1), std::set<int>{6});
+
+    // Characters drawn as nothing get a visible stand-in, so a difference there shows: a soft
+    // hyphen, a right-to-left override, a zero-width space; the joiners stay as they are.
+    compare(write("f1.txt", "a\xC2\xAD" "b\xE2\x80\xAE" "c\xE2\x80\x8B" "d\xE2\x80\x8C" "e"),
+            write("f2.txt", "a\xC2\xAD" "b\xE2\x80\xAE" "c\xE2\x80\x8B" "d\xE2\x80\x8D" "e"));
+    const QString formats = rtb1->document()->firstBlock().text();
+    QCOMPARE(formats, QStringLiteral("a\uFFFD" "b\uFFFD" "c\uFFFD" "d\u200C" "e"));
+    QCOMPARE(redPositions(rtb1), std::set<int>{7});
 }
 
 void MainWindowTest::missingFileShowsErrorAndKeepsViews() {

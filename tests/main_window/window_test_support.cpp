@@ -1,0 +1,58 @@
+#include "window_test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTextBlock>
+#include <QtGlobal>
+
+TestWindow TestWindow::open() {
+    auto scripted = std::make_unique<ScriptedFileDialog>();
+    auto recording = std::make_unique<RecordingMessages>();
+    TestWindow test{nullptr, scripted.get(), recording.get()};
+    test.window = new MainWindow(std::move(scripted), std::move(recording));
+    test.messages->window = test.window;
+    test.window->show();
+    return test;
+}
+
+QString writeTestFile(const QString& folder, const QString& name, const QByteArray& content) {
+    const QString path = QDir(folder).filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(content) != content.size()) {
+        qFatal("cannot write %s", qPrintable(path));
+    }
+    return path;
+}
+
+std::set<int> redPositions(const DiffView* view) {
+    std::set<int> red;
+    for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (fragment.charFormat().foreground().color() == MainWindow::highlightColour()) {
+                for (int p = fragment.position(); p < fragment.position() + fragment.length();
+                     ++p) {
+                    red.insert(p);
+                }
+            }
+        }
+    }
+    return red;
+}
+
+std::set<int> documentPositions(const DiffView* view, const QList<int>& textPositions) {
+    std::set<int> positions;
+    for (int p : textPositions) {
+        positions.insert(view->documentPosition(p - 1));
+    }
+    return positions;
+}
+
+QList<int> range(int first, int last) {
+    QList<int> values;
+    for (int v = first; v <= last; ++v) {
+        values << v;
+    }
+    return values;
+}

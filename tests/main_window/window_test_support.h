@@ -1,0 +1,72 @@
+#pragma once
+
+// Shared by the window tests: stand-ins for the main window's file dialog and message boxes,
+// which answer and record without a modal loop, a window built with them, and what the views
+// show in red.
+
+#include "main_window/diff_view.h"
+#include "main_window/file_dialog.h"
+#include "main_window/main_window.h"
+#include "main_window/message_boxes.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <set>
+
+// Answers the open-file dialog from a script and records the folder it was opened in.
+class ScriptedFileDialog : public FileDialog {
+public:
+    QStringList answers;
+    QStringList foldersShown;
+
+protected:
+    QString askForFile(QWidget*, const QString& folder) override {
+        foldersShown << folder;
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+};
+
+// Records every message, with what both views showed when it appeared.
+class RecordingMessages : public MessageBoxes {
+public:
+    struct Shown {
+        bool isError;
+        QString text;
+        QString view1, view2;
+    };
+    QList<Shown> shown;
+    QWidget* window = nullptr;
+
+    void inform(QWidget*, const QString& text) override { record(false, text); }
+    void warn(QWidget*, const QString& text) override { record(true, text); }
+
+private:
+    void record(bool isError, const QString& text) {
+        shown.append({isError, text, window->findChild<DiffView*>("RTB1")->displayText(),
+                      window->findChild<DiffView*>("RTB2")->displayText()});
+    }
+};
+
+// A main window that uses the two stand-ins above, shown on the screen.
+struct TestWindow {
+    MainWindow* window = nullptr;
+    ScriptedFileDialog* dialog = nullptr;
+    RecordingMessages* messages = nullptr;
+
+    static TestWindow open();
+};
+
+// Writes `content` to `name` in `folder`, replacing what was there; returns its path.
+QString writeTestFile(const QString& folder, const QString& name, const QByteArray& content);
+
+// Document positions of the characters drawn in the highlight colour.
+std::set<int> redPositions(const DiffView* view);
+
+// Document positions of the characters at the given 1-based text positions.
+std::set<int> documentPositions(const DiffView* view, const QList<int>& textPositions);
+
+// first, first + 1, ..., last.
+QList<int> range(int first, int last);
