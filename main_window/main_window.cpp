@@ -96,7 +96,7 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> fileDialog,
     setUpTabOrder();
     connectCommands();
     createShortcuts();
-    synchronizer_ = new ViewSynchronizer(rtb1_, rtb2_, this);
+    new ViewSynchronizer(rtb1_, rtb2_, this);
     setAcceptDrops(true);
     cmdEjecutar_->setFocus();
 }
@@ -110,8 +110,6 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
     layOutForSize(); // the first resize event arrives when the window is first shown
 }
 
-// Moves and sizes the controls for the window's outer size (frame included), or leaves them all
-// where they are when the window is too small for the layout.
 // A window manager may add its frame after the window is shown, which changes the outer size
 // without resizing the window; the window then moves within its frame.
 void MainWindow::moveEvent(QMoveEvent* event) {
@@ -119,6 +117,8 @@ void MainWindow::moveEvent(QMoveEvent* event) {
     layOutForSize();
 }
 
+// Moves and sizes the controls for the window's outer size (frame included), or leaves them all
+// where they are when the window is too small for the layout.
 void MainWindow::layOutForSize() {
     const QRect outer = frameGeometry();
     const ResizeLayout layout = resizeLayout(float(outer.width() * units::kTwipsPerPixel),
@@ -191,11 +191,11 @@ void MainWindow::createControls() {
 }
 
 void MainWindow::setUpTabOrder() {
-    const QWidget* order[] = {cmdEjecutar_, txtFichero1_, txtFichero2_, cmdExaminar1_,
+    QWidget* const order[] = {cmdEjecutar_, txtFichero1_, txtFichero2_, cmdExaminar1_,
                               cmdExaminar2_, rtb1_,       rtb2_,       command1_,
                               command2_};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
-        setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+        setTabOrder(order[i], order[i + 1]);
     }
 }
 

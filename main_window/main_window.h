@@ -21,7 +21,6 @@ class NumberColumn;
 class QLineEdit;
 class QMimeData;
 class QPushButton;
-class ViewSynchronizer;
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -88,6 +87,5 @@ private:
     NumberColumn* txtNumeracion1_ = nullptr;
     QPushButton* command2_ = nullptr;
 
-    ViewSynchronizer* synchronizer_ = nullptr;
     std::vector<int> differenceLines_; // lines holding a difference in either file, increasing
 };

@@ -1,0 +1,407 @@
+// Differential fuzz target of the comparison engine (libFuzzer).
+//
+// Each input describes two files. They are written to two files in a temporary folder of this
+// process, compared with parvane::compareFiles(), and the result is checked against a small,
+// deliberately plain model of the comparison further down. Any disagreement aborts with a short
+// report, so libFuzzer saves the input.
+//
+// Input encoding. Bytes go to file 1 until the switch, then to file 2. 0xFF is an escape:
+//   FF FF        one 0xFF byte
+//   FF 00        switch to file 2 (only the first one counts; later ones are ignored)
+//   FF n c       (n = 1..254) repeat the last n bytes of the current file (all of it when it
+//                holds fewer) another c times
+// An escape cut short by the end of the input is ignored. Repeats of repeats let a short input
+// build lines of 32767 characters, thousands of lines and files past the size limit ("a" FF 01 FF
+// FF FE 7F gives 32514 a's), while a random input mostly stays small and fast; each file is cut
+// at kFileCap bytes, a little past the largest size the engine accepts.
+
+#include "comparison/comparison.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr unsigned char kEscape = 0xFF;
+constexpr std::size_t kFileCap = 4 * 32766 + 64;
+
+// ---------------------------------------------------------------------------------------------
+// Input decoding
+
+struct FilePair {
+    std::string bytes[2];
+};
+
+FilePair splitInput(const std::uint8_t* data, std::size_t size) {
+    FilePair pair;
+    int current = 0;
+    auto put = [&](unsigned char byte) {
+        if (pair.bytes[current].size() < kFileCap) {
+            pair.bytes[current].push_back(static_cast<char>(byte));
+        }
+    };
+    std::size_t i = 0;
+    while (i < size) {
+        const unsigned char byte = data[i++];
+        if (byte != kEscape) {
+            put(byte);
+            continue;
+        }
+        if (i >= size) {
+            break;
+        }
+        const unsigned char op = data[i++];
+        if (op == kEscape) {
+            put(kEscape);
+        } else if (op == 0) {
+            current = 1;
+        } else {
+            if (i >= size) {
+                break;
+            }
+            const std::size_t times = data[i++];
+            std::string& file = pair.bytes[current];
+            const std::size_t n = std::min<std::size_t>(op, file.size());
+            if (n == 0) {
+                continue;
+            }
+            const std::string tail = file.substr(file.size() - n);
+            for (std::size_t t = 0; t < times && file.size() < kFileCap; ++t) {
+                file += tail;
+            }
+            if (file.size() > kFileCap) {
+                file.resize(kFileCap);
+            }
+        }
+    }
+    return pair;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The model: what a comparison must give, computed the plain way (whole texts, int positions,
+// the limits checked once on the last values instead of at every addition).
+
+namespace model {
+
+constexpr int kMaxPosition = 32767;
+constexpr std::size_t kMaxFileBytes = 4 * 32766;
+
+// Strict UTF-8: every code point read with its continuation bytes, then refused unless it was
+// written in its shortest form, is no surrogate and is at most U+10FFFF.
+std::optional<std::u32string> fromUtf8(const std::string& bytes) {
+    std::u32string text;
+    text.reserve(bytes.size());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const unsigned lead = static_cast<unsigned char>(bytes[i]);
+        int more;
+        char32_t code;
+        if (lead <= 0x7F) {
+            more = 0;
+            code = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            more = 1;
+            code = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            more = 2;
+            code = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            more = 3;
+            code = lead & 0x07;
+        } else {
+            return std::nullopt;
+        }
+        for (int k = 1; k <= more; ++k) {
+            if (i + k >= bytes.size()) {
+                return std::nullopt;
+            }
+            const unsigned next = static_cast<unsigned char>(bytes[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                return std::nullopt;
+            }
+            code = code * 64 + (next & 0x3F);
+        }
+        const int shortest = code < 0x80 ? 0 : code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+        if (shortest != more || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
+            return std::nullopt;
+        }
+        text += code;
+        i += static_cast<std::size_t>(more) + 1;
+    }
+    return text;
+}
+
+// Windows-1252: the bytes 0x80..0x9F as this table says, every other byte as the code point of
+// its value.
+std::u32string fromWindows1252(const std::string& bytes) {
+    static const std::u32string high = U"€\u0081‚ƒ„…†‡ˆ‰Š‹Œ\u008DŽ\u008F"
+                                       U"\u0090‘’“”•–—˜™š›œ\u009DžŸ";
+    std::u32string text(bytes.size(), U'\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const unsigned byte = static_cast<unsigned char>(bytes[i]);
+        text[i] = (byte >= 0x80 && byte < 0xA0) ? high[byte - 0x80] : char32_t(byte);
+    }
+    return text;
+}
+
+void addUtf8(std::string& out, std::u32string_view text) {
+    for (const char32_t code : text) {
+        if (code < 0x80) {
+            out += static_cast<char>(code);
+            continue;
+        }
+        // Continuation bytes from the last one backwards, until the rest fits in the lead byte,
+        // which holds 5 bits after one continuation byte, 4 after two and 3 after three.
+        char tail[4];
+        int count = 0;
+        char32_t rest = code;
+        unsigned room = 0x3F;
+        unsigned mark = 0x80;
+        while (rest > room) {
+            tail[count++] = static_cast<char>(0x80 + (rest & 0x3F));
+            rest >>= 6;
+            room >>= 1;
+            mark = (mark >> 1) | 0x80;
+        }
+        out += static_cast<char>(mark | rest);
+        while (count > 0) {
+            out += tail[--count];
+        }
+    }
+}
+
+// Lines: every CR LF and every lone CR in `text` becomes LF, then the text is cut at each LF; a
+// last line without a break is still a line. The lines are views into `text`.
+std::vector<std::u32string_view> lines(std::u32string& text) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') {
+            continue; // the LF that follows ends the line
+        }
+        text[kept++] = text[i] == U'\r' ? U'\n' : text[i];
+    }
+    text.resize(kept);
+
+    std::vector<std::u32string_view> result;
+    std::u32string_view rest = text;
+    while (!rest.empty()) {
+        const std::size_t end = rest.find(U'\n');
+        if (end == std::u32string_view::npos) {
+            result.push_back(rest);
+            break;
+        }
+        result.push_back(rest.substr(0, end));
+        rest.remove_prefix(end + 1);
+    }
+    return result;
+}
+
+struct Outcome {
+    bool overflow = false;
+    std::string display[2];
+    std::vector<int> differences[2];
+};
+
+Outcome compare(const FilePair& files) {
+    Outcome outcome;
+    const std::string& a = files.bytes[0];
+    const std::string& b = files.bytes[1];
+    if (a.size() > kMaxFileBytes || b.size() > kMaxFileBytes) {
+        // More bytes than 32766 characters of four bytes each: refused without a look inside.
+        outcome.overflow = true;
+        return outcome;
+    }
+
+    std::u32string text[2];
+    std::optional<std::u32string> utf8a = fromUtf8(a);
+    std::optional<std::u32string> utf8b = fromUtf8(b);
+    if (utf8a && utf8b) {
+        text[0] = std::move(*utf8a);
+        text[1] = std::move(*utf8b);
+        for (std::u32string& t : text) {
+            if (t.size() > 0 && t[0] == 0xFEFF) {
+                t = t.substr(1);
+            }
+        }
+    } else {
+        text[0] = fromWindows1252(a);
+        text[1] = fromWindows1252(b);
+    }
+
+    const std::vector<std::u32string_view> lineList[2] = {lines(text[0]), lines(text[1])};
+    const std::size_t pairs = std::max(lineList[0].size(), lineList[1].size());
+
+    // The limits, checked once: a position only grows, so its last value says whether it ever
+    // passed 32767. That value is 1, plus the file's characters, plus 2 for every line pair (also
+    // the pairs after the file's end). A next-slot counter never passes its file's position (it
+    // grows by one only where the position does too), so it needs no check of its own.
+    for (int f = 0; f < 2; ++f) {
+        std::size_t last = 1 + 2 * pairs;
+        for (const std::u32string_view line : lineList[f]) {
+            last += line.size();
+            if (line.size() > std::size_t{kMaxPosition}) {
+                outcome.overflow = true;
+            }
+        }
+        if (last > std::size_t{kMaxPosition}) {
+            outcome.overflow = true;
+        }
+    }
+    if (outcome.overflow) {
+        return outcome;
+    }
+
+    int lineStart[2] = {1, 1};
+    for (std::size_t k = 0; k < pairs; ++k) {
+        std::u32string_view line[2];
+        for (int f = 0; f < 2; ++f) {
+            if (k < lineList[f].size()) {
+                line[f] = lineList[f][k];
+                addUtf8(outcome.display[f], line[f]);
+                outcome.display[f] += "\r\n";
+            }
+        }
+        const std::size_t columns = std::max(line[0].size(), line[1].size());
+        for (std::size_t col = 0; col < columns; ++col) {
+            const bool in0 = col < line[0].size();
+            const bool in1 = col < line[1].size();
+            const bool same = in0 && in1 && line[0][col] == line[1][col];
+            if (same) {
+                continue;
+            }
+            if (in0) {
+                outcome.differences[0].push_back(lineStart[0] + static_cast<int>(col));
+            }
+            if (in1) {
+                outcome.differences[1].push_back(lineStart[1] + static_cast<int>(col));
+            }
+        }
+        lineStart[0] += static_cast<int>(line[0].size()) + 2;
+        lineStart[1] += static_cast<int>(line[1].size()) + 2;
+    }
+
+    return outcome;
+}
+
+} // namespace model
+
+// ---------------------------------------------------------------------------------------------
+// Running the engine and checking it
+
+struct Scratch {
+    fs::path folder, files[2];
+
+    Scratch() {
+        std::string pattern = (fs::temp_directory_path() / "parvane-fuzz-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::perror("mkdtemp");
+            std::abort();
+        }
+        folder = pattern;
+        files[0] = folder / "fichero1.txt";
+        files[1] = folder / "fichero2.txt";
+    }
+    ~Scratch() {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+};
+
+const Scratch& scratch() {
+    static const Scratch instance;
+    return instance;
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() ||
+        std::fclose(file) != 0) {
+        std::perror(path.c_str());
+        std::abort();
+    }
+}
+
+[[noreturn]] void mismatch(const FilePair& files, const char* what) {
+    std::fprintf(stderr,
+                 "\n*** Engine and model disagree: %s\n"
+                 "    file 1: %zu bytes, file 2: %zu bytes (kept in %s)\n",
+                 what, files.bytes[0].size(), files.bytes[1].size(), scratch().folder.c_str());
+    std::abort();
+}
+
+void checkText(const FilePair& files, int f, const std::string& engine, const std::string& model) {
+    if (engine == model) {
+        return;
+    }
+    const auto at = std::mismatch(engine.begin(), engine.end(), model.begin(), model.end());
+    std::fprintf(stderr,
+                 "\n    display text %d: engine %zu bytes, model %zu bytes, first "
+                 "difference at byte %zu\n",
+                 f + 1, engine.size(), model.size(),
+                 static_cast<std::size_t>(at.first - engine.begin()));
+    mismatch(files, "display text");
+}
+
+void checkList(const FilePair& files, int f, const std::vector<std::int16_t>& engine,
+               const std::vector<int>& model) {
+    const bool same = std::equal(engine.begin(), engine.end(), model.begin(), model.end(),
+                                 [](std::int16_t e, int m) { return int{e} == m; });
+    if (same) {
+        return;
+    }
+    std::size_t i = 0;
+    while (i < engine.size() && i < model.size() && engine[i] == model[i]) {
+        ++i;
+    }
+    std::fprintf(stderr,
+                 "\n    list %d: engine %zu entries, model %zu; entry %zu: engine %d, "
+                 "model %d\n",
+                 f + 1, engine.size(), model.size(), i + 1, i < engine.size() ? int{engine[i]} : -1,
+                 i < model.size() ? model[i] : -1);
+    mismatch(files, "difference list");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const FilePair files = splitInput(data, size);
+    const Scratch& paths = scratch();
+    writeFile(paths.files[0], files.bytes[0]);
+    writeFile(paths.files[1], files.bytes[1]);
+
+    const model::Outcome expected = model::compare(files);
+
+    std::optional<parvane::Comparison> actual;
+    try {
+        actual = parvane::compareFiles(paths.files[0], paths.files[1]);
+    } catch (const parvane::OverflowError&) {
+        if (!expected.overflow) {
+            mismatch(files, "engine: OverflowError, model: success");
+        }
+        return 0;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "\n    unexpected error: %s\n", error.what());
+        mismatch(files, "engine threw something other than OverflowError");
+    }
+    if (expected.overflow) {
+        mismatch(files, "engine: success, model: OverflowError");
+    }
+    checkText(files, 0, actual->displayText1, expected.display[0]);
+    checkText(files, 1, actual->displayText2, expected.display[1]);
+    checkList(files, 0, actual->differences1, expected.differences[0]);
+    checkList(files, 1, actual->differences2, expected.differences[1]);
+    return 0;
+}
