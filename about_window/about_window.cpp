@@ -12,23 +12,16 @@
 
 // The resource is compiled into a static library, so nothing would pull it in
 // by itself; this must live outside any namespace.
-static void loadAboutWindowResources()
-{
-    Q_INIT_RESOURCE(about_window);
-}
+static void loadAboutWindowResources() { Q_INIT_RESOURCE(about_window); }
 
 namespace {
 
 // The window was laid out in twips; at 96 dpi a pixel is 15 twips.
 constexpr int TwipsPerPixel = 15;
 
-constexpr int pixels(int twips)
-{
-    return twips / TwipsPerPixel;
-}
+constexpr int pixels(int twips) { return twips / TwipsPerPixel; }
 
-QRect twipsRect(int left, int top, int width, int height)
-{
+QRect twipsRect(int left, int top, int width, int height) {
     return QRect(pixels(left), pixels(top), pixels(width), pixels(height));
 }
 
@@ -36,8 +29,7 @@ const QColor Black(0, 0, 0);
 const QColor Red(255, 0, 0);
 const QColor Yellow(255, 255, 0);
 
-QPalette textOnBlack(QPalette palette, const QColor &text)
-{
+QPalette textOnBlack(QPalette palette, const QColor& text) {
     palette.setColor(QPalette::Window, Black);
     palette.setColor(QPalette::WindowText, text);
     return palette;
@@ -49,8 +41,7 @@ QPalette textOnBlack(QPalette palette, const QColor &text)
 constexpr int AboutTextLength = 673;
 constexpr int SpacesAfterEntry = 140;
 
-QString aboutText()
-{
+QString aboutText() {
     const QStringList entries = {
         QStringLiteral("Nombre: Parvane 1.1"),
         QStringLiteral("Autor: Equipo Parvane"),
@@ -58,7 +49,7 @@ QString aboutText()
         QStringLiteral("E-Mail: info@parvane.example.org"),
     };
     QString text;
-    for (const QString &entry : entries)
+    for (const QString& entry : entries)
         text += entry + QString(SpacesAfterEntry, QLatin1Char(' '));
     Q_ASSERT(text.size() <= AboutTextLength);
     text.resize(AboutTextLength, QLatin1Char(' '));
@@ -67,9 +58,7 @@ QString aboutText()
 
 } // namespace
 
-AboutWindow::AboutWindow(QWidget *owner)
-    : QWidget(owner, Qt::Window | Qt::FramelessWindowHint)
-{
+AboutWindow::AboutWindow(QWidget* owner) : QWidget(owner, Qt::Window | Qt::FramelessWindowHint) {
     setUpWindow();
     createAboutText();
     createPicture();
@@ -78,9 +67,8 @@ AboutWindow::AboutWindow(QWidget *owner)
     startDeadline();
 }
 
-AboutWindow *AboutWindow::showFor(QWidget *owner)
-{
-    AboutWindow *window = findOpen(owner);
+AboutWindow* AboutWindow::showFor(QWidget* owner) {
+    AboutWindow* window = findOpen(owner);
     if (!window)
         window = new AboutWindow(owner);
     window->setEnabled(true);
@@ -89,36 +77,33 @@ AboutWindow *AboutWindow::showFor(QWidget *owner)
     return window;
 }
 
-void AboutWindow::closeEvent(QCloseEvent *event)
-{
+void AboutWindow::closeEvent(QCloseEvent* event) {
     // Once closed the window only waits to be deleted; showFor() must not
     // hand it out again.
     closing = true;
     QWidget::closeEvent(event);
 }
 
-AboutWindow *AboutWindow::findOpen(QWidget *owner)
-{
-    QList<AboutWindow *> windows;
+AboutWindow* AboutWindow::findOpen(QWidget* owner) {
+    QList<AboutWindow*> windows;
     if (owner) {
-        windows = owner->findChildren<AboutWindow *>(Qt::FindDirectChildrenOnly);
+        windows = owner->findChildren<AboutWindow*>(Qt::FindDirectChildrenOnly);
     } else {
         const QWidgetList topLevels = QApplication::topLevelWidgets();
-        for (QWidget *widget : topLevels) {
-            auto *about = qobject_cast<AboutWindow *>(widget);
+        for (QWidget* widget : topLevels) {
+            auto* about = qobject_cast<AboutWindow*>(widget);
             if (about && !about->parentWidget())
                 windows.append(about);
         }
     }
-    for (AboutWindow *window : std::as_const(windows)) {
+    for (AboutWindow* window : std::as_const(windows)) {
         if (!window->closing)
             return window;
     }
     return nullptr;
 }
 
-void AboutWindow::setUpWindow()
-{
+void AboutWindow::setUpWindow() {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Form3"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -127,8 +112,7 @@ void AboutWindow::setUpWindow()
     setAutoFillBackground(true);
 }
 
-void AboutWindow::createAboutText()
-{
+void AboutWindow::createAboutText() {
     aboutLabel = new QLabel(this);
     aboutLabel->setObjectName(QStringLiteral("Label1"));
     aboutLabel->setGeometry(twipsRect(60, 120, 3555, 1995));
@@ -140,8 +124,7 @@ void AboutWindow::createAboutText()
     aboutLabel->setText(aboutText());
 }
 
-void AboutWindow::createPicture()
-{
+void AboutWindow::createPicture() {
     static const bool resourcesLoaded = (loadAboutWindowResources(), true);
     Q_UNUSED(resourcesLoaded);
 
@@ -154,8 +137,7 @@ void AboutWindow::createPicture()
     pictureLabel->setPixmap(QPixmap(QStringLiteral(":/about_window/photo.jpg")));
 }
 
-void AboutWindow::createSignature()
-{
+void AboutWindow::createSignature() {
     signatureLabel = new QLabel(this);
     signatureLabel->setObjectName(QStringLiteral("Label2"));
     signatureLabel->setGeometry(twipsRect(4200, 1860, 1695, 255));
@@ -166,8 +148,7 @@ void AboutWindow::createSignature()
     signatureLabel->setText(QStringLiteral("Parvane, Jaca"));
 }
 
-void AboutWindow::startDeadline()
-{
+void AboutWindow::startDeadline() {
     // Started once, here: showing the window again does not give it more time.
     deadlineTimer = new QTimer(this);
     deadlineTimer->setObjectName(QStringLiteral("Timer1"));
@@ -178,10 +159,9 @@ void AboutWindow::startDeadline()
     deadlineTimer->start();
 }
 
-void AboutWindow::placeOverOwner()
-{
-    const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
-    const QScreen *screen = owner ? owner->screen() : this->screen();
+void AboutWindow::placeOverOwner() {
+    const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+    const QScreen* screen = owner ? owner->screen() : this->screen();
     const QRect available = screen->availableGeometry();
 
     QRect frame(QPoint(0, 0), size());

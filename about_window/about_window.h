@@ -21,22 +21,21 @@ class QCloseEvent;
 class QLabel;
 class QTimer;
 
-class AboutWindow : public QWidget
-{
+class AboutWindow : public QWidget {
     Q_OBJECT
 
 public:
     static constexpr int LifetimeMs = 10000;
 
-    explicit AboutWindow(QWidget *owner = nullptr);
+    explicit AboutWindow(QWidget* owner = nullptr);
 
-    static AboutWindow *showFor(QWidget *owner);
+    static AboutWindow* showFor(QWidget* owner);
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
-    static AboutWindow *findOpen(QWidget *owner);
+    static AboutWindow* findOpen(QWidget* owner);
 
     void setUpWindow();
     void createAboutText();
@@ -45,9 +44,9 @@ private:
     void startDeadline();
     void placeOverOwner();
 
-    QLabel *aboutLabel = nullptr;
-    QLabel *pictureLabel = nullptr;
-    QLabel *signatureLabel = nullptr;
-    QTimer *deadlineTimer = nullptr;
+    QLabel* aboutLabel = nullptr;
+    QLabel* pictureLabel = nullptr;
+    QLabel* signatureLabel = nullptr;
+    QTimer* deadlineTimer = nullptr;
     bool closing = false;
 };

@@ -29,8 +29,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty()) {
-            const QString dashes = unknown.first().size() == 1 ? QStringLiteral("-")
-                                                               : QStringLiteral("--");
+            const QString dashes =
+                unknown.first().size() == 1 ? QStringLiteral("-") : QStringLiteral("--");
             return refuse(QStringLiteral("opción desconocida: %1%2").arg(dashes, unknown.first()));
         }
         return refuse(QStringLiteral("la línea de órdenes no es válida"));
@@ -52,21 +52,23 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
 }
 
 QString CommandLine::helpText() {
-    return kUsage + QStringLiteral(
-        "\n"
-        "Compara dos ficheros de texto y colorea en rojo cada carácter que difiere del que\n"
-        "ocupa la misma línea y columna en el otro fichero.\n"
-        "\n"
-        "Con un fichero, lo pone como primer fichero. Con dos, abre la ventana con ambos ya\n"
-        "comparados. Sin ficheros, se eligen con los botones «Examinar».\n"
-        "\n"
-        "Opciones:\n"
-        "  -h, --help     muestra esta ayuda y termina\n"
-        "  -v, --version  muestra la versión y termina\n"
-        "\n"
-        "Como herramienta de diferencias de git:\n"
-        "  git difftool -x parvane\n"
-        "  git config difftool.parvane.cmd 'parvane \"$LOCAL\" \"$REMOTE\"'\n");
+    return kUsage +
+           QStringLiteral(
+               "\n"
+               "Compara dos ficheros de texto y colorea en rojo cada carácter que difiere del que\n"
+               "ocupa la misma línea y columna en el otro fichero.\n"
+               "\n"
+               "Con un fichero, lo pone como primer fichero. Con dos, abre la ventana con ambos "
+               "ya\n"
+               "comparados. Sin ficheros, se eligen con los botones «Examinar».\n"
+               "\n"
+               "Opciones:\n"
+               "  -h, --help     muestra esta ayuda y termina\n"
+               "  -v, --version  muestra la versión y termina\n"
+               "\n"
+               "Como herramienta de diferencias de git:\n"
+               "  git difftool -x parvane\n"
+               "  git config difftool.parvane.cmd 'parvane \"$LOCAL\" \"$REMOTE\"'\n");
 }
 
 QString CommandLine::versionText() {

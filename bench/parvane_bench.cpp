@@ -115,9 +115,7 @@ double cpuMs(const timeval& from, const timeval& to) {
     return double(to.tv_sec - from.tv_sec) * 1e3 + double(to.tv_usec - from.tv_usec) / 1e3;
 }
 
-const char* verdict(bool met) {
-    return met ? "PASS" : "FAIL";
-}
+const char* verdict(bool met) { return met ? "PASS" : "FAIL"; }
 
 // Line `line` of the first file: letters that shift by one from line to line.
 std::string firstFileLine(int line) {
@@ -244,9 +242,7 @@ double statusMemoryMB(const std::string& field) {
     return -1;
 }
 
-double peakMemoryMB() {
-    return statusMemoryMB("VmHWM:");
-}
+double peakMemoryMB() { return statusMemoryMB("VmHWM:"); }
 
 // Lowers the peak (VmHWM) to the present resident size, so that the next peak belongs to what
 // runs next; false when the kernel refuses.

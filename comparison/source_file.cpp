@@ -21,7 +21,8 @@ SourceFile::SourceFile(fs::path path) : path_(std::move(path)) {
     const fs::file_status status = fs::status(path_, error);
     if (!fs::exists(status)) {
         if (fs::is_symlink(fs::symlink_status(path_, error))) {
-            fail("es un enlace a un fichero que no existe", "Compruebe el enlace o elija otro fichero.");
+            fail("es un enlace a un fichero que no existe",
+                 "Compruebe el enlace o elija otro fichero.");
         }
         if (status.type() == fs::file_type::not_found) {
             fail("no existe", "Compruebe la ruta o elija otro fichero.");
@@ -65,13 +66,14 @@ std::optional<std::string> SourceFile::readAtMost(std::size_t maxBytes) {
     // The size is only a hint for the buffer: the file may change while it is read.
     std::error_code error;
     const std::uintmax_t expected = fs::file_size(path_, error);
-    std::string content(error ? std::size_t{64 * 1024}
-                              : static_cast<std::size_t>(std::min<std::uintmax_t>(expected, maxBytes) + 1),
-                        '\0');
+    std::string content(
+        error ? std::size_t{64 * 1024}
+              : static_cast<std::size_t>(std::min<std::uintmax_t>(expected, maxBytes) + 1),
+        '\0');
     std::size_t filled = 0;
     while (true) {
-        const std::size_t got = std::fread(content.data() + filled, 1, content.size() - filled,
-                                           file_.get());
+        const std::size_t got =
+            std::fread(content.data() + filled, 1, content.size() - filled, file_.get());
         filled += got;
         if (filled > maxBytes) {
             return std::nullopt;

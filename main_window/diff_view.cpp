@@ -2,8 +2,8 @@
 
 #include "main_window/level_layout.h"
 
-#include <QTextCharFormat>
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -130,7 +130,17 @@ int DiffView::documentPosition(int offset) const {
 }
 
 int DiffView::lineCountOf(const QString& displayText) {
-    return int(displayText.count(QStringLiteral("\r\n"))) + 1;
+    int lines = 1;
+    const qsizetype size = displayText.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        // CR LF, CR and LF each end a line, as in setDisplayText().
+        const bool crBeforeLf =
+            displayText[i] == u'\r' && i + 1 < size && displayText[i + 1] == u'\n';
+        if ((displayText[i] == u'\r' || displayText[i] == u'\n') && !crBeforeLf) {
+            ++lines;
+        }
+    }
+    return lines;
 }
 
 std::vector<int> DiffView::linesOf(std::span<const std::int16_t> positions) const {

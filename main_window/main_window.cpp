@@ -18,8 +18,8 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
-#include <QShortcut>
 #include <QResizeEvent>
+#include <QShortcut>
 
 #include <algorithm>
 #include <filesystem>
@@ -142,18 +142,10 @@ void MainWindow::layOutForSize() {
         QRect& rect = place->second;
         const int pixels = units::pixels(value.twips);
         switch (value.side) {
-        case LayoutSide::Left:
-            rect.moveLeft(pixels);
-            break;
-        case LayoutSide::Top:
-            rect.moveTop(pixels);
-            break;
-        case LayoutSide::Width:
-            rect.setWidth(pixels);
-            break;
-        case LayoutSide::Height:
-            rect.setHeight(pixels);
-            break;
+        case LayoutSide::Left: rect.moveLeft(pixels); break;
+        case LayoutSide::Top: rect.moveTop(pixels); break;
+        case LayoutSide::Width: rect.setWidth(pixels); break;
+        case LayoutSide::Height: rect.setHeight(pixels); break;
         }
     }
     for (const auto& [control, rect] : places) {
@@ -166,10 +158,10 @@ void MainWindow::createControls() {
     cmdEjecutar_ = addButton(this, "CmdEjecutar", tr("Comparar"), {2100, 8220, 6255, 1095}, 27.75);
     txtFichero1_ = addControl<QLineEdit>(this, "TxtFichero1", {240, 480, 4875, 285}, 8.25);
     txtFichero2_ = addControl<QLineEdit>(this, "TxtFichero2", {5340, 480, 4875, 285}, 8.25);
-    cmdExaminar1_ = addButton(this, "CmdExaminar1", tr("Examinar 1er fichero"),
-                              {240, 60, 4875, 435}, 12);
-    cmdExaminar2_ = addButton(this, "CmdExaminar2", tr("Examinar 2º fichero"),
-                              {5340, 60, 4875, 435}, 12);
+    cmdExaminar1_ =
+        addButton(this, "CmdExaminar1", tr("Examinar 1er fichero"), {240, 60, 4875, 435}, 12);
+    cmdExaminar2_ =
+        addButton(this, "CmdExaminar2", tr("Examinar 2º fichero"), {5340, 60, 4875, 435}, 12);
     rtb1_ = addControl<DiffView>(this, "RTB1", {240, 840, 4875, 7275}, 9);
     rtb2_ = addControl<DiffView>(this, "RTB2", {5340, 840, 4875, 7275}, 9);
     command1_ = addButton(this, "Command1", tr("Salir"), {8460, 8220, 1755, 1095}, 26.25);
@@ -191,9 +183,9 @@ void MainWindow::createControls() {
 }
 
 void MainWindow::setUpTabOrder() {
-    QWidget* const order[] = {cmdEjecutar_, txtFichero1_, txtFichero2_, cmdExaminar1_,
-                              cmdExaminar2_, rtb1_,       rtb2_,       command1_,
-                              command2_};
+    QWidget* const order[] = {cmdEjecutar_,  txtFichero1_,  txtFichero2_,
+                              cmdExaminar1_, cmdExaminar2_, rtb1_,
+                              rtb2_,         command1_,     command2_};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         setTabOrder(order[i], order[i + 1]);
     }

@@ -27,7 +27,8 @@ class MainWindow : public QWidget {
 
 public:
     static inline const QString kTitle = QStringLiteral("Parvane");
-    static inline const QString kIdenticalMessage = QStringLiteral("Estos dos ficheros son idénticos");
+    static inline const QString kIdenticalMessage =
+        QStringLiteral("Estos dos ficheros son idénticos");
 
     // Without arguments the window uses the desktop's own file dialog and message boxes.
     explicit MainWindow(std::unique_ptr<FileDialog> fileDialog = nullptr,

@@ -9,9 +9,7 @@ constexpr float kRtb1Left = 240.0f;
 constexpr float kCommand1Width = 1755.0f;
 constexpr float kCommand2Width = 1755.0f;
 
-bool isSize(LayoutSide side) {
-    return side == LayoutSide::Width || side == LayoutSide::Height;
-}
+bool isSize(LayoutSide side) { return side == LayoutSide::Width || side == LayoutSide::Height; }
 
 } // namespace
 

@@ -29,11 +29,12 @@ void ViewSynchronizer::follow(QScrollBar* leader, QScrollBar* follower) {
 void ViewSynchronizer::follow(DiffView* leader, DiffView* follower) {
     // Paging with the keys moves a view without a word from its scroll bar; the view still
     // announces that its text moved.
-    connect(leader, &QPlainTextEdit::updateRequest, follower, [leader, follower](const QRect&, int dy) {
-        if (dy != 0) {
-            follower->verticalScrollBar()->setValue(leader->verticalScrollBar()->value());
-        }
-    });
+    connect(leader, &QPlainTextEdit::updateRequest, follower,
+            [leader, follower](const QRect&, int dy) {
+                if (dy != 0) {
+                    follower->verticalScrollBar()->setValue(leader->verticalScrollBar()->value());
+                }
+            });
 }
 
 void ViewSynchronizer::levelWidths() {

@@ -22,7 +22,8 @@ void CommandLineTest::parses_data() {
 
     const QString none;
     QTest::newRow("nothing") << QStringList{} << Action::Run << QStringList{} << none;
-    QTest::newRow("one file") << QStringList{"a.txt"} << Action::Run << QStringList{"a.txt"} << none;
+    QTest::newRow("one file") << QStringList{"a.txt"} << Action::Run << QStringList{"a.txt"}
+                              << none;
     QTest::newRow("two files") << QStringList{"a.txt", "b c.txt"} << Action::Run
                                << QStringList{"a.txt", "b c.txt"} << none;
     QTest::newRow("dash file after --") << QStringList{"--", "-raro.txt", "b"} << Action::Run
@@ -30,16 +31,16 @@ void CommandLineTest::parses_data() {
     QTest::newRow("accents") << QStringList{"año/ñandú.txt"} << Action::Run
                              << QStringList{"año/ñandú.txt"} << none;
     QTest::newRow("--help") << QStringList{"--help"} << Action::ShowHelp << QStringList{} << none;
-    QTest::newRow("-h with files") << QStringList{"a", "-h"} << Action::ShowHelp << QStringList{}
-                                   << none;
+    QTest::newRow("-h with files")
+        << QStringList{"a", "-h"} << Action::ShowHelp << QStringList{} << none;
     QTest::newRow("--version") << QStringList{"--version"} << Action::ShowVersion << QStringList{}
                                << none;
     QTest::newRow("third file") << QStringList{"a", "b", "c"} << Action::Refuse << QStringList{}
                                 << "sobra «c»";
     QTest::newRow("unknown long") << QStringList{"--colores"} << Action::Refuse << QStringList{}
                                   << "opción desconocida: --colores";
-    QTest::newRow("unknown short") << QStringList{"-x", "a"} << Action::Refuse << QStringList{}
-                                   << "opción desconocida: -x";
+    QTest::newRow("unknown short")
+        << QStringList{"-x", "a"} << Action::Refuse << QStringList{} << "opción desconocida: -x";
 }
 
 void CommandLineTest::parses() {

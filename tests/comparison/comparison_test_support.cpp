@@ -75,16 +75,11 @@ Outcome compareGuarded(const std::filesystem::path& file1, const std::filesystem
 
 const char* kindName(Outcome::Kind kind) {
     switch (kind) {
-    case Outcome::Kind::Finished:
-        return "finished";
-    case Outcome::Kind::FileError:
-        return "FileError";
-    case Outcome::Kind::OverflowError:
-        return "OverflowError";
-    case Outcome::Kind::OtherError:
-        return "other exception";
-    case Outcome::Kind::TimedOut:
-        return "timed out";
+    case Outcome::Kind::Finished: return "finished";
+    case Outcome::Kind::FileError: return "FileError";
+    case Outcome::Kind::OverflowError: return "OverflowError";
+    case Outcome::Kind::OtherError: return "other exception";
+    case Outcome::Kind::TimedOut: return "timed out";
     }
     return "?";
 }

@@ -129,9 +129,7 @@ long countOpenFileDescriptors() {
         std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator{}));
 }
 
-fs::path toPath(const QString& path) {
-    return fs::path(QFile::encodeName(path).toStdString());
-}
+fs::path toPath(const QString& path) { return fs::path(QFile::encodeName(path).toStdString()); }
 
 // Restores the working folder when it goes out of scope.
 class WorkingFolder {

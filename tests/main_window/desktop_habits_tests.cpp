@@ -80,12 +80,18 @@ bool DesktopHabitsTest::drop(QWidget* target, const QList<QUrl>& urls) {
 void DesktopHabitsTest::oneDroppedFileFillsItsSide_data() {
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("filledBox"); // empty: the drop is refused
-    QTest::newRow("first path box") << "TxtFichero1" << "TxtFichero1";
-    QTest::newRow("first view") << "RTB1" << "TxtFichero1";
-    QTest::newRow("second path box") << "TxtFichero2" << "TxtFichero2";
-    QTest::newRow("second view") << "RTB2" << "TxtFichero2";
-    QTest::newRow("Comparar") << "CmdEjecutar" << "";
-    QTest::newRow("a browse button") << "CmdExaminar1" << "";
+    QTest::newRow("first path box") << "TxtFichero1"
+                                    << "TxtFichero1";
+    QTest::newRow("first view") << "RTB1"
+                                << "TxtFichero1";
+    QTest::newRow("second path box") << "TxtFichero2"
+                                     << "TxtFichero2";
+    QTest::newRow("second view") << "RTB2"
+                                 << "TxtFichero2";
+    QTest::newRow("Comparar") << "CmdEjecutar"
+                              << "";
+    QTest::newRow("a browse button") << "CmdExaminar1"
+                                     << "";
 }
 
 void DesktopHabitsTest::oneDroppedFileFillsItsSide() {
@@ -180,10 +186,9 @@ void DesktopHabitsTest::altArrowsMoveBetweenDifferences() {
     auto press = [this](Qt::Key key) { QTest::keyClick(window, key, Qt::AltModifier); };
     auto line = [](DiffView* view) { return view->textCursor().blockNumber(); };
 
-    const QList<std::pair<Qt::Key, int>> steps = {{Qt::Key_Down, 3},   {Qt::Key_Down, 40},
-                                                  {Qt::Key_Down, 120}, {Qt::Key_Down, 120},
-                                                  {Qt::Key_Up, 40},    {Qt::Key_Up, 3},
-                                                  {Qt::Key_Up, 3}};
+    const QList<std::pair<Qt::Key, int>> steps = {
+        {Qt::Key_Down, 3}, {Qt::Key_Down, 40}, {Qt::Key_Down, 120}, {Qt::Key_Down, 120},
+        {Qt::Key_Up, 40},  {Qt::Key_Up, 3},    {Qt::Key_Up, 3}};
     for (const auto& [key, expected] : steps) {
         press(key);
         QCOMPARE(line(rtb1), expected);

@@ -16,7 +16,9 @@
 
 namespace {
 
-QColor bgr(quint32 value) { return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF); }
+QColor bgr(quint32 value) {
+    return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+}
 
 } // namespace
 
@@ -90,7 +92,7 @@ void MainWindowTest::controlsFollowTheDesign_data() {
     QTest::addColumn<QRect>("twips");
     QTest::addColumn<double>("points");
     QTest::addColumn<QColor>("colour"); // face or background
-    QTest::addColumn<QString>("kept");   // what resizing never changes: x, y, width, height
+    QTest::addColumn<QString>("kept");  // what resizing never changes: x, y, width, height
     const QColor face = bgr(0x00D95764);
     const QColor box = bgr(0x00E08F71);
     auto row = [](const char* name, const char* cls, const QString& text, QRect r, double pt,
@@ -100,8 +102,10 @@ void MainWindowTest::controlsFollowTheDesign_data() {
     row("CmdEjecutar", "QPushButton", "Comparar", {2100, 8220, 6255, 1095}, 27.75, face, "xh");
     row("TxtFichero1", "QLineEdit", "", {240, 480, 4875, 285}, 8.25, box, "yh");
     row("TxtFichero2", "QLineEdit", "", {5340, 480, 4875, 285}, 8.25, box, "yh");
-    row("CmdExaminar1", "QPushButton", "Examinar 1er fichero", {240, 60, 4875, 435}, 12, face, "yh");
-    row("CmdExaminar2", "QPushButton", "Examinar 2º fichero", {5340, 60, 4875, 435}, 12, face, "yh");
+    row("CmdExaminar1", "QPushButton", "Examinar 1er fichero", {240, 60, 4875, 435}, 12, face,
+        "yh");
+    row("CmdExaminar2", "QPushButton", "Examinar 2º fichero", {5340, 60, 4875, 435}, 12, face,
+        "yh");
     row("RTB1", "DiffView", "", {240, 840, 4875, 7275}, 9, box, "xy");
     row("RTB2", "DiffView", "", {5340, 840, 4875, 7275}, 9, box, "y");
     row("Command1", "QPushButton", "Salir", {8460, 8220, 1755, 1095}, 26.25, face, "wh");
@@ -164,8 +168,9 @@ void MainWindowTest::windowFollowsTheDesign() {
 
 void MainWindowTest::tabOrderAndFocus() {
     QCOMPARE(window->focusWidget(), control<QWidget>("CmdEjecutar"));
-    const QStringList expected = {"CmdEjecutar", "TxtFichero1", "TxtFichero2", "CmdExaminar1",
-                                  "CmdExaminar2", "RTB1", "RTB2", "Command1", "Command2"};
+    const QStringList expected = {"CmdEjecutar",  "TxtFichero1",  "TxtFichero2",
+                                  "CmdExaminar1", "CmdExaminar2", "RTB1",
+                                  "RTB2",         "Command1",     "Command2"};
     QStringList order;
     QWidget* w = control<QWidget>("CmdEjecutar");
     do {
@@ -225,12 +230,11 @@ void MainWindowTest::exactlyTheDifferingCharactersAreRed_data() {
     QTest::addColumn<QList<int>>("expectedDocument1"); // document positions, where easy to state
     QTest::newRow("third character") << QByteArray("abc") << QByteArray("abd") << QList<int>{3}
                                      << QList<int>{3} << QList<int>{2};
-    QTest::newRow("longer second line")
-        << QByteArray("x\nab") << QByteArray("x\nabcd") << QList<int>{} << QList<int>{6, 7}
-        << QList<int>{};
-    QTest::newRow("runs and gaps") << QByteArray("aXXbYc\nq") << QByteArray("a12b3c\n")
-                                   << QList<int>{2, 3, 5, 9} << QList<int>{2, 3, 5}
-                                   << QList<int>{1, 2, 4, 7};
+    QTest::newRow("longer second line") << QByteArray("x\nab") << QByteArray("x\nabcd")
+                                        << QList<int>{} << QList<int>{6, 7} << QList<int>{};
+    QTest::newRow("runs and gaps")
+        << QByteArray("aXXbYc\nq") << QByteArray("a12b3c\n") << QList<int>{2, 3, 5, 9}
+        << QList<int>{2, 3, 5} << QList<int>{1, 2, 4, 7};
     QTest::newRow("case") << QByteArray("Hola\nmundo") << QByteArray("hola\nMundo")
                           << QList<int>{1, 7} << QList<int>{1, 7} << QList<int>{0, 5};
 }
@@ -304,10 +308,22 @@ void MainWindowTest::controlAndWideCharactersKeepOffsetsInStep() {
 
     // Characters drawn as nothing get a visible stand-in, so a difference there shows: a soft
     // hyphen, a right-to-left override, a zero-width space; the joiners stay as they are.
-    compare(write("f1.txt", "a\xC2\xAD" "b\xE2\x80\xAE" "c\xE2\x80\x8B" "d\xE2\x80\x8C" "e"),
-            write("f2.txt", "a\xC2\xAD" "b\xE2\x80\xAE" "c\xE2\x80\x8B" "d\xE2\x80\x8D" "e"));
+    compare(write("f1.txt", "a\xC2\xAD"
+                            "b\xE2\x80\xAE"
+                            "c\xE2\x80\x8B"
+                            "d\xE2\x80\x8C"
+                            "e"),
+            write("f2.txt", "a\xC2\xAD"
+                            "b\xE2\x80\xAE"
+                            "c\xE2\x80\x8B"
+                            "d\xE2\x80\x8D"
+                            "e"));
     const QString formats = rtb1->document()->firstBlock().text();
-    QCOMPARE(formats, QStringLiteral("a\uFFFD" "b\uFFFD" "c\uFFFD" "d\u200C" "e"));
+    QCOMPARE(formats, QStringLiteral("a\uFFFD"
+                                     "b\uFFFD"
+                                     "c\uFFFD"
+                                     "d\u200C"
+                                     "e"));
     QCOMPARE(redPositions(rtb1), std::set<int>{7});
 }
 
@@ -361,7 +377,8 @@ void MainWindowTest::dialogOpensInTheFolderOfTheLastChoice() {
     QTest::mouseClick(control<QPushButton>("CmdExaminar2"), Qt::LeftButton);
     QTest::mouseClick(control<QPushButton>("CmdExaminar1"), Qt::LeftButton);
     QTest::mouseClick(control<QPushButton>("CmdExaminar2"), Qt::LeftButton);
-    QCOMPARE(dialog->foldersShown, QStringList({QString(), dir.filePath("sub"), dir.filePath("sub")}));
+    QCOMPARE(dialog->foldersShown,
+             QStringList({QString(), dir.filePath("sub"), dir.filePath("sub")}));
     QCOMPARE(control<QLineEdit>("TxtFichero1")->text(), QString());
     QCOMPARE(control<QLineEdit>("TxtFichero2")->text(), inSub);
 }

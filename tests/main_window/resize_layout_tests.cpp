@@ -24,14 +24,10 @@ const char* const kControls[] = {"CmdEjecutar",    "TxtFichero1",    "TxtFichero
 
 const char* sideName(LayoutSide side) {
     switch (side) {
-    case LayoutSide::Left:
-        return "Left";
-    case LayoutSide::Top:
-        return "Top";
-    case LayoutSide::Width:
-        return "Width";
-    case LayoutSide::Height:
-        return "Height";
+    case LayoutSide::Left: return "Left";
+    case LayoutSide::Top: return "Top";
+    case LayoutSide::Width: return "Width";
+    case LayoutSide::Height: return "Height";
     }
     return "?";
 }
@@ -53,9 +49,7 @@ std::optional<float> setOnce(const ResizeLayout& layout, const QByteArray& contr
     return found.size() == 1 ? std::optional<float>(found.first()) : std::nullopt;
 }
 
-QString describe(float value) {
-    return QString::number(double(value), 'f', 3);
-}
+QString describe(float value) { return QString::number(double(value), 'f', 3); }
 
 // Resizes the window so that its outer size (frame included) becomes `outer`; false if it does not.
 [[nodiscard]] bool resizeOuter(QWidget* window, QSize outer) {
