@@ -1,5 +1,7 @@
 #include "about_window/about_window.h"
 
+#include "main_window/units.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QColor>
@@ -10,20 +12,7 @@
 #include <QStringList>
 #include <QTimer>
 
-// The resource is compiled into a static library, so nothing would pull it in
-// by itself; this must live outside any namespace.
-static void loadAboutWindowResources() { Q_INIT_RESOURCE(about_window); }
-
 namespace {
-
-// The window was laid out in twips; at 96 dpi a pixel is 15 twips.
-constexpr int TwipsPerPixel = 15;
-
-constexpr int pixels(int twips) { return twips / TwipsPerPixel; }
-
-QRect twipsRect(int left, int top, int width, int height) {
-    return QRect(pixels(left), pixels(top), pixels(width), pixels(height));
-}
 
 const QColor Black(0, 0, 0);
 const QColor Red(255, 0, 0);
@@ -107,7 +96,7 @@ void AboutWindow::setUpWindow() {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Form3"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(twipsRect(0, 0, 5895, 2115).size());
+    setFixedSize(units::pixelRect(0, 0, 5895, 2115).size());
     setPalette(textOnBlack(palette(), Black));
     setAutoFillBackground(true);
 }
@@ -115,7 +104,7 @@ void AboutWindow::setUpWindow() {
 void AboutWindow::createAboutText() {
     aboutLabel = new QLabel(this);
     aboutLabel->setObjectName(QStringLiteral("Label1"));
-    aboutLabel->setGeometry(twipsRect(60, 120, 3555, 1995));
+    aboutLabel->setGeometry(units::pixelRect(60, 120, 3555, 1995));
     aboutLabel->setPalette(textOnBlack(aboutLabel->palette(), Red));
     aboutLabel->setAutoFillBackground(true);
     aboutLabel->setTextFormat(Qt::PlainText);
@@ -125,14 +114,11 @@ void AboutWindow::createAboutText() {
 }
 
 void AboutWindow::createPicture() {
-    static const bool resourcesLoaded = (loadAboutWindowResources(), true);
-    Q_UNUSED(resourcesLoaded);
-
     // The frame reaches 3 px past the window's right edge; the picture is
     // stretched to the whole frame all the same.
     pictureLabel = new QLabel(this);
     pictureLabel->setObjectName(QStringLiteral("Image1"));
-    pictureLabel->setGeometry(twipsRect(4200, 0, 1740, 1890));
+    pictureLabel->setGeometry(units::pixelRect(4200, 0, 1740, 1890));
     pictureLabel->setScaledContents(true);
     pictureLabel->setPixmap(QPixmap(QStringLiteral(":/about_window/photo.jpg")));
 }
@@ -140,7 +126,7 @@ void AboutWindow::createPicture() {
 void AboutWindow::createSignature() {
     signatureLabel = new QLabel(this);
     signatureLabel->setObjectName(QStringLiteral("Label2"));
-    signatureLabel->setGeometry(twipsRect(4200, 1860, 1695, 255));
+    signatureLabel->setGeometry(units::pixelRect(4200, 1860, 1695, 255));
     signatureLabel->setPalette(textOnBlack(signatureLabel->palette(), Yellow));
     signatureLabel->setAutoFillBackground(true);
     signatureLabel->setTextFormat(Qt::PlainText);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Start-up speed and memory: from exec to the main window on the screen with two 30 KB files
-# compared, on a virtual X display. Prints the median of several runs and the peak memory.
+# Start-up speed and memory: from exec to the main window mapped on the screen, started with two
+# 30 KB files (the program compares them before the window's first paint), on a virtual X
+# display. Prints the median of several runs and the peak memory.
 # Usage: bench/startup.sh [RUNS]   (default 15; the program must be built: make build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
