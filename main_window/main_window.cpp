@@ -195,6 +195,9 @@ void MainWindow::connectCommands() {
     connect(cmdExaminar1_, &QPushButton::clicked, this, &MainWindow::chooseFirstFile);
     connect(cmdExaminar2_, &QPushButton::clicked, this, &MainWindow::chooseSecondFile);
     connect(cmdEjecutar_, &QPushButton::clicked, this, &MainWindow::compare);
+    // A path typed or pasted into a box is compared with Enter, as "Comparar" does.
+    connect(txtFichero1_, &QLineEdit::returnPressed, this, &MainWindow::compare);
+    connect(txtFichero2_, &QLineEdit::returnPressed, this, &MainWindow::compare);
     connect(command1_, &QPushButton::clicked, this, &MainWindow::quit);
     connect(command2_, &QPushButton::clicked, this, &MainWindow::openAbout);
 }

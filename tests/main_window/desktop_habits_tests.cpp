@@ -33,6 +33,7 @@ private slots:
     void twoDroppedFilesAreCompared();
     void dropsThatAreNotLocalFilesAreRefused_data();
     void dropsThatAreNotLocalFilesAreRefused();
+    void enterInAPathBoxCompares();
     void viewsScrollTogether();
     void altArrowsMoveBetweenDifferences();
 
@@ -131,6 +132,15 @@ void DesktopHabitsTest::dropsThatAreNotLocalFilesAreRefused() {
     QVERIFY(!drop(control<QWidget>("RTB1"), urls));
     QCOMPARE(control<QLineEdit>("TxtFichero1")->text(), QString());
     QCOMPARE(control<QLineEdit>("TxtFichero2")->text(), QString());
+}
+
+void DesktopHabitsTest::enterInAPathBoxCompares() {
+    auto* box2 = control<QLineEdit>("TxtFichero2");
+    control<QLineEdit>("TxtFichero1")->setText(write("a.txt", "abc\n"));
+    box2->setFocus();
+    QTest::keyClicks(box2, write("b.txt", "abd\n"));
+    QTest::keyClick(box2, Qt::Key_Return);
+    QCOMPARE(control<DiffView>("RTB2")->displayText(), QStringLiteral("abd\r\n"));
 }
 
 void DesktopHabitsTest::viewsScrollTogether() {
