@@ -101,48 +101,47 @@ void AboutWindow::setUpWindow() {
     setAutoFillBackground(true);
 }
 
+// A label of plain text in `colour` on black, placed in twips.
+QLabel* AboutWindow::addTextLabel(const char* name, QRect twips, const QColor& colour,
+                                  const QString& text) {
+    auto* label = new QLabel(this);
+    label->setObjectName(QLatin1String(name));
+    label->setGeometry(units::pixelRect(twips.x(), twips.y(), twips.width(), twips.height()));
+    label->setPalette(textOnBlack(label->palette(), colour));
+    label->setAutoFillBackground(true);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setText(text);
+    return label;
+}
+
 void AboutWindow::createAboutText() {
-    aboutLabel = new QLabel(this);
-    aboutLabel->setObjectName(QStringLiteral("Label1"));
-    aboutLabel->setGeometry(units::pixelRect(60, 120, 3555, 1995));
-    aboutLabel->setPalette(textOnBlack(aboutLabel->palette(), Red));
-    aboutLabel->setAutoFillBackground(true);
-    aboutLabel->setTextFormat(Qt::PlainText);
-    aboutLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    aboutLabel->setWordWrap(true);
-    aboutLabel->setText(aboutText());
+    addTextLabel("Label1", {60, 120, 3555, 1995}, Red, aboutText())->setWordWrap(true);
 }
 
 void AboutWindow::createPicture() {
     // The frame reaches 3 px past the window's right edge; the picture is
     // stretched to the whole frame all the same.
-    pictureLabel = new QLabel(this);
-    pictureLabel->setObjectName(QStringLiteral("Image1"));
-    pictureLabel->setGeometry(units::pixelRect(4200, 0, 1740, 1890));
-    pictureLabel->setScaledContents(true);
-    pictureLabel->setPixmap(QPixmap(QStringLiteral(":/about_window/photo.jpg")));
+    auto* picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("Image1"));
+    picture->setGeometry(units::pixelRect(4200, 0, 1740, 1890));
+    picture->setScaledContents(true);
+    picture->setPixmap(QPixmap(QStringLiteral(":/about_window/photo.jpg")));
 }
 
 void AboutWindow::createSignature() {
-    signatureLabel = new QLabel(this);
-    signatureLabel->setObjectName(QStringLiteral("Label2"));
-    signatureLabel->setGeometry(units::pixelRect(4200, 1860, 1695, 255));
-    signatureLabel->setPalette(textOnBlack(signatureLabel->palette(), Yellow));
-    signatureLabel->setAutoFillBackground(true);
-    signatureLabel->setTextFormat(Qt::PlainText);
-    signatureLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    signatureLabel->setText(QStringLiteral("Parvane, Jaca"));
+    addTextLabel("Label2", {4200, 1860, 1695, 255}, Yellow, QStringLiteral("Parvane, Jaca"));
 }
 
 void AboutWindow::startDeadline() {
     // Started once, here: showing the window again does not give it more time.
-    deadlineTimer = new QTimer(this);
-    deadlineTimer->setObjectName(QStringLiteral("Timer1"));
-    deadlineTimer->setSingleShot(true);
-    deadlineTimer->setTimerType(Qt::PreciseTimer);
-    deadlineTimer->setInterval(LifetimeMs);
-    connect(deadlineTimer, &QTimer::timeout, this, &QWidget::close);
-    deadlineTimer->start();
+    auto* timer = new QTimer(this);
+    timer->setObjectName(QStringLiteral("Timer1"));
+    timer->setSingleShot(true);
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setInterval(LifetimeMs);
+    connect(timer, &QTimer::timeout, this, &QWidget::close);
+    timer->start();
 }
 
 void AboutWindow::placeOverOwner() {

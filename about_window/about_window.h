@@ -19,7 +19,6 @@
 
 class QCloseEvent;
 class QLabel;
-class QTimer;
 
 class AboutWindow : public QWidget {
     Q_OBJECT
@@ -38,15 +37,12 @@ private:
     static AboutWindow* findOpen(QWidget* owner);
 
     void setUpWindow();
+    QLabel* addTextLabel(const char* name, QRect twips, const QColor& colour, const QString& text);
     void createAboutText();
     void createPicture();
     void createSignature();
     void startDeadline();
     void placeOverOwner();
 
-    QLabel* aboutLabel = nullptr;
-    QLabel* pictureLabel = nullptr;
-    QLabel* signatureLabel = nullptr;
-    QTimer* deadlineTimer = nullptr;
     bool closing = false;
 };

@@ -159,14 +159,12 @@ struct Refused {
 
 } // namespace
 
-class BadInputTest : public QObject {
+class BadInputTest : public WindowTestCase {
     Q_OBJECT
 
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void init();
-    void cleanup();
 
     void refusedInputs_data();
     void refusedInputs();
@@ -188,7 +186,6 @@ private slots:
     void noFileDescriptorIsLeftOpen();
 
 private:
-    QString write(const QString& name, const QByteArray& content);
     qint64 clickCompare();
     qint64 compare(const QString& path1, const QString& path2);
     void expectRefused(qint64 ms, qsizetype messagesBefore, const QString& path,
@@ -196,14 +193,9 @@ private:
     void expectGoodComparisonWorks();
     Views views();
     void runUnprivileged(const char* testFunction);
-    template <typename T> T* control(const char* name) { return window->findChild<T*>(name); }
 
-    QTemporaryDir dir;
     QList<Refused> refused;
     int socketDescriptor = -1;
-    MainWindow* window = nullptr;
-    ScriptedFileDialog* dialog = nullptr;
-    RecordingMessages* messages = nullptr;
 };
 
 void BadInputTest::initTestCase() {
@@ -261,23 +253,6 @@ void BadInputTest::cleanupTestCase() {
     if (socketDescriptor >= 0) {
         ::close(socketDescriptor);
     }
-}
-
-void BadInputTest::init() {
-    const TestWindow test = TestWindow::open();
-    window = test.window;
-    dialog = test.dialog;
-    messages = test.messages;
-    QVERIFY(QTest::qWaitForWindowExposed(window));
-}
-
-void BadInputTest::cleanup() {
-    delete window;
-    window = nullptr;
-}
-
-QString BadInputTest::write(const QString& name, const QByteArray& content) {
-    return writeTestFile(dir.path(), name, content);
 }
 
 // Clicks "Comparar" and returns how long the command took, in milliseconds.

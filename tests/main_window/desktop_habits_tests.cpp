@@ -7,7 +7,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QUrl>
@@ -20,13 +19,11 @@ int topLine(const DiffView* view) { return view->cursorForPosition(QPoint(2, 2))
 } // namespace
 
 // Drag and drop, views that scroll together, and moving between differences from the keyboard.
-class DesktopHabitsTest : public QObject {
+class DesktopHabitsTest : public WindowTestCase {
     Q_OBJECT
 
 private slots:
     void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
-    void init();
-    void cleanup();
 
     void oneDroppedFileFillsItsSide_data();
     void oneDroppedFileFillsItsSide();
@@ -38,31 +35,9 @@ private slots:
     void altArrowsMoveBetweenDifferences();
 
 private:
-    QString write(const QString& name, const QByteArray& content);
     // Sends a drag over `target` and, when it is accepted, the drop; returns whether it was.
     bool drop(QWidget* target, const QList<QUrl>& urls);
-    template <typename T> T* control(const char* name) { return window->findChild<T*>(name); }
-
-    QTemporaryDir dir;
-    MainWindow* window = nullptr;
-    RecordingMessages* messages = nullptr;
 };
-
-void DesktopHabitsTest::init() {
-    const TestWindow test = TestWindow::open();
-    window = test.window;
-    messages = test.messages;
-    QVERIFY(QTest::qWaitForWindowExposed(window));
-}
-
-void DesktopHabitsTest::cleanup() {
-    delete window;
-    window = nullptr;
-}
-
-QString DesktopHabitsTest::write(const QString& name, const QByteArray& content) {
-    return writeTestFile(dir.path(), name, content);
-}
 
 bool DesktopHabitsTest::drop(QWidget* target, const QList<QUrl>& urls) {
     QMimeData data;

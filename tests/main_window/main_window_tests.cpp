@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 
@@ -22,13 +21,11 @@ QColor bgr(quint32 value) {
 
 } // namespace
 
-class MainWindowTest : public QObject {
+class MainWindowTest : public WindowTestCase {
     Q_OBJECT
 
 private slots:
     void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
-    void init();
-    void cleanup();
 
     void controlsFollowTheDesign_data();
     void controlsFollowTheDesign();
@@ -52,32 +49,8 @@ private slots:
     void salirClosesEverything();
 
 private:
-    QString write(const QString& name, const QByteArray& content);
     void compare(const QString& path1, const QString& path2);
-    template <typename T> T* control(const char* name) { return window->findChild<T*>(name); }
-
-    QTemporaryDir dir;
-    MainWindow* window = nullptr;
-    ScriptedFileDialog* dialog = nullptr;
-    RecordingMessages* messages = nullptr;
 };
-
-void MainWindowTest::init() {
-    const TestWindow test = TestWindow::open();
-    window = test.window;
-    dialog = test.dialog;
-    messages = test.messages;
-    QVERIFY(QTest::qWaitForWindowExposed(window));
-}
-
-void MainWindowTest::cleanup() {
-    delete window;
-    window = nullptr;
-}
-
-QString MainWindowTest::write(const QString& name, const QByteArray& content) {
-    return writeTestFile(dir.path(), name, content);
-}
 
 void MainWindowTest::compare(const QString& path1, const QString& path2) {
     control<QLineEdit>("TxtFichero1")->setText(path1);

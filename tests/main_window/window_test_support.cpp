@@ -2,17 +2,28 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTest>
 #include <QTextBlock>
 #include <QtGlobal>
 
-TestWindow TestWindow::open() {
+void WindowTestCase::init() {
     auto scripted = std::make_unique<ScriptedFileDialog>();
     auto recording = std::make_unique<RecordingMessages>();
-    TestWindow test{nullptr, scripted.get(), recording.get()};
-    test.window = new MainWindow(std::move(scripted), std::move(recording));
-    test.messages->window = test.window;
-    test.window->show();
-    return test;
+    dialog = scripted.get();
+    messages = recording.get();
+    window = new MainWindow(std::move(scripted), std::move(recording));
+    messages->window = window;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+}
+
+void WindowTestCase::cleanup() {
+    delete window;
+    window = nullptr;
+}
+
+QString WindowTestCase::write(const QString& name, const QByteArray& content) {
+    return writeTestFile(dir.path(), name, content);
 }
 
 QString writeTestFile(const QString& folder, const QString& name, const QByteArray& content) {

@@ -12,6 +12,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include <set>
@@ -50,13 +51,23 @@ private:
     }
 };
 
-// A main window that uses the two stand-ins above, shown on the screen.
-struct TestWindow {
+// Base of the window test classes: before every test a main window that uses the two stand-ins
+// above is shown, and afterwards it is deleted; test files go to a temporary folder.
+class WindowTestCase : public QObject {
+    Q_OBJECT
+
+protected:
+    QString write(const QString& name, const QByteArray& content);
+    template <typename T> T* control(const char* name) const { return window->findChild<T*>(name); }
+
+    QTemporaryDir dir;
     MainWindow* window = nullptr;
     ScriptedFileDialog* dialog = nullptr;
     RecordingMessages* messages = nullptr;
 
-    static TestWindow open();
+private slots:
+    void init();
+    void cleanup();
 };
 
 // Writes `content` to `name` in `folder`, replacing what was there; returns its path.
