@@ -1,6 +1,7 @@
 #include "comparison/source_file.h"
 
 #include "comparison/comparison.h"
+#include "comparison/text_decoding.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,7 +15,7 @@ namespace parvane {
 
 namespace fs = std::filesystem;
 
-std::string quoted(const fs::path& path) { return "«" + path.string() + "»"; }
+std::string quoted(const fs::path& path) { return "«" + printable(path.native()) + "»"; }
 
 SourceFile::SourceFile(fs::path path) : path_(std::move(path)) {
     std::error_code error;

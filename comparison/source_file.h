@@ -33,7 +33,7 @@ private:
     std::unique_ptr<std::FILE, Closer> file_;
 };
 
-// «path», as error messages quote a file.
+// «path», as error messages quote a file, made printable (see printable()).
 std::string quoted(const std::filesystem::path& path);
 
 } // namespace parvane

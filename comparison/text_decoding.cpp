@@ -1,5 +1,6 @@
 #include "comparison/text_decoding.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -28,36 +29,73 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178, //
 };
 
+// The length of the well-formed UTF-8 character at the start of `bytes` (not empty), or 0 when
+// it does not start with one.
+std::size_t characterLength(std::string_view bytes) {
+    const auto lead = static_cast<unsigned char>(bytes[0]);
+    std::size_t length = 1;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+    } else if (lead >= 0x80) {
+        return 0;
+    }
+    if (length > 1) {
+        if (bytes.size() < length || !secondByteFits(lead, static_cast<unsigned char>(bytes[1]))) {
+            return 0;
+        }
+        for (std::size_t k = 2; k < length; ++k) {
+            if (!isContinuation(static_cast<unsigned char>(bytes[k]))) {
+                return 0;
+            }
+        }
+    }
+    return length;
+}
+
 } // namespace
 
 bool isValidUtf8(std::string_view bytes) {
     std::size_t i = 0;
     while (i < bytes.size()) {
-        const auto lead = static_cast<unsigned char>(bytes[i]);
-        std::size_t length = 1;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-        } else if (lead >= 0x80) {
+        const std::size_t length = characterLength(bytes.substr(i));
+        if (length == 0) {
             return false;
-        }
-        if (length > 1) {
-            if (bytes.size() - i < length ||
-                !secondByteFits(lead, static_cast<unsigned char>(bytes[i + 1]))) {
-                return false;
-            }
-            for (std::size_t k = 2; k < length; ++k) {
-                if (!isContinuation(static_cast<unsigned char>(bytes[i + k]))) {
-                    return false;
-                }
-            }
         }
         i += length;
     }
     return true;
+}
+
+std::string printable(std::string_view bytes) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const std::size_t length = characterLength(bytes.substr(i));
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        // U+0080..U+009F are the C1 controls, C2 80..C2 9F in UTF-8.
+        const bool control =
+            lead < 0x20 || lead == 0x7F ||
+            (length == 2 && lead == 0xC2 && static_cast<unsigned char>(bytes[i + 1]) < 0xA0);
+        if (length == 0 || control) {
+            for (std::size_t k = 0; k < std::max<std::size_t>(length, 1); ++k) {
+                const auto byte = static_cast<unsigned char>(bytes[i + k]);
+                out += "\\x";
+                out += kHex[byte >> 4];
+                out += kHex[byte & 0xF];
+            }
+            i += std::max<std::size_t>(length, 1);
+            continue;
+        }
+        out.append(bytes.substr(i, length));
+        i += length;
+    }
+    return out;
 }
 
 void decodeUtf8(std::string_view bytes, std::u32string& out) {

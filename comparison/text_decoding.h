@@ -19,6 +19,11 @@ void decodeUtf8(std::string_view bytes, std::u32string& out);
 // value.
 void decodeWindows1252(std::string_view bytes, std::u32string& out);
 
+// `bytes` made safe to show, as valid UTF-8 on one line: well-formed UTF-8 stays as it is; every
+// byte that is not part of a well-formed character, and every control character (C0, DEL, C1),
+// becomes \xNN (for a file name that is not UTF-8, say, or one that holds a line break).
+std::string printable(std::string_view bytes);
+
 // Appends the UTF-8 form of `text` to `out`.
 void appendUtf8(std::string& out, std::u32string_view text);
 

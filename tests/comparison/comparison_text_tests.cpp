@@ -2,8 +2,11 @@
 
 #include "comparison_test_support.h"
 
+#include "comparison/text_decoding.h"
+
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace parvane::test {
@@ -321,6 +324,25 @@ TEST_F(ComparisonTextTest, StrictUtf8Decides) {
         const std::string expected = c.valid ? "é\r\n" : "Ã©\r\n";
         EXPECT_EQ(expected, compareContents(c.bytes, e).displayText2);
         EXPECT_EQ(expected, compareContents(e, c.bytes).displayText1);
+    }
+}
+
+// File names are shown as they are when they are UTF-8; anything else is escaped byte by byte, so
+// a name that is not UTF-8 still names its file, and no name can break a message's line.
+TEST(PrintableTest, EscapesWhatCannotBeShown) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", ""},
+        {"uno.txt", "uno.txt"},
+        {"/tmp/café ñ.txt", "/tmp/café ñ.txt"},
+        {"caf\xE9.txt", "caf\\xE9.txt"},
+        {"a\nb", "a\\x0Ab"},
+        {"\x7F\xC2\x85", "\\x7F\\xC2\\x85"},
+        {"\xE2\x82", "\\xE2\\x82"},
+        {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+        {"\xED\xA0\x80", "\\xED\\xA0\\x80"},
+    };
+    for (const auto& [bytes, shown] : cases) {
+        EXPECT_EQ(shown, printable(bytes)) << bytes;
     }
 }
 
