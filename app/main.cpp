@@ -2,12 +2,14 @@
 #include "main_window/main_window.h"
 
 #include <QApplication>
-#include <QFileInfo>
+#include <QFile>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
 #include <cstdio>
+#include <filesystem>
+#include <vector>
 
 namespace {
 
@@ -63,14 +65,15 @@ int main(int argc, char* argv[]) {
 
     MainWindow window;
     window.show();
-    QStringList files;
+    std::vector<std::filesystem::path> files;
     for (const QString& file : commandLine.files()) {
-        files << QFileInfo(file).absoluteFilePath();
+        files.push_back(std::filesystem::absolute(QFile::encodeName(file).toStdString()));
     }
-    if (!files.isEmpty()) {
+    if (!files.empty()) {
         // The window is already showing, so a message of the comparison appears over it; its
         // first paint shows the files compared.
-        window.openFiles(files.value(0), files.value(1));
+        files.resize(2);
+        window.openFiles(files[0], files[1]);
     }
     return QApplication::exec();
 }

@@ -219,10 +219,12 @@ void MainWindow::chooseFile(QLineEdit* pathBox) {
     }
 }
 
-void MainWindow::openFiles(const QString& path1, const QString& path2) {
-    txtFichero1_->setText(path1);
-    txtFichero2_->setText(path2);
-    if (!path1.isEmpty() && !path2.isEmpty()) {
+void MainWindow::openFiles(const std::filesystem::path& path1, const std::filesystem::path& path2,
+                           bool unlimited) {
+    Q_UNUSED(unlimited);
+    txtFichero1_->setText(QFile::decodeName(QByteArray::fromStdString(path1.native())));
+    txtFichero2_->setText(QFile::decodeName(QByteArray::fromStdString(path2.native())));
+    if (!path1.empty() && !path2.empty()) {
         compare();
     }
 }
@@ -346,7 +348,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
     }
     event->acceptProposedAction();
     if (files.size() == 2) {
-        openFiles(files[0], files[1]);
+        openFiles(toPath(files[0]), toPath(files[1]));
     } else {
         dropTarget(position)->setText(files[0]);
     }

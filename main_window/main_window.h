@@ -13,6 +13,7 @@
 
 #include <QWidget>
 
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -39,8 +40,10 @@ public:
     static QColor highlightColour();
 
     // Puts `path1` and, when given, `path2` in the path boxes; with both, compares them as
-    // "Comparar" does.
-    void openFiles(const QString& path1, const QString& path2 = QString());
+    // "Comparar" does, or with no size limit when `unlimited`. Paths are the files' real names
+    // (bytes), which need not be valid in any encoding.
+    void openFiles(const std::filesystem::path& path1, const std::filesystem::path& path2 = {},
+                   bool unlimited = false);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -127,7 +127,7 @@ void DesktopHabitsTest::viewsScrollTogether() {
     for (int i = 0; i < 120; ++i) {
         second += (i == 7 ? QByteArray(400, 'x') : "línea " + QByteArray::number(i)) + "\n";
     }
-    window->openFiles(write("largo.txt", first), write("corto.txt", second));
+    window->openFiles(localPath(write("largo.txt", first)), localPath(write("corto.txt", second)));
     auto* rtb1 = control<DiffView>("RTB1");
     auto* rtb2 = control<DiffView>("RTB2");
     QCOMPARE(rtb1->verticalScrollBar()->maximum(), rtb2->verticalScrollBar()->maximum());
@@ -163,7 +163,7 @@ void DesktopHabitsTest::altArrowsMoveBetweenDifferences() {
     for (int i = 100; i <= 120; ++i) {
         second += i == 120 ? "sobra\n" : "\n";
     }
-    window->openFiles(write("a.txt", first), write("b.txt", second));
+    window->openFiles(localPath(write("a.txt", first)), localPath(write("b.txt", second)));
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window));
     auto* rtb1 = control<DiffView>("RTB1");

@@ -67,3 +67,7 @@ QList<int> range(int first, int last) {
     }
     return values;
 }
+
+std::filesystem::path localPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}

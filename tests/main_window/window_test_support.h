@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include <filesystem>
 #include <set>
 
 // Answers the open-file dialog from a script and records the folder it was opened in.
@@ -78,6 +79,9 @@ std::set<int> redPositions(const DiffView* view);
 
 // Document positions of the characters at the given 1-based text positions.
 std::set<int> documentPositions(const DiffView* view, const QList<int>& textPositions);
+
+// The file name that `path` stands for, as the engine takes it.
+std::filesystem::path localPath(const QString& path);
 
 // first, first + 1, ..., last.
 QList<int> range(int first, int last);
