@@ -1,6 +1,7 @@
 #include "about_window/about_window.h"
 
-#include "main_window/units.h"
+#include "common/application.h"
+#include "common/units.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -32,7 +33,7 @@ constexpr int SpacesAfterEntry = 140;
 
 QString aboutText() {
     const QStringList entries = {
-        QStringLiteral("Nombre: Parvane 1.1"),
+        QStringLiteral("Nombre: %1 %2").arg(application::kTitle, application::kVersion),
         QStringLiteral("Autor: Equipo Parvane"),
         QStringLiteral("Web: https://parvane.example.org"),
         QStringLiteral("E-Mail: info@parvane.example.org"),

@@ -1,21 +1,58 @@
 #include "app/command_line.h"
 
+#include "app/argument_text.h"
+#include "common/application.h"
+#include "comparison/text_decoding.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
 namespace {
 
-const QString kUsage = QStringLiteral("Uso: parvane [OPCIÓN] [FICHERO1 [FICHERO2]]");
+const QString kUsage = QStringLiteral("Uso: parvane [OPCIÓN]... [FICHERO1 [FICHERO2]]");
+
+// An argument as the user typed it, fit to be quoted in a message.
+QString shown(const QString& argument) {
+    return QString::fromStdString(parvane::printable(argumentBytes(argument)));
+}
+
+// The option the user typed that the parser calls `name`: "-hv" is read as the long option "hv",
+// and the message should quote what was typed, not what the parser made of it.
+QString typedOption(const QStringList& arguments, const QString& name) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QStringLiteral("--")) {
+            break;
+        }
+        const QString typed = argument.section(QLatin1Char('='), 0, 0);
+        if (typed == QLatin1Char('-') + name || typed == QStringLiteral("--") + name) {
+            return typed;
+        }
+    }
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
 
 } // namespace
+
+CommandLine CommandLine::parse(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << argumentText(argv[i]);
+    }
+    return parse(arguments);
+}
 
 CommandLine CommandLine::parse(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
-    parser.addOption(help);
-    parser.addOption(version);
+    const QCommandLineOption report(QStringLiteral("informe"), QString());
+    const QCommandLineOption format(QStringLiteral("formato"), QString(), QStringLiteral("F"));
+    const QCommandLineOption maxLines(QStringLiteral("max-lineas"), QString(), QStringLiteral("N"));
+    const QCommandLineOption html(QStringLiteral("html"), QString(), QStringLiteral("SALIDA"));
+    const QCommandLineOption unlimited(QStringLiteral("sin-limite"), QString());
+    parser.addOptions({help, version, report, format, maxLines, html, unlimited});
 
     CommandLine result;
     auto refuse = [&result](const QString& why) {
@@ -29,11 +66,10 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
         if (!unknown.isEmpty()) {
-            const QString dashes =
-                unknown.first().size() == 1 ? QStringLiteral("-") : QStringLiteral("--");
-            return refuse(QStringLiteral("opción desconocida: %1%2").arg(dashes, unknown.first()));
+            return refuse(QStringLiteral("opción desconocida: %1")
+                              .arg(shown(typedOption(arguments, unknown.first()))));
         }
-        return refuse(QStringLiteral("la línea de órdenes no es válida"));
+        return refuse(shown(parser.errorText()));
     }
     if (parser.isSet(help)) {
         result.action_ = Action::ShowHelp;
@@ -43,11 +79,50 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         result.action_ = Action::ShowVersion;
         return result;
     }
-    result.files_ = parser.positionalArguments();
-    if (result.files_.size() > 2) {
-        return refuse(QStringLiteral("sobra «%1»: se comparan dos ficheros como mucho")
-                          .arg(result.files_[2]));
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 2) {
+        return refuse(
+            QStringLiteral("sobra «%1»: se comparan dos ficheros como mucho").arg(shown(files[2])));
     }
+    for (const QString& file : files) {
+        result.files_.emplace_back(argumentBytes(file));
+    }
+    result.unlimited_ = parser.isSet(unlimited);
+
+    const bool reportAsked = parser.isSet(report) || parser.isSet(format) ||
+                             parser.isSet(maxLines) || parser.isSet(html);
+    if (!reportAsked) {
+        return result;
+    }
+    if (parser.isSet(format)) {
+        const QString name = parser.value(format);
+        if (name == QStringLiteral("json")) {
+            result.format_ = Format::Json;
+        } else if (name != QStringLiteral("texto")) {
+            return refuse(QStringLiteral("formato desconocido: «%1» (son «texto» y «json»)")
+                              .arg(shown(name)));
+        }
+    }
+    if (parser.isSet(maxLines)) {
+        bool ok = false;
+        const qulonglong count = parser.value(maxLines).toULongLong(&ok);
+        if (!ok || count == 0) {
+            return refuse(QStringLiteral("--max-lineas necesita un número de líneas mayor que "
+                                         "cero, no «%1»")
+                              .arg(shown(parser.value(maxLines))));
+        }
+        result.maxLines_ = count;
+    }
+    if (parser.isSet(html)) {
+        if (parser.value(html).isEmpty()) {
+            return refuse(QStringLiteral("--html necesita el nombre del fichero que se escribe"));
+        }
+        result.htmlPath_ = argumentBytes(parser.value(html));
+    }
+    if (result.files_.size() != 2) {
+        return refuse(QStringLiteral("un informe compara dos ficheros: faltan ficheros"));
+    }
+    result.action_ = Action::Report;
     return result;
 }
 
@@ -63,14 +138,25 @@ QString CommandLine::helpText() {
                "comparados. Sin ficheros, se eligen con los botones «Examinar».\n"
                "\n"
                "Opciones:\n"
-               "  -h, --help     muestra esta ayuda y termina\n"
-               "  -v, --version  muestra la versión y termina\n"
+               "  -h, --help          muestra esta ayuda y termina\n"
+               "  -v, --version       muestra la versión y termina\n"
+               "      --sin-limite    compara ficheros de cualquier tamaño\n"
+               "      --informe       no abre la ventana: escribe las diferencias en la salida\n"
+               "      --formato=F     formato del informe: texto (el de siempre) o json\n"
+               "      --max-lineas=N  muestra como mucho N líneas que difieren (los totales\n"
+               "                      cuentan todas)\n"
+               "      --html SALIDA   escribe en SALIDA una página HTML con la comparación\n"
+               "  --                  lo que sigue son ficheros, aunque empiecen por «-»\n"
+               "\n"
+               "El informe termina con 0 si los ficheros son idénticos, 1 si difieren y 2 si\n"
+               "hubo un problema.\n"
                "\n"
                "Como herramienta de diferencias de git:\n"
-               "  git difftool -x parvane\n"
+               "  git difftool -y -x parvane\n"
+               "o, una vez configurada, con «git difftool -y -t parvane»:\n"
                "  git config difftool.parvane.cmd 'parvane \"$LOCAL\" \"$REMOTE\"'\n");
 }
 
 QString CommandLine::versionText() {
-    return QStringLiteral("Parvane %1\n").arg(QStringLiteral(PARVANE_VERSION));
+    return QStringLiteral("%1 %2\n").arg(application::kTitle, application::kVersion);
 }

@@ -1,29 +1,50 @@
 #pragma once
 
-// What the program was asked to do on its command line: parvane [FICHERO1 [FICHERO2]],
-// --help or --version. Parsing needs no display and no application object.
+// What the program was asked to do on its command line: parvane [OPCIÓN]... [FICHERO1
+// [FICHERO2]]. Parsing needs no display and no application object. Arguments are taken as the
+// bytes they are (see argument_text.h), so a file name that is not UTF-8 reaches the engine
+// unchanged; every argument after "--" is a file.
 
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
 class CommandLine {
 public:
-    enum class Action { Run, ShowHelp, ShowVersion, Refuse };
+    enum class Action { Run, Report, ShowHelp, ShowVersion, Refuse };
+    enum class Format { Text, Json };
 
-    // `arguments` starts with the program's name, as argv does.
+    // `arguments` starts with the program's name, as argv does, each argument made by
+    // argumentText().
     static CommandLine parse(const QStringList& arguments);
+    static CommandLine parse(int argc, char* argv[]);
 
     static QString helpText();
     static QString versionText();
 
     Action action() const { return action_; }
-    // The files to put in the path boxes (none, one or two), as given.
-    const QStringList& files() const { return files_; }
+    // The files to compare or to put in the path boxes (none, one or two), as given.
+    const std::vector<std::filesystem::path>& files() const { return files_; }
+    // Compare without the size limits (--sin-limite).
+    bool unlimited() const { return unlimited_; }
+    // For a report: its format, how many differing lines to show at most, and the HTML page to
+    // write (empty: none).
+    Format format() const { return format_; }
+    std::optional<std::uint64_t> maxLines() const { return maxLines_; }
+    const std::filesystem::path& htmlPath() const { return htmlPath_; }
     // Why the command line was refused, with how to use the program.
     const QString& error() const { return error_; }
 
 private:
     Action action_ = Action::Run;
-    QStringList files_;
+    std::vector<std::filesystem::path> files_;
+    bool unlimited_ = false;
+    Format format_ = Format::Text;
+    std::optional<std::uint64_t> maxLines_;
+    std::filesystem::path htmlPath_;
     QString error_;
 };

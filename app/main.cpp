@@ -1,15 +1,17 @@
 #include "app/command_line.h"
+#include "app/qt_messages.h"
+#include "common/application.h"
 #include "main_window/main_window.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <vector>
 
 namespace {
 
@@ -20,16 +22,17 @@ bool hasDisplay() {
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
-QStringList argumentsOf(int argc, char* argv[]) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
+// Writes `text` to `stream`; false, with the reason on stderr, when it could not be written.
+bool print(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    if (std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream) ==
+            std::size_t(bytes.size()) &&
+        std::fflush(stream) == 0) {
+        return true;
     }
-    return arguments;
-}
-
-void print(std::FILE* stream, const QString& text) {
-    std::fputs(text.toLocal8Bit().constData(), stream);
+    const int error = errno;
+    std::fprintf(stderr, "parvane: no se ha podido escribir la salida: %s\n", std::strerror(error));
+    return false;
 }
 
 // The interface is Spanish, so Qt's own dialogs and buttons speak Spanish too.
@@ -43,37 +46,47 @@ void installSpanishTranslation(QTranslator& translator) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    const CommandLine commandLine = CommandLine::parse(argumentsOf(argc, argv));
+    const CommandLine commandLine = CommandLine::parse(argc, argv);
     switch (commandLine.action()) {
-    case CommandLine::Action::ShowHelp: print(stdout, CommandLine::helpText()); return 0;
-    case CommandLine::Action::ShowVersion: print(stdout, CommandLine::versionText()); return 0;
+    case CommandLine::Action::ShowHelp: return print(stdout, CommandLine::helpText()) ? 0 : 1;
+    case CommandLine::Action::ShowVersion: return print(stdout, CommandLine::versionText()) ? 0 : 1;
     case CommandLine::Action::Refuse: print(stderr, commandLine.error()); return 2;
+    case CommandLine::Action::Report:
+        print(stderr, QStringLiteral("parvane: el informe no está disponible todavía\n"));
+        return 2;
     case CommandLine::Action::Run: break;
     }
     if (!hasDisplay()) {
         print(stderr, QStringLiteral("parvane: no hay pantalla gráfica (DISPLAY no está "
-                                     "definida); pruebe con: xvfb-run parvane\n"));
+                                     "definida): Parvane necesita una sesión gráfica.\n"));
         return 1;
     }
 
-    QApplication app(argc, argv);
+    // Qt reads options of its own (-platform, -display, -reverse, ...) from the arguments it is
+    // given; every argument here is the program's, so Qt gets none of them.
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    qt_messages::install();
+    QApplication app(qtArgc, qtArgv);
+    qt_messages::startUpFinished();
     QApplication::setApplicationName(QStringLiteral("parvane"));
-    QApplication::setDesktopFileName(QStringLiteral("org.example.parvane"));
+    QApplication::setDesktopFileName(application::kId);
     QApplication::setStyle(QStringLiteral("Fusion"));
     QTranslator translator;
     installSpanishTranslation(translator);
 
     MainWindow window;
     window.show();
-    std::vector<std::filesystem::path> files;
-    for (const QString& file : commandLine.files()) {
-        files.push_back(std::filesystem::absolute(QFile::encodeName(file).toStdString()));
-    }
+    const auto& files = commandLine.files();
     if (!files.empty()) {
         // The window is already showing, so a message of the comparison appears over it; its
         // first paint shows the files compared.
-        files.resize(2);
-        window.openFiles(files[0], files[1]);
+        const auto absolute = [](const std::filesystem::path& file) {
+            return file.empty() ? file : std::filesystem::absolute(file);
+        };
+        window.openFiles(absolute(files[0]),
+                         files.size() > 1 ? absolute(files[1]) : std::filesystem::path(),
+                         commandLine.unlimited());
     }
     return QApplication::exec();
 }

@@ -29,8 +29,8 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178, //
 };
 
-// The length of the well-formed UTF-8 character at the start of `bytes` (not empty), or 0 when
-// it does not start with one.
+} // namespace
+
 std::size_t characterLength(std::string_view bytes) {
     const auto lead = static_cast<unsigned char>(bytes[0]);
     std::size_t length = 1;
@@ -55,8 +55,6 @@ std::size_t characterLength(std::string_view bytes) {
     }
     return length;
 }
-
-} // namespace
 
 bool isValidUtf8(std::string_view bytes) {
     std::size_t i = 0;

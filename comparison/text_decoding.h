@@ -11,6 +11,10 @@ namespace parvane {
 // U+10FFFF, no sequence cut short.
 bool isValidUtf8(std::string_view bytes);
 
+// The length in bytes of the well-formed UTF-8 character at the start of `bytes` (not empty), or
+// 0 when it does not start with one.
+std::size_t characterLength(std::string_view bytes);
+
 // Replaces `out` with the code points of `bytes`, which must be valid UTF-8.
 void decodeUtf8(std::string_view bytes, std::u32string& out);
 

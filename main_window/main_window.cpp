@@ -1,13 +1,14 @@
 #include "main_window/main_window.h"
 
 #include "about_window/about_window.h"
+#include "common/application.h"
+#include "common/units.h"
 #include "comparison/comparison.h"
 #include "main_window/diff_view.h"
 #include "main_window/number_column.h"
 #include "main_window/qt_file_dialog.h"
 #include "main_window/qt_message_boxes.h"
 #include "main_window/resize_layout.h"
-#include "main_window/units.h"
 #include "main_window/view_synchronizer.h"
 
 #include <QApplication>
@@ -85,7 +86,7 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> fileDialog,
     fileDialog_->setObjectName(QStringLiteral("CD1"));
 
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(kTitle);
+    setWindowTitle(application::kTitle);
     setWindowIcon(QIcon(QStringLiteral(":/parvane/parvane.png")));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, units::colour(kFaceColour));

@@ -27,7 +27,6 @@ class MainWindow : public QWidget {
     Q_OBJECT
 
 public:
-    static inline const QString kTitle = QStringLiteral("Parvane");
     static inline const QString kIdenticalMessage =
         QStringLiteral("Estos dos ficheros son idénticos");
 

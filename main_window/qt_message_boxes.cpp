@@ -1,13 +1,48 @@
 #include "main_window/qt_message_boxes.h"
 
-#include "main_window/main_window.h"
+#include "common/application.h"
 
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QScreen>
 
 namespace {
 
+// A word (a path, say) wider than this share of the screen is shortened in the middle, where
+// the box would otherwise cut it off at its right edge; the whole text is then kept under
+// "Mostrar detalles...".
+constexpr double kWidestWord = 0.6;
+
+QString withLongWordsShortened(const QString& text, const QFontMetrics& metrics, int widest) {
+    static const QRegularExpression word(QStringLiteral("\\S+"));
+    QString shortened = text;
+    // From the last word back, so that earlier offsets stay valid.
+    QList<QRegularExpressionMatch> words;
+    for (auto it = word.globalMatch(text); it.hasNext();) {
+        words.prepend(it.next());
+    }
+    for (const QRegularExpressionMatch& match : words) {
+        if (metrics.horizontalAdvance(match.captured()) > widest) {
+            shortened.replace(match.capturedStart(), match.capturedLength(),
+                              metrics.elidedText(match.captured(), Qt::ElideMiddle, widest));
+        }
+    }
+    return shortened;
+}
+
 void showModal(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
-    QMessageBox box(icon, MainWindow::kTitle, text, QMessageBox::Ok, parent);
+    QMessageBox box(icon, application::kTitle, QString(), QMessageBox::Ok, parent);
+    // A file name is text, never markup: "<img src=/dev/zero>" must not be loaded.
+    box.setTextFormat(Qt::PlainText);
+    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const int widest = int((screen ? screen->availableGeometry().width() : 1024) * kWidestWord);
+    const QString shown = withLongWordsShortened(text, QFontMetrics(box.font()), widest);
+    box.setText(shown);
+    if (shown != text) {
+        box.setDetailedText(text);
+    }
     box.exec();
 }
 

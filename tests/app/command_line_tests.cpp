@@ -1,3 +1,4 @@
+#include "app/argument_text.h"
 #include "app/command_line.h"
 
 #include <QTest>
@@ -12,6 +13,9 @@ private slots:
     void parses_data();
     void parses();
     void helpAndVersionAreSpanish();
+    void fileNamesKeepTheirBytes_data();
+    void fileNamesKeepTheirBytes();
+    void readsReportOptions();
 };
 
 void CommandLineTest::parses_data() {
@@ -41,6 +45,25 @@ void CommandLineTest::parses_data() {
                                   << "opción desconocida: --colores";
     QTest::newRow("unknown short")
         << QStringList{"-x", "a"} << Action::Refuse << QStringList{} << "opción desconocida: -x";
+    QTest::newRow("regression: joined short options quoted as typed")
+        << QStringList{"-hv"} << Action::Refuse << QStringList{} << "opción desconocida: -hv";
+    QTest::newRow("regression: three dashes quoted as typed")
+        << QStringList{"---"} << Action::Refuse << QStringList{} << "opción desconocida: ---";
+    QTest::newRow("regression: Qt's own options after -- are files")
+        << QStringList{"--", "-platform", "foo"} << Action::Run << QStringList{"-platform", "foo"}
+        << none;
+    QTest::newRow("no limit") << QStringList{"--sin-limite", "a", "b"} << Action::Run
+                              << QStringList{"a", "b"} << none;
+    QTest::newRow("report") << QStringList{"--informe", "a", "b"} << Action::Report
+                            << QStringList{"a", "b"} << none;
+    QTest::newRow("report of one file")
+        << QStringList{"--informe", "a"} << Action::Refuse << QStringList{} << "dos ficheros";
+    QTest::newRow("unknown format") << QStringList{"--formato=xml", "a", "b"} << Action::Refuse
+                                    << QStringList{} << "formato desconocido: «xml»";
+    QTest::newRow("no line count") << QStringList{"--max-lineas=0", "a", "b"} << Action::Refuse
+                                   << QStringList{} << "--max-lineas";
+    QTest::newRow("html without a name")
+        << QStringList{"--html"} << Action::Refuse << QStringList{} << "html";
 }
 
 void CommandLineTest::parses() {
@@ -51,7 +74,11 @@ void CommandLineTest::parses() {
 
     const CommandLine line = CommandLine::parse(QStringList{"parvane"} + arguments);
     QCOMPARE(line.action(), action);
-    QCOMPARE(line.files(), files);
+    QStringList given;
+    for (const auto& file : line.files()) {
+        given << QString::fromStdString(file.native());
+    }
+    QCOMPARE(given, files);
     if (errorPart.isEmpty()) {
         QVERIFY(line.error().isEmpty());
     } else {
@@ -62,8 +89,42 @@ void CommandLineTest::parses() {
 
 void CommandLineTest::helpAndVersionAreSpanish() {
     QVERIFY(CommandLine::helpText().startsWith("Uso: parvane"));
-    QVERIFY(CommandLine::helpText().contains("git difftool -x parvane"));
+    QVERIFY(CommandLine::helpText().contains("git difftool -y -x parvane"));
+    QVERIFY(CommandLine::helpText().contains("difftool.parvane.cmd"));
     QCOMPARE(CommandLine::versionText(), QStringLiteral("Parvane 1.1\n"));
+}
+
+// Latin-1 names and names holding a line break reach the engine as the bytes they are.
+void CommandLineTest::fileNamesKeepTheirBytes_data() {
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("Latin-1") << QByteArray("caf\xe9.txt");
+    QTest::newRow("lone continuation byte") << QByteArray("\x80\xbf");
+    QTest::newRow("cut-short sequence at the end") << QByteArray("a\xe2\x82");
+    QTest::newRow("surrogate in UTF-8 form") << QByteArray("\xed\xa0\x80");
+    QTest::newRow("valid UTF-8 and emoji") << QByteArray("ñandú \xf0\x9f\x98\x80");
+    QTest::newRow("line break") << QByteArray("a\nb");
+}
+
+void CommandLineTest::fileNamesKeepTheirBytes() {
+    QFETCH(QByteArray, name);
+    char program[] = "parvane";
+    QByteArray first = name, second = "b";
+    char* argv[] = {program, first.data(), second.data(), nullptr};
+    const CommandLine line = CommandLine::parse(3, argv);
+    QCOMPARE(line.action(), Action::Run);
+    QCOMPARE(QByteArray::fromStdString(line.files().at(0).native()), name);
+    QCOMPARE(QByteArray::fromStdString(argumentBytes(argumentText(name.toStdString()))), name);
+}
+
+void CommandLineTest::readsReportOptions() {
+    const CommandLine line =
+        CommandLine::parse(QStringList{"parvane", "--formato=json", "--max-lineas=7", "--html",
+                                       "salida.html", "--sin-limite", "a", "b"});
+    QCOMPARE(line.action(), Action::Report);
+    QCOMPARE(line.format(), CommandLine::Format::Json);
+    QCOMPARE(line.maxLines(), std::optional<std::uint64_t>(7));
+    QCOMPARE(QString::fromStdString(line.htmlPath().native()), QStringLiteral("salida.html"));
+    QVERIFY(line.unlimited());
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)
