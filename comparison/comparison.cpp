@@ -20,16 +20,33 @@ constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 // positions it takes), so a file longer than this cannot fit in 16-bit positions whatever it holds.
 constexpr std::size_t kMaxFileBytes = 4 * std::size_t{kLimit - 1};
 
+// The position after a text's last character must itself be a position, so a text holds at most
+// kLimit - 1 characters; a line, which is always followed by a line break, kLimit - 3.
+constexpr int kLongestText = kLimit - 1;
+constexpr int kLongestLine = kLimit - 3;
+static_assert(kLongestText == 32766 && kLongestLine == 32764, "the figures the messages give");
+
 [[noreturn]] void throwTooLarge(const fs::path& path) {
     throw OverflowError("No se puede comparar " + quoted(path) +
-                        ": es demasiado grande. Parvane compara textos de hasta 32767 "
+                        ": es demasiado grande. Parvane compara textos de hasta 32766 "
                         "caracteres, contando dos por cada salto de línea. Divida el fichero "
                         "en partes más pequeñas.");
 }
 
+// `path` has ended, and its position still grows by a line break for every further line of
+// `other`: the limit is passed because of the two files together.
+[[noreturn]] void throwTooLargeWith(const fs::path& path, const fs::path& other) {
+    throw OverflowError(
+        "No se puede comparar " + quoted(path) + " con " + quoted(other) + ": " + quoted(other) +
+        " tiene más líneas, y cada línea suya que falta en " + quoted(path) +
+        " cuenta allí como un salto de línea (dos caracteres); así " + quoted(path) +
+        " pasa de 32766 caracteres, el máximo que Parvane compara. Divida los ficheros en partes "
+        "más pequeñas.");
+}
+
 [[noreturn]] void throwLineTooLong(const fs::path& path) {
     throw OverflowError("No se puede comparar " + quoted(path) +
-                        ": tiene una línea de más de 32767 caracteres, el máximo por línea. "
+                        ": tiene una línea de más de 32764 caracteres, el máximo por línea. "
                         "Divida esa línea en líneas más cortas.");
 }
 
@@ -98,13 +115,11 @@ public:
         }
     }
 
-    // Moves past the line break that follows every line pair. Once this file has ended, its
-    // position grows only with the other file's lines, so that file is the one too large.
-    void advancePastLineBreak(const fs::path& otherPath) {
-        if (!position_.tryAdd(2)) {
-            throwTooLarge(ended_ ? otherPath : path_);
-        }
-    }
+    // Moves past the line break that follows every line pair; false when that passes the limit.
+    [[nodiscard]] bool tryAdvancePastLineBreak() { return position_.tryAdd(2); }
+
+    // Whether the current line pair lies past this file's last line.
+    bool ended() const { return ended_; }
 
     const fs::path& path() const { return path_; }
     std::string takeDisplayText() { return std::move(display_); }
@@ -124,7 +139,7 @@ private:
 
 void compareLines(Side& side1, std::u32string_view line1, Side& side2, std::u32string_view line2) {
     const std::size_t limit = std::max(line1.size(), line2.size());
-    if (!CheckedInt16::fits(static_cast<long long>(limit))) {
+    if (limit > std::size_t{kLongestLine}) {
         throwLineTooLong(line1.size() > line2.size() ? side1.path() : side2.path());
     }
     for (std::size_t i = 0; i < limit; ++i) {
@@ -145,6 +160,16 @@ void compareLines(Side& side1, std::u32string_view line1, Side& side2, std::u32s
             side2.advance(1);
         }
     }
+}
+
+// `over` has passed the limit at a line break. When it had ended, only the other file's lines
+// took it there, unless the other file (`next`) is over too (`nextFits` false): then that one is
+// too large by itself.
+[[noreturn]] void throwPastTheLimit(const Side& over, const Side& next, bool nextFits) {
+    if (over.ended() && nextFits) {
+        throwTooLargeWith(over.path(), next.path());
+    }
+    throwTooLarge(over.ended() ? next.path() : over.path());
 }
 
 std::string readBounded(SourceFile& file) {
@@ -187,8 +212,11 @@ Comparison compareFiles(const fs::path& file1, const fs::path& file2) {
         const std::u32string_view line1 = side1.takeLine(k);
         const std::u32string_view line2 = side2.takeLine(k);
         compareLines(side1, line1, side2, line2);
-        side1.advancePastLineBreak(file2);
-        side2.advancePastLineBreak(file1);
+        const bool fits1 = side1.tryAdvancePastLineBreak();
+        const bool fits2 = side2.tryAdvancePastLineBreak();
+        if (!fits1 || !fits2) {
+            throwPastTheLimit(fits1 ? side2 : side1, fits1 ? side1 : side2, fits1 || fits2);
+        }
     }
     return {side1.takeDisplayText(), side2.takeDisplayText(), side1.takeDifferences(),
             side2.takeDifferences()};

@@ -2,11 +2,12 @@
 
 // One input file of a comparison: opened for reading on construction, closed on destruction.
 // Only regular files are opened, so a folder, FIFO, socket or device is refused at once and
-// never blocks. Failures throw FileError with a Spanish message that names the file.
+// never blocks. A read that makes no progress for kStallLimit (a kernel file such as /proc/kmsg
+// that only has data now and then) is abandoned. Failures throw FileError with a Spanish
+// message that names the file and the reason.
 
-#include <cstdio>
+#include <chrono>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -14,7 +15,12 @@ namespace parvane {
 
 class SourceFile {
 public:
+    static constexpr std::chrono::milliseconds kStallLimit{2000};
+
     explicit SourceFile(std::filesystem::path path);
+    ~SourceFile();
+    SourceFile(const SourceFile&) = delete;
+    SourceFile& operator=(const SourceFile&) = delete;
 
     // The whole content, or nothing when the file holds more than `maxBytes` bytes; in that case
     // no more than `maxBytes` + 1 bytes are read.
@@ -23,14 +29,13 @@ public:
     const std::filesystem::path& path() const { return path_; }
 
 private:
-    struct Closer {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
+    // Up to `size` bytes into `buffer`; 0 at the end of the file.
+    std::size_t readSome(char* buffer, std::size_t size);
 
     [[noreturn]] void fail(const std::string& reason, const std::string& advice) const;
 
     std::filesystem::path path_;
-    std::unique_ptr<std::FILE, Closer> file_;
+    int descriptor_ = -1;
 };
 
 // «path», as error messages quote a file, made printable (see printable()).

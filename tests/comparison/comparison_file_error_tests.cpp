@@ -73,13 +73,21 @@ TEST_F(ComparisonFileErrorTest, BadPaths) {
     };
     fs::create_directory(folder_.path() / "carpeta");
     fs::create_symlink(folder_.path() / "nadie.txt", folder_.path() / "enlace-roto");
+    fs::create_symlink(folder_.path() / "bucle-b", folder_.path() / "bucle-a");
+    fs::create_symlink(folder_.path() / "bucle-a", folder_.path() / "bucle-b");
     std::vector<Case> cases = {
         {"missing file", folder_.path() / "falta.txt", "no existe"},
         {"missing file with a Spanish name", folder_.path() / "año ñandú.txt", "no existe"},
         {"missing folder on the way", folder_.path() / "no-hay" / "x.txt", "no existe"},
         {"dangling symbolic link", folder_.path() / "enlace-roto", "no existe"},
         {"folder", folder_.path() / "carpeta", "es una carpeta"},
-        {"regular file used as a folder", good_ / "x.txt", nullptr},
+        {"regular file used as a folder", good_ / "x.txt", "no es una carpeta"},
+        {"regression: a symbolic-link loop is not called a dangling link",
+         folder_.path() / "bucle-a", "forman un bucle"},
+        {"regression: a trailing slash on a file is not called missing", good_.string() + "/",
+         "no es una carpeta"},
+        {"regression: a name too long is not called a permission problem",
+         folder_.path() / std::string(300, 'n'), "más largo de lo que admite el sistema"},
         {"FIFO", makeFifo("tuberia"), "no es un fichero normal"},
         {"character device /dev/zero", "/dev/zero", "no es un fichero normal"},
         {"character device /dev/null", "/dev/null", "no es un fichero normal"},
@@ -103,6 +111,21 @@ TEST_F(ComparisonFileErrorTest, FifoWithoutWriterDoesNotBlock) {
     // Nobody ever opens this FIFO for writing: opening it to read in blocking mode would hang.
     const auto fifo = makeFifo("espera");
     expectFileError(fifo, fifo, fifo, "no es un fichero normal");
+}
+
+// Regression: /proc/kmsg is a "regular" file whose read waits for the next kernel message, for
+// ever when none comes; the read is abandoned after two seconds without progress.
+TEST_F(ComparisonFileErrorTest, AFileThatGivesNoDataIsAbandoned) {
+    const fs::path kmsg = "/proc/kmsg";
+    if (::access(kmsg.c_str(), R_OK) != 0) {
+        GTEST_SKIP() << "/proc/kmsg cannot be read here (it needs root)";
+    }
+    const Outcome outcome = compareGuarded(kmsg, good_);
+    // Kernel messages may still arrive; what matters is that the comparison ends.
+    EXPECT_LT(outcome.seconds, 10.0);
+    if (outcome.kind == Outcome::Kind::FileError) {
+        EXPECT_NE(std::string::npos, outcome.message.find("sin dar datos")) << outcome.message;
+    }
 }
 
 TEST_F(ComparisonFileErrorTest, FileOneIsOpenedFirst) {

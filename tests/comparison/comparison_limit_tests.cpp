@@ -136,25 +136,50 @@ TEST_F(ComparisonLimitTest, LargestFittingFileIsRead) {
     EXPECT_EQ(range(1, 32764), result.differences1);
 }
 
-// Regression: once a file has ended, its position still grows with the other file's lines; an
-// overflow there used to be blamed on the file that had ended.
-TEST_F(ComparisonLimitTest, OverflowNamesTheFileWithTooManyLines) {
+// Regression: once a file has ended, its position still grows with the other file's lines. An
+// overflow there used to be blamed on one file although each fits alone; now both are named,
+// with the reason. A file too large by itself is still the only one named.
+TEST_F(ComparisonLimitTest, OverflowFromTheOtherFilesLinesNamesBothFiles) {
     const auto many = folder_.write("muchas.txt", repeat("\n", 16383));
     const auto one = folder_.write("una.txt", "a");
     const auto none = folder_.write("vacio.txt", "");
     const auto tooMany = folder_.write("demasiadas.txt", repeat("\n", 16384));
+    const auto named = [](const std::string& message, const std::filesystem::path& file) {
+        return message.find("«" + file.string() + "»") != std::string::npos;
+    };
     const struct {
-        std::filesystem::path file1, file2, blamed;
-    } cases[] = {
-        {many, one, many}, {one, many, many}, {none, tooMany, tooMany}, {tooMany, none, tooMany}};
+        std::filesystem::path file1, file2;
+        bool bothNamed;
+        std::filesystem::path blamed;
+    } cases[] = {{many, one, true, one},
+                 {one, many, true, one},
+                 {none, tooMany, false, tooMany},
+                 {tooMany, none, false, tooMany}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.file1.filename().string() + " / " + c.file2.filename().string());
         const Outcome outcome = compareGuarded(c.file1, c.file2);
-        EXPECT_EQ(Outcome::Kind::OverflowError, outcome.kind) << c.file1 << " " << c.file2;
-        EXPECT_NE(std::string::npos, outcome.message.find("«" + c.blamed.string() + "»"))
-            << outcome.message;
+        EXPECT_EQ(Outcome::Kind::OverflowError, outcome.kind);
         const auto& other = c.blamed == c.file1 ? c.file2 : c.file1;
-        EXPECT_EQ(std::string::npos, outcome.message.find("«" + other.string() + "»"))
+        EXPECT_TRUE(named(outcome.message, c.blamed)) << outcome.message;
+        EXPECT_EQ(c.bothNamed, named(outcome.message, other)) << outcome.message;
+        EXPECT_EQ(c.bothNamed, outcome.message.find("tiene más líneas") != std::string::npos)
             << outcome.message;
+    }
+}
+
+// Regression: the messages gave 32767 as the figure that fits, which is one too many.
+TEST_F(ComparisonLimitTest, MessagesGiveTheFiguresThatFit) {
+    const struct {
+        std::string content, figure;
+    } cases[] = {{repeat("a\n", 16384), "hasta 32766 caracteres"},
+                 {chars(32765), "más de 32764 caracteres"},
+                 {chars(40000), "más de 32764 caracteres"}};
+    for (const auto& c : cases) {
+        const auto file = folder_.write("grande.txt", c.content);
+        const auto empty = folder_.write("vacio.txt", "");
+        const Outcome outcome = compareGuarded(file, empty);
+        EXPECT_NE(std::string::npos, outcome.message.find(c.figure)) << outcome.message;
+        EXPECT_EQ(std::string::npos, outcome.message.find("32767")) << outcome.message;
     }
 }
 

@@ -230,7 +230,7 @@ void BadInputTest::initTestCase() {
          QStringLiteral("es un enlace a un fichero que no existe"),
          QStringLiteral("Compruebe el enlace o elija otro fichero.")},
         {"line of 40000 characters", longLine,
-         QStringLiteral("tiene una línea de más de 32767 caracteres"),
+         QStringLiteral("tiene una línea de más de 32764 caracteres"),
          QStringLiteral("Divida esa línea en líneas más cortas.")},
         {"sparse file of 1 GB", huge, kTooLarge, kSplitFileAdvice},
     };
