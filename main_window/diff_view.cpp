@@ -1,7 +1,9 @@
 #include "main_window/diff_view.h"
 
 #include "main_window/level_layout.h"
+#include "main_window/shown_character.h"
 
+#include <QMimeData>
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -11,32 +13,15 @@
 
 namespace {
 
-// What the document shows for a character of a line: the character itself, or a visible
-// stand-in for one that the text widget would treat as a control or a break, or would draw as
-// nothing at all (a difference there could not be seen). The joiners stay: words in several
-// scripts need them to be drawn right.
-QChar shownCharacter(QChar c) {
-    const char16_t code = c.unicode();
-    if (code < 0x20 && code != u'\t') {
-        return QChar(char16_t(0x2400 + code)); // the Control Pictures block
+char32_t codePointAt(const QString& text, qsizetype i) {
+    if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+        return QChar::surrogateToUcs4(text[i], text[i + 1]);
     }
-    switch (code) {
-    case 0x7F: return QChar(char16_t(0x2421));
-    case 0x2028:
-    case 0x2029: return QChar(char16_t(0x2424));
-    case 0x200C: // zero-width non-joiner and joiner
-    case 0x200D: return c;
-    case 0xFDD0: // the document's own frame markers
-    case 0xFDD1:
-    case 0xFFFC: return QChar(QChar::ReplacementCharacter);
-    default: break;
-    }
-    const QChar::Category category = c.category();
-    if (category == QChar::Other_Control || category == QChar::Other_Format) {
-        return QChar(QChar::ReplacementCharacter);
-    }
-    return c;
+    return text[i].unicode();
 }
+
+// The box drawn behind a coloured character that covers no ink: the colour, lightened.
+QColor boxColour(const QColor& colour) { return QColor::fromHsv(colour.hue(), 80, 255); }
 
 } // namespace
 
@@ -52,6 +37,8 @@ DiffView::DiffView(QWidget* parent) : QPlainTextEdit(parent) {
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     documentPositions_.push_back(0);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &DiffView::keepCaretInText);
+    connect(this, &QPlainTextEdit::selectionChanged, this, &DiffView::keepCaretInText);
 }
 
 void DiffView::setDisplayText(const QString& displayText, int minimumLines) {
@@ -59,6 +46,9 @@ void DiffView::setDisplayText(const QString& displayText, int minimumLines) {
     documentPositions_.clear();
     documentPositions_.reserve(displayText.size() + 1);
     lineStarts_.assign(1, 0);
+    characters_.clear();
+    characters_.reserve(displayText.size());
+    originals_.clear();
 
     QString shown;
     shown.reserve(displayText.size());
@@ -68,22 +58,31 @@ void DiffView::setDisplayText(const QString& displayText, int minimumLines) {
         const int position = int(shown.size());
         if (c == u'\r' || c == u'\n') {
             documentPositions_.push_back(position);
+            characters_ += c.unicode();
             if (c == u'\r' && i + 1 < size && displayText[i + 1] == u'\n') {
                 documentPositions_.push_back(position); // both halves of CR LF end the line
+                characters_ += U'\n';
                 ++i;
             }
             shown += u'\n';
             lineStarts_.push_back(int(documentPositions_.size()));
-        } else if (c.isHighSurrogate() && i + 1 < size && displayText[i + 1].isLowSurrogate()) {
-            documentPositions_.push_back(position);
-            shown += c;
-            shown += displayText[++i];
-        } else {
-            documentPositions_.push_back(position);
-            shown += shownCharacter(c);
+            continue;
         }
+        const char32_t code = codePointAt(displayText, i);
+        const qsizetype units = code > 0xFFFF ? 2 : 1;
+        documentPositions_.push_back(position);
+        characters_ += code;
+        const QString standIn = shown_character::standIn(code, false);
+        if (standIn.isEmpty()) {
+            shown += displayText.mid(i, units);
+        } else {
+            originals_.emplace(position, displayText.mid(i, units));
+            shown += standIn;
+        }
+        i += units - 1;
     }
     documentPositions_.push_back(int(shown.size()));
+    textEnd_ = int(shown.size());
     for (int lines = int(lineStarts_.size()); lines < minimumLines; ++lines) {
         shown += u'\n'; // room below the text, outside its offsets
     }
@@ -101,6 +100,8 @@ void DiffView::highlight(std::span<const std::int16_t> positions, const QColor& 
     }
     QTextCharFormat format;
     format.setForeground(colour);
+    QTextCharFormat boxed = format;
+    boxed.setBackground(boxColour(colour));
     QTextCursor cursor(document());
     cursor.beginEditBlock();
     // Consecutive positions form one run, coloured by one change of format.
@@ -115,7 +116,58 @@ void DiffView::highlight(std::span<const std::int16_t> positions, const QColor& 
         cursor.mergeCharFormat(format);
         first = last + 1;
     }
+    // A differing character that shows no ink gets a box; a joiner or selector, a stand-in.
+    for (const std::int16_t position : positions) {
+        const int offset = position - 1;
+        if (offset < 0 || std::size_t(offset) >= characters_.size()) {
+            continue;
+        }
+        const char32_t c = characters_[std::size_t(offset)];
+        const int at = documentPosition(offset);
+        const QString standIn = shown_character::standIn(c, true);
+        if (!standIn.isEmpty() && !originals_.contains(at)) {
+            cursor.setPosition(at);
+            cursor.setPosition(at + 1, QTextCursor::KeepAnchor);
+            cursor.insertText(standIn, format);
+            originals_.emplace(at, QString::fromUcs4(&c, 1));
+        } else if (shown_character::drawsBlank(c)) {
+            cursor.setPosition(at);
+            cursor.setPosition(at + 1, QTextCursor::KeepAnchor);
+            cursor.mergeCharFormat(boxed);
+        }
+    }
     cursor.endEditBlock();
+}
+
+void DiffView::keepCaretInText() {
+    const QTextCursor cursor = textCursor();
+    if (cursor.position() <= textEnd_ && cursor.anchor() <= textEnd_) {
+        return;
+    }
+    QTextCursor kept(document());
+    kept.setPosition(std::min(cursor.anchor(), textEnd_));
+    kept.setPosition(std::min(cursor.position(), textEnd_), QTextCursor::KeepAnchor);
+    setTextCursor(kept);
+}
+
+// The file's own characters, not their stand-ins; a line break is copied as one.
+QMimeData* DiffView::createMimeDataFromSelection() const {
+    const QTextCursor cursor = textCursor();
+    const int from = std::min(cursor.selectionStart(), textEnd_);
+    const int to = std::min(cursor.selectionEnd(), textEnd_);
+    QString text;
+    for (int at = from; at < to; ++at) {
+        const auto original = originals_.find(at);
+        if (original != originals_.end()) {
+            text += original->second;
+            continue;
+        }
+        const QChar c = document()->characterAt(at);
+        text += c == QChar::ParagraphSeparator ? QChar(u'\n') : c;
+    }
+    auto* data = new QMimeData;
+    data->setText(text);
+    return data;
 }
 
 void DiffView::setSelectionStart(int offset) {
@@ -167,4 +219,4 @@ void DiffView::moveCaretToLine(int line) {
 
 qreal DiffView::naturalWidth() const { return layout_->naturalWidth(); }
 
-void DiffView::setMinimumWidth(qreal width) { layout_->setMinimumWidth(width); }
+void DiffView::setLevelWidth(qreal width) { layout_->setLevelWidth(width); }

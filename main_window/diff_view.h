@@ -4,16 +4,21 @@
 //
 // The view is addressed in offsets of its display text: characters (code points) counted from 0,
 // in which every line break "\r\n" counts as two characters. The text is always shown as plain
-// text, never interpreted as markup; control characters are drawn as visible symbols one for one,
-// so offsets and what is seen stay in step. Offsets past the end are clamped.
+// text, never interpreted as markup; characters that would not be seen are drawn as visible
+// stand-ins one for one (see shown_character.h), so offsets and what is seen stay in step, and a
+// coloured character that covers no ink gets a box. Offsets past the end are clamped. Every line
+// has the height of the view's font, whatever it holds, so line k of two views stays level.
 //
 // A view can be given more lines and more width than its text needs (empty room after the text),
-// so that two views side by side scroll alike and keep their lines level.
+// so that two views side by side scroll alike. The room is not text: the caret and a selection
+// stop at the end of the text, and copying gives the file's own characters.
 
 #include <QPlainTextEdit>
 
 #include <cstdint>
+#include <map>
 #include <span>
+#include <string>
 #include <vector>
 
 class LevelLayout;
@@ -40,7 +45,7 @@ public:
 
     // The width the view's lines take, and the least width the view scrolls over.
     qreal naturalWidth() const;
-    void setMinimumWidth(qreal width);
+    void setLevelWidth(qreal width);
 
     // Colours the characters at the given 1-based text positions (increasing) in `colour`, in one
     // edit of the document.
@@ -52,13 +57,22 @@ public:
     // The document position at which the character at `offset` is shown.
     int documentPosition(int offset) const;
 
+protected:
+    QMimeData* createMimeDataFromSelection() const override;
+
 signals:
     // The width the lines take has changed (more of them have been laid out, or new text).
     void naturalWidthChanged();
 
 private:
+    // Keeps the caret and the selection within the text.
+    void keepCaretInText();
+
     LevelLayout* layout_;
     QString displayText_;
     std::vector<int> documentPositions_; // one per offset, and one for the end
     std::vector<int> lineStarts_;        // the offset at which each line starts
+    std::u32string characters_;          // the character at each offset
+    int textEnd_ = 0;                    // the document position where the text ends
+    std::map<int, QString> originals_;   // what the stand-in at a document position stands for
 };

@@ -1,9 +1,14 @@
 #pragma once
 
-// The layout of a view's document that can claim more width than its own lines need, so that
-// two views side by side scroll over the same width and their columns stay level.
+// The layout of a view's document that keeps two views side by side level: it can claim more
+// width than its own lines need, so that both scroll over the same width, and it gives every
+// line the height of the document's font, so that a line holding a taller character (a stand-in
+// or an emoji from a fallback font) does not push the lines after it down.
 
+#include <QFont>
 #include <QPlainTextDocumentLayout>
+
+#include <optional>
 
 class LevelLayout : public QPlainTextDocumentLayout {
     Q_OBJECT
@@ -12,13 +17,22 @@ public:
     using QPlainTextDocumentLayout::QPlainTextDocumentLayout;
 
     QSizeF documentSize() const override;
+    QRectF blockBoundingRect(const QTextBlock& block) const override;
 
     // The width the lines themselves take, as far as they have been laid out.
     qreal naturalWidth() const { return QPlainTextDocumentLayout::documentSize().width(); }
 
     // The least width the layout claims; 0 for none.
-    void setMinimumWidth(qreal width);
+    void setLevelWidth(qreal width);
 
 private:
-    qreal minimumWidth_ = 0;
+    struct LineMetrics {
+        qreal height = 0, ascent = 0;
+    };
+    // The height and ascent of a line of the document's font.
+    LineMetrics lineMetrics() const;
+
+    qreal levelWidth_ = 0;
+    mutable std::optional<QFont> metricsFont_;
+    mutable LineMetrics metrics_;
 };

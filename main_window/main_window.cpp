@@ -278,10 +278,15 @@ void MainWindow::quit() {
     QCoreApplication::quit();
 }
 
+// The line both carets stand on; a caret stops at the end of its file's text, so the other one
+// may be further down.
+int MainWindow::caretLine() const {
+    return std::max(rtb1_->textCursor().blockNumber(), rtb2_->textCursor().blockNumber());
+}
+
 void MainWindow::goToNextDifference() {
-    const DiffView* from = rtb2_->hasFocus() ? rtb2_ : rtb1_;
-    const auto next = std::upper_bound(differenceLines_.begin(), differenceLines_.end(),
-                                       from->textCursor().blockNumber());
+    const auto next =
+        std::upper_bound(differenceLines_.begin(), differenceLines_.end(), caretLine());
     if (next != differenceLines_.end()) {
         rtb1_->moveCaretToLine(*next);
         rtb2_->moveCaretToLine(*next);
@@ -289,9 +294,8 @@ void MainWindow::goToNextDifference() {
 }
 
 void MainWindow::goToPreviousDifference() {
-    const DiffView* from = rtb2_->hasFocus() ? rtb2_ : rtb1_;
-    const auto after = std::lower_bound(differenceLines_.begin(), differenceLines_.end(),
-                                        from->textCursor().blockNumber());
+    const auto after =
+        std::lower_bound(differenceLines_.begin(), differenceLines_.end(), caretLine());
     if (after != differenceLines_.begin()) {
         const int line = *std::prev(after);
         rtb1_->moveCaretToLine(line);

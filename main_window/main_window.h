@@ -65,6 +65,7 @@ private:
     void showComparison(const QString& path1, const QString& path2);
     void openAbout();
     void quit();
+    int caretLine() const;
     void goToNextDifference();
     void goToPreviousDifference();
 

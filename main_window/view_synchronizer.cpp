@@ -39,6 +39,6 @@ void ViewSynchronizer::follow(DiffView* leader, DiffView* follower) {
 
 void ViewSynchronizer::levelWidths() {
     const qreal width = std::max(first_->naturalWidth(), second_->naturalWidth());
-    first_->setMinimumWidth(width);
-    second_->setMinimumWidth(width);
+    first_->setLevelWidth(width);
+    second_->setLevelWidth(width);
 }

@@ -176,7 +176,8 @@ void DesktopHabitsTest::altArrowsMoveBetweenDifferences() {
         {Qt::Key_Up, 40},  {Qt::Key_Up, 3},    {Qt::Key_Up, 3}};
     for (const auto& [key, expected] : steps) {
         press(key);
-        QCOMPARE(line(rtb1), expected);
+        QCOMPARE(line(rtb1), std::min(expected, 100)); // the caret stays within the first file
+
         QCOMPARE(line(rtb2), expected);
         const QRect caret = rtb2->cursorRect();
         QVERIFY(rtb2->viewport()->rect().contains(caret.center()));

@@ -1,0 +1,143 @@
+// What the views show, checked where the user sees it: in the rendered pixels and in what the
+// caret and the clipboard reach.
+
+#include "main_window/shown_character.h"
+#include "window_test_support.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+
+#include <set>
+
+class ViewDisplayTest : public WindowTestCase {
+    Q_OBJECT
+
+private slots:
+    void regressionTabsAreShownAsTabs();
+    void regressionLinesStayLevelWhateverTheyHold();
+    void regressionRedDifferenceIsAlwaysVisible_data();
+    void regressionRedDifferenceIsAlwaysVisible();
+    void regressionEachInvisibleKindHasItsOwnStandIn();
+    void regressionCaretAndCopyStayWithinTheFile();
+
+private:
+    void compareBytes(const QByteArray& content1, const QByteArray& content2) {
+        window->openFiles(localPath(write("1.txt", content1)), localPath(write("2.txt", content2)));
+    }
+};
+
+// Pixels clearly red: the colour of a difference, or the box behind a blank one, against the
+// views' blue and the black of the text.
+int reddishPixels(DiffView* view) {
+    view->verticalScrollBar()->setValue(0);
+    const QImage image = view->viewport()->grab().toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            count += c.red() > c.blue() + 60 && c.red() > c.green() + 60;
+        }
+    }
+    return count;
+}
+
+void ViewDisplayTest::regressionTabsAreShownAsTabs() {
+    compareBytes("a\tb\n", "a\tc\n");
+    QCOMPARE(control<DiffView>("RTB1")->document()->firstBlock().text(), QStringLiteral("a\tb"));
+}
+
+// A tab-indented file against a space-indented one with stand-ins and an emoji, drawn from
+// fallback fonts taller than the view's own: line k of both views stays level down the file.
+void ViewDisplayTest::regressionLinesStayLevelWhateverTheyHold() {
+    QByteArray tabs, spaces;
+    for (int i = 0; i < 40; ++i) {
+        tabs += "\tlínea \x01\xE2\x80\x8B\xF0\x9F\x98\x80 " + QByteArray::number(i) + "\n";
+        spaces += "        línea " + QByteArray::number(i) + "\n";
+    }
+    compareBytes(tabs, spaces);
+    auto* rtb1 = control<DiffView>("RTB1");
+    auto* rtb2 = control<DiffView>("RTB2");
+    for (const int line : {1, 10, 32, 39}) {
+        const QTextCursor at1(rtb1->document()->findBlockByNumber(line));
+        const QTextCursor at2(rtb2->document()->findBlockByNumber(line));
+        QCOMPARE(rtb1->cursorRect(at1).top(), rtb2->cursorRect(at2).top());
+    }
+}
+
+void ViewDisplayTest::regressionRedDifferenceIsAlwaysVisible_data() {
+    QTest::addColumn<QByteArray>("one");
+    QTest::addColumn<QByteArray>("other");
+    QTest::newRow("tag characters")
+        << QByteArray("\xF3\xA0\x81\x81") << QByteArray("\xF3\xA0\x81\x82");
+    QTest::newRow("musical formatting")
+        << QByteArray("\xF0\x9D\x85\xB3") << QByteArray("\xF0\x9D\x85\xB4");
+    QTest::newRow("trailing space") << QByteArray(" ") << QByteArray();
+    QTest::newRow("no-break space against space") << QByteArray("\xC2\xA0") << QByteArray(" ");
+    QTest::newRow("ideographic against em space")
+        << QByteArray("\xE3\x80\x80") << QByteArray("\xE2\x80\x83");
+    QTest::newRow("Hangul filler against blank braille")
+        << QByteArray("\xE3\x85\xA4") << QByteArray("\xE2\xA0\x80");
+    QTest::newRow("joiner against non-joiner")
+        << QByteArray("\xE2\x80\x8D") << QByteArray("\xE2\x80\x8C");
+    QTest::newRow("variation selectors")
+        << QByteArray("\xE2\x98\xBA\xEF\xB8\x8E") << QByteArray("\xE2\x98\xBA\xEF\xB8\x8F");
+    QTest::newRow("tab against space") << QByteArray("\t") << QByteArray(" ");
+}
+
+void ViewDisplayTest::regressionRedDifferenceIsAlwaysVisible() {
+    QFETCH(QByteArray, one);
+    QFETCH(QByteArray, other);
+    auto* rtb1 = control<DiffView>("RTB1");
+    auto* rtb2 = control<DiffView>("RTB2");
+    compareBytes("ab\n", "ab\n");
+    QCOMPARE(reddishPixels(rtb1), 0); // nothing differs, nothing is red
+    compareBytes("a" + one + "\n", "a" + other + "\n");
+    QVERIFY(!redPositions(rtb1).empty() || !redPositions(rtb2).empty());
+    if (!one.isEmpty()) {
+        QVERIFY2(reddishPixels(rtb1) > 4, "the difference cannot be seen in the first view");
+    }
+    if (!other.isEmpty()) {
+        QVERIFY2(reddishPixels(rtb2) > 4, "the difference cannot be seen in the second view");
+    }
+}
+
+void ViewDisplayTest::regressionEachInvisibleKindHasItsOwnStandIn() {
+    // One character of each kind that would otherwise be drawn as nothing or as a control.
+    const char32_t samples[] = {0x01,   0x85,   0x2028, 0x00AD, 0x200B,  0x202E,
+                                0x2060, 0x200C, 0x200D, 0xFE0F, 0xE0041, 0x1D173};
+    std::set<QString> seen;
+    for (const char32_t c : samples) {
+        const QString standIn = shown_character::standIn(c, true);
+        QVERIFY2(!standIn.isEmpty(), qPrintable(QString::number(c, 16)));
+        QVERIFY2(standIn != QString(QChar(QChar::ReplacementCharacter)),
+                 qPrintable(QString::number(c, 16)));
+        if (c != 0x01) { // the control pictures differ from one control to the next
+            QVERIFY2(seen.insert(standIn).second, qPrintable(QString::number(c, 16)));
+        }
+    }
+    // Joiners and selectors shape what is around them: they stay unless they differ.
+    QVERIFY(shown_character::standIn(0x200D, false).isEmpty());
+    QVERIFY(shown_character::standIn(0xFE0F, false).isEmpty());
+}
+
+// The shorter file's view gives room below its text so that both scroll alike; the caret,
+// a selection and a copy stay within the file's own text, and a copy gives its characters.
+void ViewDisplayTest::regressionCaretAndCopyStayWithinTheFile() {
+    compareBytes("uno\ndos\x01\xC2\xAD\n", "1\n2\n3\n4\n5\n6\n7\n8\n");
+    auto* rtb1 = control<DiffView>("RTB1");
+    rtb1->setFocus();
+    QTest::keyClick(rtb1, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(rtb1->textCursor().blockNumber(), 2); // the empty line after the last line break
+    QTest::keyClick(rtb1, Qt::Key_Down);
+    QCOMPARE(rtb1->textCursor().blockNumber(), 2);
+    QTest::keyClick(rtb1, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(rtb1, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("uno\ndos\u0001\u00AD\n"));
+}
+
+QTEST_MAIN(ViewDisplayTest)
+#include "view_display_tests.moc"
