@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <filesystem>
+
 class QWidget;
 
 class FileDialog : public QObject {
@@ -15,11 +17,16 @@ class FileDialog : public QObject {
 public:
     using QObject::QObject;
 
-    // Asks for a file; true when one was chosen, which fileName() then returns.
+    // Asks for a file; true when one was chosen, which filePath() then returns.
     bool exec(QWidget* parent);
 
-    // The full path of the last chosen file; empty before the first choice.
-    QString fileName() const { return fileName_; }
+    // The last chosen file, by its real name (its bytes); empty before the first choice.
+    const std::filesystem::path& filePath() const { return filePath_; }
+
+    // The file on disk that `name`, as Qt spells a file name, stands for. Qt shows a name that is
+    // not UTF-8 with replacement characters, which name no file: the folder is then searched for
+    // the one entry that Qt would spell so.
+    static std::filesystem::path realName(const QString& name);
 
 protected:
     // Shows the platform's dialog in `folder` (empty: its default) and returns the chosen file's
@@ -27,5 +34,5 @@ protected:
     virtual QString askForFile(QWidget* parent, const QString& folder) = 0;
 
 private:
-    QString fileName_;
+    std::filesystem::path filePath_;
 };

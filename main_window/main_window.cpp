@@ -6,6 +6,7 @@
 #include "comparison/comparison.h"
 #include "main_window/diff_view.h"
 #include "main_window/number_column.h"
+#include "main_window/path_box.h"
 #include "main_window/qt_file_dialog.h"
 #include "main_window/qt_message_boxes.h"
 #include "main_window/resize_layout.h"
@@ -24,6 +25,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -72,8 +75,28 @@ void setColours(QWidget* control, std::uint32_t background, std::uint32_t text =
     control->setPalette(palette);
 }
 
-std::filesystem::path toPath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
+// The local files named by a drop's URI list, by their real names: a URI carries a file name's
+// bytes percent-encoded, which QUrl::toLocalFile() would decode as UTF-8. Empty when any entry
+// is not a file of this machine (a web address, or a file:// URI naming another host).
+std::vector<std::filesystem::path> droppedFiles(const QMimeData* data) {
+    const QString kUriList = QStringLiteral("text/uri-list");
+    const QByteArray list = data->hasFormat(kUriList) ? data->data(kUriList) : QByteArray();
+    std::vector<std::filesystem::path> files;
+    for (const QByteArray& line : list.split('\n')) {
+        const QByteArray entry = line.trimmed();
+        if (entry.isEmpty() || entry.startsWith('#')) {
+            continue;
+        }
+        const QUrl url(QString::fromLatin1(entry), QUrl::StrictMode);
+        const QString host = url.host();
+        if (!url.isValid() || url.scheme() != QStringLiteral("file") ||
+            !(host.isEmpty() || host == QStringLiteral("localhost"))) {
+            return {};
+        }
+        files.emplace_back(
+            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString());
+    }
+    return files;
 }
 
 } // namespace
@@ -157,8 +180,8 @@ void MainWindow::layOutForSize() {
 void MainWindow::createControls() {
     // Created in tab order, which also puts the number columns above the views they overlap.
     cmdEjecutar_ = addButton(this, "CmdEjecutar", tr("Comparar"), {2100, 8220, 6255, 1095}, 27.75);
-    txtFichero1_ = addControl<QLineEdit>(this, "TxtFichero1", {240, 480, 4875, 285}, 8.25);
-    txtFichero2_ = addControl<QLineEdit>(this, "TxtFichero2", {5340, 480, 4875, 285}, 8.25);
+    txtFichero1_ = addControl<PathBox>(this, "TxtFichero1", {240, 480, 4875, 285}, 8.25);
+    txtFichero2_ = addControl<PathBox>(this, "TxtFichero2", {5340, 480, 4875, 285}, 8.25);
     cmdExaminar1_ =
         addButton(this, "CmdExaminar1", tr("Examinar 1er fichero"), {240, 60, 4875, 435}, 12);
     cmdExaminar2_ =
@@ -214,36 +237,37 @@ void MainWindow::chooseFirstFile() { chooseFile(txtFichero1_); }
 
 void MainWindow::chooseSecondFile() { chooseFile(txtFichero2_); }
 
-void MainWindow::chooseFile(QLineEdit* pathBox) {
+void MainWindow::chooseFile(PathBox* pathBox) {
     if (fileDialog_->exec(this)) {
-        pathBox->setText(fileDialog_->fileName());
+        pathBox->setPath(fileDialog_->filePath());
     }
 }
 
 void MainWindow::openFiles(const std::filesystem::path& path1, const std::filesystem::path& path2,
                            bool unlimited) {
     Q_UNUSED(unlimited);
-    txtFichero1_->setText(QFile::decodeName(QByteArray::fromStdString(path1.native())));
-    txtFichero2_->setText(QFile::decodeName(QByteArray::fromStdString(path2.native())));
+    txtFichero1_->setPath(path1);
+    txtFichero2_->setPath(path2);
     if (!path1.empty() && !path2.empty()) {
         compare();
     }
 }
 
 void MainWindow::compare() {
-    const QString path1 = txtFichero1_->text();
-    const QString path2 = txtFichero2_->text();
-    if (!path1.isEmpty() && !path2.isEmpty()) {
+    const std::filesystem::path path1 = txtFichero1_->path();
+    const std::filesystem::path path2 = txtFichero2_->path();
+    if (!path1.empty() && !path2.empty()) {
         showComparison(path1, path2);
     }
     rtb1_->setSelectionStart(1);
     rtb2_->setSelectionStart(2);
 }
 
-void MainWindow::showComparison(const QString& path1, const QString& path2) {
+void MainWindow::showComparison(const std::filesystem::path& path1,
+                                const std::filesystem::path& path2) {
     parvane::Comparison result;
     try {
-        result = parvane::compareFiles(toPath(path1), toPath(path2));
+        result = parvane::compareFiles(path1, path2);
     } catch (const parvane::ComparisonError& error) {
         messages_->warn(this, QString::fromUtf8(error.what()));
         return;
@@ -303,7 +327,7 @@ void MainWindow::goToPreviousDifference() {
     }
 }
 
-QLineEdit* MainWindow::dropTarget(QPoint position) const {
+PathBox* MainWindow::dropTarget(QPoint position) const {
     for (QWidget* under = childAt(position); under; under = under->parentWidget()) {
         if (under == txtFichero1_ || under == rtb1_) {
             return txtFichero1_;
@@ -315,17 +339,17 @@ QLineEdit* MainWindow::dropTarget(QPoint position) const {
     return nullptr;
 }
 
-QStringList MainWindow::acceptableDrop(const QMimeData* data, QPoint position) const {
-    const QList<QUrl> urls = data->urls();
-    if (urls.isEmpty() || urls.size() > 2 || (urls.size() == 1 && !dropTarget(position))) {
+std::vector<std::filesystem::path> MainWindow::acceptableDrop(const QMimeData* data,
+                                                              QPoint position) const {
+    std::vector<std::filesystem::path> files = droppedFiles(data);
+    if (files.empty() || files.size() > 2 || (files.size() == 1 && !dropTarget(position))) {
         return {};
     }
-    QStringList files;
-    for (const QUrl& url : urls) {
-        if (!url.isLocalFile() || QFileInfo(url.toLocalFile()).isDir()) {
+    for (const std::filesystem::path& file : files) {
+        std::error_code error;
+        if (std::filesystem::is_directory(file, error)) {
             return {};
         }
-        files << url.toLocalFile();
     }
     return files;
 }
@@ -336,25 +360,34 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event) { answerDrag(event); }
 // every move.
 void MainWindow::dragMoveEvent(QDragMoveEvent* event) { answerDrag(event); }
 
-void MainWindow::answerDrag(QDropEvent* event) {
-    if (acceptableDrop(event->mimeData(), event->position().toPoint()).isEmpty()) {
+// A dropped file is only read: it is taken as a copy (or a link), never as a move, which would
+// let the file manager delete it.
+bool MainWindow::acceptAsCopy(QDropEvent* event) const {
+    const Qt::DropActions offered = event->possibleActions();
+    const std::optional<Qt::DropAction> action =
+        offered.testFlag(Qt::CopyAction)   ? std::optional(Qt::CopyAction)
+        : offered.testFlag(Qt::LinkAction) ? std::optional(Qt::LinkAction)
+                                           : std::nullopt;
+    if (!action || acceptableDrop(event->mimeData(), event->position().toPoint()).empty()) {
         event->ignore();
-    } else {
-        event->acceptProposedAction();
+        return false;
     }
+    event->setDropAction(*action);
+    event->accept();
+    return true;
 }
 
+void MainWindow::answerDrag(QDropEvent* event) { acceptAsCopy(event); }
+
 void MainWindow::dropEvent(QDropEvent* event) {
-    const QPoint position = event->position().toPoint();
-    const QStringList files = acceptableDrop(event->mimeData(), position);
-    if (files.isEmpty()) {
-        event->ignore();
+    if (!acceptAsCopy(event)) {
         return;
     }
-    event->acceptProposedAction();
+    const QPoint position = event->position().toPoint();
+    const std::vector<std::filesystem::path> files = acceptableDrop(event->mimeData(), position);
     if (files.size() == 2) {
-        openFiles(toPath(files[0]), toPath(files[1]));
+        openFiles(files[0], files[1]);
     } else {
-        dropTarget(position)->setText(files[0]);
+        dropTarget(position)->setPath(files[0]);
     }
 }

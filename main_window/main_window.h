@@ -19,7 +19,7 @@
 
 class DiffView;
 class NumberColumn;
-class QLineEdit;
+class PathBox;
 class QMimeData;
 class QPushButton;
 
@@ -60,9 +60,9 @@ private:
 
     void chooseFirstFile();
     void chooseSecondFile();
-    void chooseFile(QLineEdit* pathBox);
+    void chooseFile(PathBox* pathBox);
     void compare();
-    void showComparison(const QString& path1, const QString& path2);
+    void showComparison(const std::filesystem::path& path1, const std::filesystem::path& path2);
     void openAbout();
     void quit();
     int caretLine() const;
@@ -70,18 +70,20 @@ private:
     void goToPreviousDifference();
 
     // The path box that a single file dropped at `position` would fill; none outside both sides.
-    QLineEdit* dropTarget(QPoint position) const;
+    PathBox* dropTarget(QPoint position) const;
     // The dropped local files (one or two) that the window can take at `position`; none when the
     // drop is refused.
-    QStringList acceptableDrop(const QMimeData* data, QPoint position) const;
+    std::vector<std::filesystem::path> acceptableDrop(const QMimeData* data, QPoint position) const;
+    // Accepts `event` as a copy or a link of acceptable files, or refuses it; true when accepted.
+    bool acceptAsCopy(QDropEvent* event) const;
     void answerDrag(QDropEvent* event);
 
     FileDialog* fileDialog_;
     std::unique_ptr<MessageBoxes> messages_;
 
     QPushButton* cmdEjecutar_ = nullptr;
-    QLineEdit* txtFichero1_ = nullptr;
-    QLineEdit* txtFichero2_ = nullptr;
+    PathBox* txtFichero1_ = nullptr;
+    PathBox* txtFichero2_ = nullptr;
     QPushButton* cmdExaminar1_ = nullptr;
     QPushButton* cmdExaminar2_ = nullptr;
     DiffView* rtb1_ = nullptr;

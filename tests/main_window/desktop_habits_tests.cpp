@@ -1,8 +1,10 @@
 #include "main_window/diff_view.h"
+#include "main_window/file_dialog.h"
 #include "main_window/main_window.h"
 #include "window_test_support.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
@@ -10,6 +12,9 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QUrl>
+
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -30,27 +35,105 @@ private slots:
     void twoDroppedFilesAreCompared();
     void dropsThatAreNotLocalFilesAreRefused_data();
     void dropsThatAreNotLocalFilesAreRefused();
+    void regressionADropIsNeverTakenAsAMove_data();
+    void regressionADropIsNeverTakenAsAMove();
+    void regressionNamesThatAreNotUtf8CanBeOpened();
     void enterInAPathBoxCompares();
     void viewsScrollTogether();
     void altArrowsMoveBetweenDifferences();
 
 private:
-    // Sends a drag over `target` and, when it is accepted, the drop; returns whether it was.
-    bool drop(QWidget* target, const QList<QUrl>& urls);
+    // Sends a drag over `target` offering `actions` and, when it is accepted, the drop; returns
+    // whether it was, and the action the window took.
+    bool drop(QWidget* target, const QList<QUrl>& urls, Qt::DropActions actions = Qt::CopyAction,
+              Qt::DropAction* taken = nullptr);
+    bool drop(QWidget* target, const QByteArray& uriList, Qt::DropActions actions,
+              Qt::DropAction* taken);
 };
 
-bool DesktopHabitsTest::drop(QWidget* target, const QList<QUrl>& urls) {
+bool DesktopHabitsTest::drop(QWidget* target, const QList<QUrl>& urls, Qt::DropActions actions,
+                             Qt::DropAction* taken) {
+    QByteArray list;
+    for (const QUrl& url : urls) {
+        list += url.toEncoded() + "\r\n";
+    }
+    return drop(target, list, actions, taken);
+}
+
+bool DesktopHabitsTest::drop(QWidget* target, const QByteArray& uriList, Qt::DropActions actions,
+                             Qt::DropAction* taken) {
     QMimeData data;
-    data.setUrls(urls);
+    data.setData(QStringLiteral("text/uri-list"), uriList);
     const QPoint at = target->mapTo(window, target->rect().center());
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window, &enter);
     if (!enter.isAccepted()) {
         return false;
     }
-    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent dropped(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window, &dropped);
+    if (taken) {
+        *taken = dropped.dropAction();
+    }
     return dropped.isAccepted();
+}
+
+void DesktopHabitsTest::regressionADropIsNeverTakenAsAMove_data() {
+    QTest::addColumn<Qt::DropActions>("offered");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<Qt::DropAction>("taken");
+    QTest::newRow("copy, move and link offered")
+        << Qt::DropActions(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction) << QString() << true
+        << Qt::CopyAction;
+    QTest::newRow("move and link offered")
+        << Qt::DropActions(Qt::MoveAction | Qt::LinkAction) << QString() << true << Qt::LinkAction;
+    QTest::newRow("only move offered")
+        << Qt::DropActions(Qt::MoveAction) << QString() << false << Qt::IgnoreAction;
+    QTest::newRow("localhost") << Qt::DropActions(Qt::CopyAction) << QStringLiteral("localhost")
+                               << true << Qt::CopyAction;
+    QTest::newRow("regression: another host's file is not taken as local")
+        << Qt::DropActions(Qt::CopyAction) << QStringLiteral("otherhost") << false
+        << Qt::IgnoreAction;
+}
+
+void DesktopHabitsTest::regressionADropIsNeverTakenAsAMove() {
+    QFETCH(Qt::DropActions, offered);
+    QFETCH(QString, host);
+    QFETCH(bool, accepted);
+    QFETCH(Qt::DropAction, taken);
+    QUrl url = QUrl::fromLocalFile(write("uno.txt", "uno\n"));
+    url.setHost(host);
+    Qt::DropAction action = Qt::IgnoreAction;
+    QCOMPARE(drop(control<QWidget>("RTB1"), {url}, offered, &action), accepted);
+    if (accepted) {
+        QCOMPARE(action, taken);
+    } else {
+        QCOMPARE(control<QLineEdit>("TxtFichero1")->text(), QString());
+    }
+}
+
+// Regression: a Latin-1 name (bytes that are not UTF-8) could not be opened from a drop or the
+// dialog; it is kept as bytes, shown escaped in the path box, and compared.
+void DesktopHabitsTest::regressionNamesThatAreNotUtf8CanBeOpened() {
+    const QByteArray folder = QFile::encodeName(dir.path());
+    const std::filesystem::path latin1(folder.toStdString() + "/caf\xe9.txt");
+    { std::ofstream(latin1) << "caf\n"; }
+    const QString b = write("b.txt", "cae\n");
+    QVERIFY(drop(control<QWidget>("RTB1"), "file://" + folder + "/caf%E9.txt\r\n", Qt::CopyAction,
+                 nullptr));
+    auto* box1 = control<QLineEdit>("TxtFichero1");
+    QCOMPARE(box1->text(), QFile::decodeName(folder) + QStringLiteral("/caf\\xE9.txt"));
+    control<QLineEdit>("TxtFichero2")->setText(b);
+    control<QPushButton>("CmdEjecutar")->click();
+    QVERIFY2(messages->shown.isEmpty(), qPrintable(messages->shown.value(0).text));
+    QCOMPARE(control<DiffView>("RTB1")->displayText(), QStringLiteral("caf\r\n"));
+
+    // The dialog spells the name with a replacement character; the file is still found.
+    const QString spelled = QFile::decodeName(QByteArray::fromStdString(latin1.native()));
+    QVERIFY(spelled.contains(QChar::ReplacementCharacter));
+    QCOMPARE(FileDialog::realName(spelled), latin1);
+    std::filesystem::remove(latin1); // QTemporaryDir cannot name it
 }
 
 void DesktopHabitsTest::oneDroppedFileFillsItsSide_data() {
