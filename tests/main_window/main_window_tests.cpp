@@ -73,8 +73,8 @@ void MainWindowTest::controlsFollowTheDesign_data() {
         QTest::newRow(name) << name << cls << text << r << pt << c << QString(kept);
     };
     row("CmdEjecutar", "QPushButton", "Comparar", {2100, 8220, 6255, 1095}, 27.75, face, "xh");
-    row("TxtFichero1", "QLineEdit", "", {240, 480, 4875, 285}, 8.25, box, "yh");
-    row("TxtFichero2", "QLineEdit", "", {5340, 480, 4875, 285}, 8.25, box, "yh");
+    row("TxtFichero1", "PathBox", "", {240, 480, 4875, 285}, 8.25, box, "yh");
+    row("TxtFichero2", "PathBox", "", {5340, 480, 4875, 285}, 8.25, box, "yh");
     row("CmdExaminar1", "QPushButton", "Examinar 1er fichero", {240, 60, 4875, 435}, 12, face,
         "yh");
     row("CmdExaminar2", "QPushButton", "Examinar 2º fichero", {5340, 60, 4875, 435}, 12, face,
