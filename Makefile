@@ -1,51 +1,65 @@
 # Parvane — `make run` builds and opens the program, `make test` builds and runs every test.
+# Each step prints one line; its whole output goes to $(BUILD)/logs/, and a failing step prints
+# the end of its log and the log's path.
 BUILD ?= build
 JOBS ?= 2
 BUILD_TYPE ?= RelWithDebInfo
+LOGS = $(BUILD)/logs
+PHASE = scripts/phase
+CTEST_SUMMARY = '^[0-9]+% tests passed|^Total Test time'
 
-.PHONY: all bootstrap configure build run test test-sanitize bench package clean
+.PHONY: all bootstrap configure build run test test-sanitize bench fuzz package clean
 
 all: build
 
 bootstrap:
-	@scripts/bootstrap
+	@scripts/bootstrap --log $(LOGS)/bootstrap.log
 
 configure: bootstrap
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) --log-level=WARNING
+	@$(PHASE) $(LOGS)/configure.log "Configurando…" \
+		cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
 
 build: configure
-	@cmake --build $(BUILD) -j$(JOBS)
+	@$(PHASE) $(LOGS)/build.log "Compilando…" cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+# Checks for a display first, so that a machine without one learns it before any build.
+run:
 	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
-		echo "No hay pantalla gráfica (DISPLAY no está definida): pruebe con «xvfb-run make run»."; \
-	else $(BUILD)/parvane; fi
+		echo "Parvane necesita una sesión gráfica (no hay DISPLAY ni WAYLAND_DISPLAY); para una captura de pantalla sin ella está scripts/screenshot." >&2; \
+		exit 1; \
+	fi
+	@$(MAKE) --no-print-directory build
+	@$(BUILD)/parvane
 
 test: build
-	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+	@$(PHASE) --summary $(CTEST_SUMMARY) $(LOGS)/test.log "Probando…" \
+		env QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
 # The engine and window tests again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: bootstrap
-	@cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPARVANE_SANITIZE=ON --log-level=WARNING
-	@cmake --build build-sanitize -j$(JOBS)
-	@cd build-sanitize && QT_QPA_PLATFORM=offscreen \
+	@$(PHASE) build-sanitize/logs/configure.log "Configurando (sanitizadores)…" \
+		cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DPARVANE_SANITIZE=ON
+	@$(PHASE) build-sanitize/logs/build.log "Compilando (sanitizadores)…" \
+		cmake --build build-sanitize -j$(JOBS)
+	@$(PHASE) --summary $(CTEST_SUMMARY) build-sanitize/logs/test.log "Probando (sanitizadores)…" \
+		env QT_QPA_PLATFORM=offscreen \
 		ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-		ctest --output-on-failure -j$(JOBS)
+		ctest --test-dir build-sanitize --output-on-failure -j$(JOBS)
 
 bench: build
 	@QT_QPA_PLATFORM=offscreen $(BUILD)/bench/parvane_bench
 
 # The engine's differential fuzz target (clang, build-fuzz/) for a bounded time: 60 s, or
 # make fuzz FUZZ_SECONDS=300.
-.PHONY: fuzz
 fuzz: bootstrap
 	@fuzz/run $(FUZZ_SECONDS)
 
-# A Debian package in build/package/, installable with apt-get install ./parvane_*.deb
+# A Debian package in build/package/, installable with apt-get install ./build/package/parvane_*.deb
 package: build
-	@cd $(BUILD) && cpack -G DEB
+	@$(PHASE) --summary 'package: .* generated' $(LOGS)/package.log "Empaquetando…" \
+		cpack --config $(BUILD)/CPackConfig.cmake -G DEB
 
 clean:
 	@rm -rf $(BUILD)
