@@ -3,12 +3,14 @@
 // What every window says of the program: its title, version and desktop application id. The
 // version and the id are set once, in the build.
 
+#include "parvane_version.h"
+
 #include <QString>
 
 namespace application {
 
 inline const QString kTitle = QStringLiteral("Parvane");
-inline const QString kVersion = QStringLiteral(PARVANE_VERSION);
-inline const QString kId = QStringLiteral(PARVANE_APP_ID);
+inline const QString kVersion = QString::fromLatin1(::kVersion);
+inline const QString kId = QString::fromLatin1(::kApplicationId);
 
 } // namespace application
