@@ -81,7 +81,7 @@ std::optional<std::string> SourceFile::readAtMost(std::size_t maxBytes) {
         }
         if (filled < content.size()) {
             if (std::ferror(file_.get())) {
-                fail("error de lectura", "Compruebe el disco o el soporte y vuelva a intentarlo.");
+                failReading();
             }
             break; // the end of the file
         }
@@ -89,6 +89,10 @@ std::optional<std::string> SourceFile::readAtMost(std::size_t maxBytes) {
     }
     content.resize(filled);
     return content;
+}
+
+void SourceFile::failReading() const {
+    fail("error de lectura", "Compruebe el disco o el soporte y vuelva a intentarlo.");
 }
 
 void SourceFile::fail(const std::string& reason, const std::string& advice) const {

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include <stdio.h>
+
 namespace parvane {
 
 class SourceFile {
@@ -21,6 +23,12 @@ public:
     std::optional<std::string> readAtMost(std::size_t maxBytes);
 
     const std::filesystem::path& path() const { return path_; }
+
+    // The open file's descriptor, owned by this object: valid until it is destroyed.
+    int descriptor() const { return ::fileno(file_.get()); }
+
+    // Throws the FileError of a failed read of this file.
+    [[noreturn]] void failReading() const;
 
 private:
     struct Closer {
