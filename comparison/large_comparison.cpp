@@ -1,5 +1,6 @@
 #include "comparison/large_comparison.h"
 
+#include "comparison/large_comparison_buffers.h"
 #include "comparison/source_file.h"
 #include "comparison/text_decoding.h"
 
@@ -21,16 +22,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::uint64_t kNone = UINT64_MAX;
-// The pass reads each file through a buffer of this size; a longer line is followed to its end
-// in the buffer, then compared by reading it again in small pieces.
-constexpr std::size_t kPassBuffer = std::size_t{2} << 20;
-// What linePairs() reads at a time: enough for the lines between two index entries, mostly.
-constexpr std::size_t kSliceBuffer = std::size_t{256} << 10;
-// Pieces in which a long line is read again.
-constexpr std::size_t kStreamBuffer = std::size_t{64} << 10;
-// A line start goes into the index every so many lines, or after so many bytes.
-constexpr std::uint64_t kIndexLines = 1024;
-constexpr std::uint64_t kIndexBytes = std::uint64_t{1} << 20;
 constexpr auto kProgressInterval = std::chrono::milliseconds(25);
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
@@ -207,8 +198,9 @@ class LineReader {
 public:
     LineReader(const SourceFile& file, std::uint64_t offset, std::size_t capacity,
                Utf8Validator* validator = nullptr, Pacer* pacer = nullptr)
-        : file_(file), buffer_(new unsigned char[capacity]), capacity_(capacity), base_(offset),
-          validator_(validator), pacer_(pacer) {}
+        : file_(file), capacity_(std::max<std::size_t>(capacity, 2)),
+          buffer_(new unsigned char[capacity_]), base_(offset), validator_(validator),
+          pacer_(pacer) {}
 
     Line next() {
         if (pos_ == end_ && !fill()) {
@@ -334,8 +326,8 @@ private:
     }
 
     const SourceFile& file_;
-    std::unique_ptr<unsigned char[]> buffer_;
     std::size_t capacity_;
+    std::unique_ptr<unsigned char[]> buffer_;
     std::uint64_t base_;  // file offset of buffer_[0]
     std::size_t pos_ = 0; // where the next line starts
     std::size_t end_ = 0; // bytes held
@@ -366,7 +358,7 @@ class FileBytes {
 public:
     FileBytes(const SourceFile& file, std::uint64_t offset, std::uint64_t size, Pacer* pacer,
               bool comparing)
-        : file_(file), buffer_(new unsigned char[kStreamBuffer]), offset_(offset), left_(size),
+        : file_(file), buffer_(new unsigned char[stream_]), offset_(offset), left_(size),
           pacer_(pacer), comparing_(comparing) {}
 
     std::span<const unsigned char> window(std::size_t wanted) {
@@ -382,9 +374,9 @@ private:
         std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
         end_ -= pos_;
         pos_ = 0;
-        while (left_ > 0 && end_ < kStreamBuffer) {
+        while (left_ > 0 && end_ < stream_) {
             const std::size_t want =
-                static_cast<std::size_t>(std::min<std::uint64_t>(left_, kStreamBuffer - end_));
+                static_cast<std::size_t>(std::min<std::uint64_t>(left_, stream_ - end_));
             const ssize_t got = ::pread(file_.descriptor(), buffer_.get() + end_, want,
                                         static_cast<off_t>(offset_));
             if (got < 0 && errno == EINTR) {
@@ -409,6 +401,7 @@ private:
     }
 
     const SourceFile& file_;
+    std::size_t stream_ = std::max<std::size_t>(LargeComparisonBuffers::current().stream, 4);
     std::unique_ptr<unsigned char[]> buffer_;
     std::uint64_t offset_;
     std::uint64_t left_;
@@ -595,8 +588,9 @@ public:
             starts[f] = bom_[f] ? kUtf8ByteOrderMark.size() : 0;
         }
         pacer_.report();
-        LineReader reader1(source1_, starts[0], kPassBuffer, &validators_[0], &pacer_);
-        LineReader reader2(source2_, starts[1], kPassBuffer, &validators_[1], &pacer_);
+        const std::size_t capacity = LargeComparisonBuffers::current().pass;
+        LineReader reader1(source1_, starts[0], capacity, &validators_[0], &pacer_);
+        LineReader reader2(source2_, starts[1], capacity, &validators_[1], &pacer_);
 
         for (std::uint64_t k = 0;; ++k) {
             const Line line1 = reader1.next();
@@ -673,8 +667,9 @@ private:
             return;
         }
         file.lines = k + 1;
-        if (file.index.empty() || k - file.index.back().line >= kIndexLines ||
-            line.start - file.index.back().offset >= kIndexBytes) {
+        const LargeComparisonBuffers& sizes = LargeComparisonBuffers::current();
+        if (file.index.empty() || k - file.index.back().line >= sizes.indexLines ||
+            line.start - file.index.back().offset >= sizes.indexBytes) {
             file.index.push_back({k, line.start});
         }
     }
@@ -837,6 +832,11 @@ SourceFile reopen(const FileRecord& file) {
 
 struct LargeComparison::State : Findings {};
 
+LargeComparisonBuffers& LargeComparisonBuffers::current() {
+    static LargeComparisonBuffers sizes;
+    return sizes;
+}
+
 LargeComparison LargeComparison::run(const fs::path& file1, const fs::path& file2,
                                      const Progress& progress) {
     Pass pass(file1, file2, progress);
@@ -919,7 +919,7 @@ std::vector<LinePairSlice> LargeComparison::linePairs(std::uint64_t first, std::
         const auto entry = std::prev(std::upper_bound(
             file.index.begin(), file.index.end(), first,
             [](std::uint64_t line, const IndexEntry& e) { return line < e.line; }));
-        LineReader reader(source, entry->offset, kSliceBuffer);
+        LineReader reader(source, entry->offset, LargeComparisonBuffers::current().slice);
         if (!reader.skip(first - entry->line)) {
             throwChangedSince(file.path);
         }
