@@ -71,15 +71,61 @@ void readOnce(const fs::path& path) {
     ::close(descriptor);
 }
 
-std::string rssAnon() {
+// RssAnon of this process in kB.
+long rssAnonKb() {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
         if (line.rfind("RssAnon:", 0) == 0) {
-            return line.substr(8);
+            return std::stol(line.substr(8));
         }
     }
-    return "?";
+    return -1;
+}
+
+// A progress callback that notes the largest RssAnon it sees.
+struct Watch {
+    int calls = 0;
+    long peakKb = 0;
+    bool operator()(std::uint64_t, std::uint64_t) {
+        ++calls;
+        peakKb = std::max(peakKb, rssAnonKb());
+        return true;
+    }
+};
+
+// Two files of one line of 100 MB that differ in one character in the middle.
+void singleLine(const fs::path& folder) {
+    constexpr std::size_t kLength = 100'000'000;
+    const fs::path path1 = folder / "c.txt";
+    const fs::path path2 = folder / "d.txt";
+    {
+        std::string line(kLength, 'a');
+        std::ofstream(path1, std::ios::binary).write(line.data(), kLength);
+        line[kLength / 2] = 'b';
+        std::ofstream(path2, std::ios::binary).write(line.data(), kLength);
+    }
+    readOnce(path1);
+    readOnce(path2);
+    const long before = rssAnonKb();
+    Watch watch;
+    auto start = Clock::now();
+    const auto comparison =
+        parvane::LargeComparison::run(path1, path2, [&](auto d, auto t) { return watch(d, t); });
+    const double seconds = secondsSince(start);
+    start = Clock::now();
+    const auto slices = comparison.linePairs(0, 1, kLength / 2 - 30, 60);
+    const double sliceMs = secondsSince(start) * 1000;
+    std::printf("one line of 100 MB: pass %.2f s, %llu differing characters (expected 1 + 1), "
+                "peak RssAnon during the pass %ld kB (%ld kB more than before; target: no "
+                "growth with the line), linePairs of 60 columns in its middle %.1f ms, %zu run\n",
+                seconds,
+                static_cast<unsigned long long>(comparison.totals().differingCharacters1 +
+                                                comparison.totals().differingCharacters2),
+                watch.peakKb, watch.peakKb - before, sliceMs,
+                slices.empty() ? std::size_t{0} : slices[0].runs1.size());
+    fs::remove(path1);
+    fs::remove(path2);
 }
 
 } // namespace
@@ -108,16 +154,18 @@ int main() {
         const double cmpSeconds = secondsSince(start);
 
         start = Clock::now();
-        int calls = 0;
+        Watch watch;
         const auto comparison = parvane::LargeComparison::run(
-            path1, path2, [&](std::uint64_t, std::uint64_t) { return ++calls > 0; });
+            path1, path2, [&](auto done, auto total) { return watch(done, total); });
         const double passSeconds = secondsSince(start);
+        const int calls = watch.calls;
 
         std::printf("pass: %.2f s, cmp -l: %.2f s (status %d), ratio %.2f (target ≤ 2)\n",
                     passSeconds, cmpSeconds, cmpStatus, passSeconds / cmpSeconds);
         std::printf("(cmp -l > /dev/null: %.2f s, as it stops at the first difference)\n",
                     cmpNullSeconds);
-        std::printf("RssAnon after the pass:%s (target < 150 MB)\n", rssAnon().c_str());
+        std::printf("RssAnon: %ld kB at most during the pass, %ld kB after it (target < 150 MB)\n",
+                    watch.peakKb, rssAnonKb());
         std::printf("progress calls: %d (about one per 25 ms: %.0f expected)\n", calls,
                     passSeconds / 0.025);
         const auto& totals = comparison.totals();
@@ -145,6 +193,26 @@ int main() {
         const double searchUs = secondsSince(start) * 1e6 / kSearches;
         std::printf("nextDifferingLine: %.3f µs per call (target well under 1 ms; %llu)\n",
                     searchUs, static_cast<unsigned long long>(sum % 10));
+
+        // How long a cancelled pass takes to stop, once the callback has said so.
+        Clock::time_point asked;
+        start = Clock::now();
+        try {
+            parvane::LargeComparison::run(path1, path2, [&](std::uint64_t, std::uint64_t) {
+                if (secondsSince(start) < 0.1) {
+                    return true;
+                }
+                asked = Clock::now();
+                return false;
+            });
+        } catch (const parvane::ComparisonCancelled&) {
+            std::printf("cancelled pass stopped %.2f ms after the callback said so (target "
+                        "≤ 100 ms)\n",
+                        secondsSince(asked) * 1000);
+        }
+        fs::remove(path1);
+        fs::remove(path2);
+        singleLine(folder);
     } catch (const std::exception& error) {
         std::cerr << "large_bench: " << error.what() << "\n";
     }
