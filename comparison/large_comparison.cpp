@@ -456,14 +456,43 @@ template <class A, class B> PairCounts compareWindows1252(A& a, B& b) {
     return {common + rest1, common + rest2, mismatches + rest1, mismatches + rest2};
 }
 
-// UTF-8: characters side by side; two characters are equal when their bytes are.
+// How many leading bytes two windows share, cut back to the start of a character of both.
+inline std::size_t sharedCharacterBytes(std::span<const unsigned char> a,
+                                        std::span<const unsigned char> b) {
+    constexpr std::size_t kBlock = 32;
+    const std::size_t size = std::min(a.size(), b.size());
+    std::size_t same = 0;
+    while (same + kBlock <= size && std::memcmp(a.data() + same, b.data() + same, kBlock) == 0) {
+        same += kBlock;
+    }
+    while (same < size && a[same] == b[same]) {
+        ++same;
+    }
+    // A character may go on past the window: keep three bytes back in that case.
+    std::size_t cut = same < size ? same : (same > 3 ? same - 3 : 0);
+    while (cut > 0 && (isContinuation(a[cut]) || isContinuation(b[cut]))) {
+        --cut;
+    }
+    return cut;
+}
+
+// UTF-8: characters side by side; two characters are equal when their bytes are. Runs of equal
+// bytes are passed over in bulk.
 template <class A, class B> PairCounts compareUtf8(A& a, B& b) {
+    constexpr std::size_t kBulk = 16;
     std::uint64_t common = 0, mismatches = 0;
     while (true) {
         const auto windowA = a.window(4);
         const auto windowB = b.window(4);
         if (windowA.empty() || windowB.empty()) {
             break;
+        }
+        const std::size_t shared = sharedCharacterBytes(windowA, windowB);
+        if (shared >= kBulk) {
+            common += countUtf8Characters(windowA.data(), shared);
+            a.consume(shared);
+            b.consume(shared);
+            continue;
         }
         const std::size_t lengthA = std::min(utf8Length(windowA[0]), windowA.size());
         const std::size_t lengthB = std::min(utf8Length(windowB[0]), windowB.size());
@@ -511,6 +540,19 @@ std::uint64_t sliceLine(Bytes& bytes, Decoding decoding, std::uint64_t firstColu
         }
         if (column >= stop) {
             return column + drainUtf8(bytes);
+        }
+        // Far from the slice: whole characters of the window are counted, not decoded (there
+        // are no more of them than bytes).
+        if (window.size() > 4 && column + window.size() <= firstColumn) {
+            std::size_t cut = window.size() - 3;
+            while (cut > 0 && isContinuation(window[cut])) {
+                --cut;
+            }
+            if (cut > 0) {
+                column += countUtf8Characters(window.data(), cut);
+                bytes.consume(cut);
+                continue;
+            }
         }
         const std::size_t length = std::min(utf8Length(window[0]), window.size());
         if (column >= firstColumn) {
@@ -674,11 +716,6 @@ private:
         }
     }
 
-    template <class A, class B> bool equalBytes(A& a, B& b) {
-        const PairCounts counts = compareWindows1252(a, b);
-        return counts.differing1 == 0 && counts.differing2 == 0;
-    }
-
     template <class F> auto withBytes(const SourceFile& source, const Line& line, F&& use) {
         if (line.bytes != nullptr || !line.present) {
             MemoryBytes bytes(line.bytes, line.length);
@@ -703,17 +740,10 @@ private:
     }
 
     void comparePair(std::uint64_t k, const Line& line1, const Line& line2) {
-        bool equal = line1.present && line2.present && line1.length == line2.length;
-        if (equal) {
-            if (line1.bytes != nullptr && line2.bytes != nullptr) {
-                equal = std::memcmp(line1.bytes, line2.bytes, line1.length) == 0;
-            } else {
-                equal = withBytes(source1_, line1, [&](auto& bytes1) {
-                    return withBytes(source2_, line2,
-                                     [&](auto& bytes2) { return equalBytes(bytes1, bytes2); });
-                });
-            }
-        }
+        // Lines held in the buffers are compared at once; longer ones are counted right away.
+        const bool equal = line1.present && line2.present && line1.length == line2.length &&
+                           line1.bytes != nullptr && line2.bytes != nullptr &&
+                           std::memcmp(line1.bytes, line2.bytes, line1.length) == 0;
         if (equal) {
             for (int f = 0; f < 2; ++f) {
                 totals_[1].longest[f] = std::max(totals_[1].longest[f], line1.length);

@@ -291,7 +291,23 @@ TEST_F(LargeComparisonTest, AgreesWithBoundedPassOnHandCasesWithTinyBuffers) {
 // Random pairs from pieces that make every kind of line end, character width and decoding.
 std::string randomFile(std::mt19937& random, bool allowInvalid) {
     static const std::vector<std::string> pieces = {
-        "a", "b", "a", "b", "ab", "\n", "\r", "\r\n", "\n\n", "\t", "é", "€", "😀", "ñ", "\xC2\x85",
+        "a",
+        "b",
+        "a",
+        "b",
+        "ab",
+        "abcdefghijklmnopqrstuvwxyz",
+        "ñandú€€€😀😀abcdefghijklmno",
+        "\n",
+        "\r",
+        "\r\n",
+        "\n\n",
+        "\t",
+        "é",
+        "€",
+        "😀",
+        "ñ",
+        "\xC2\x85",
     };
     static const std::vector<std::string> invalid = {"\xE9", "\xFF", "\x80", "\xC3"};
     std::string file;
