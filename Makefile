@@ -63,3 +63,9 @@ package: build
 
 clean:
 	@rm -rf $(BUILD)
+
+# Speed and memory of the comparison of two 1 GB files (written to /tmp, removed afterwards).
+.PHONY: bench-large
+bench-large: configure
+	@cmake --build $(BUILD) --target large_bench -j$(JOBS)
+	@$(BUILD)/bench/large_bench

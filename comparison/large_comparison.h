@@ -8,8 +8,9 @@
 // Windows-1252), counts the lines, finds the line pairs that differ and counts what differs.
 // Its memory grows with the number of lines at most (a sparse index of line starts, the set of
 // differing line pairs), never with the size of a line or the number of differing characters.
-// The files are closed when run() returns; later reads (lines(), slices) open them again and
-// check that each is still the file that was compared.
+// The files are read with read-sized pieces into bounded buffers (never mapped), and are closed
+// when run() returns; linePairs() opens them again and checks that each is still the file that
+// was compared (same device, inode, size and modification and change times).
 //
 // Lines and columns are 0-based here; a column counts characters (code points) of the decoded
 // line, as the comparison does. A line pair k holds line k of each file, or nothing for a file
@@ -18,7 +19,8 @@
 // Failures throw, with a Spanish message that names the file:
 //  - FileError (comparison.h) when a path is not a readable regular file, as compareFiles();
 //  - FileChangedError when a file was truncated, grown or replaced since it was compared;
-//  - ComparisonCancelled when the progress callback asked to stop.
+//  - FileChangedError also when a file changes while run() reads it;
+//  - ComparisonCancelled when the progress callback asked to stop (it names both files).
 // An object is safe to read from one thread at a time; it holds no open file between calls.
 
 #include "comparison/comparison.h"

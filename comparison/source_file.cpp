@@ -103,7 +103,7 @@ std::size_t SourceFile::readSome(char* buffer, std::size_t size) {
             continue;
         }
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            fail("error de lectura", "Compruebe el disco o el soporte y vuelva a intentarlo.");
+            failReading();
         }
         const auto waited = std::chrono::steady_clock::now() - lastProgress;
         if (waited >= kStallLimit) {
@@ -146,6 +146,10 @@ std::optional<std::string> SourceFile::readAtMost(std::size_t maxBytes) {
     }
     content.resize(filled);
     return content;
+}
+
+void SourceFile::failReading() const {
+    fail("error de lectura", "Compruebe el disco o el soporte y vuelva a intentarlo.");
 }
 
 void SourceFile::fail(const std::string& reason, const std::string& advice) const {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace parvane {
 
@@ -19,6 +20,8 @@ public:
 
     explicit SourceFile(std::filesystem::path path);
     ~SourceFile();
+    SourceFile(SourceFile&& other) noexcept
+        : path_(std::move(other.path_)), descriptor_(std::exchange(other.descriptor_, -1)) {}
     SourceFile(const SourceFile&) = delete;
     SourceFile& operator=(const SourceFile&) = delete;
 
@@ -27,6 +30,12 @@ public:
     std::optional<std::string> readAtMost(std::size_t maxBytes);
 
     const std::filesystem::path& path() const { return path_; }
+
+    // The open file's descriptor, owned by this object: valid until it is destroyed.
+    int descriptor() const { return descriptor_; }
+
+    // Throws the FileError of a failed read of this file.
+    [[noreturn]] void failReading() const;
 
 private:
     // Up to `size` bytes into `buffer`; 0 at the end of the file.

@@ -16,6 +16,8 @@
 // at kFileCap bytes, a little past the largest size the engine accepts.
 
 #include "comparison/comparison.h"
+#include "comparison/large_comparison.h"
+#include "comparison/large_comparison_buffers.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -374,6 +376,47 @@ void checkList(const FilePair& files, int f, const std::vector<std::int16_t>& en
     mismatch(files, "difference list");
 }
 
+// The comparison of files of any size must count what compareFiles() colours. Its buffers are
+// made small (from the input's size) so that their boundaries fall inside the lines.
+void checkLargeComparison(const FilePair& files, const parvane::Comparison& bounded) {
+    const std::size_t size = files.bytes[0].size() + files.bytes[1].size();
+    parvane::LargeComparisonBuffers& buffers = parvane::LargeComparisonBuffers::current();
+    const parvane::LargeComparisonBuffers saved = buffers;
+    buffers = {2 + size % 7, 2 + size % 5, 4 + size % 3, 1 + size % 4, 1 + size % 9};
+    const parvane::LargeComparison large =
+        parvane::LargeComparison::run(scratch().files[0], scratch().files[1]);
+    const auto lines = [](const std::string& display) {
+        std::size_t count = 0;
+        for (std::size_t at = display.find("\r\n"); at != std::string::npos;
+             at = display.find("\r\n", at + 2)) {
+            ++count;
+        }
+        return count;
+    };
+    const parvane::ComparisonTotals& totals = large.totals();
+    if (totals.differingCharacters1 != bounded.differences1.size() ||
+        totals.differingCharacters2 != bounded.differences2.size()) {
+        mismatch(files, "large comparison: differing characters");
+    }
+    if (large.lineCount(1) != lines(bounded.displayText1) ||
+        large.lineCount(2) != lines(bounded.displayText2)) {
+        mismatch(files, "large comparison: line count");
+    }
+    std::uint64_t red1 = 0, red2 = 0;
+    for (const parvane::LinePairSlice& slice : large.linePairs(0, large.pairCount())) {
+        for (const parvane::ColumnRun& run : slice.runs1) {
+            red1 += run.last - run.first + 1;
+        }
+        for (const parvane::ColumnRun& run : slice.runs2) {
+            red2 += run.last - run.first + 1;
+        }
+    }
+    if (red1 != totals.differingCharacters1 || red2 != totals.differingCharacters2) {
+        mismatch(files, "large comparison: runs of linePairs() against its totals");
+    }
+    buffers = saved;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -403,5 +446,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkText(files, 1, actual->displayText2, expected.display[1]);
     checkList(files, 0, actual->differences1, expected.differences[0]);
     checkList(files, 1, actual->differences2, expected.differences[1]);
+    checkLargeComparison(files, *actual);
     return 0;
 }
