@@ -92,6 +92,10 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     const bool reportAsked = parser.isSet(report) || parser.isSet(format) ||
                              parser.isSet(maxLines) || parser.isSet(html);
     if (!reportAsked) {
+        if (result.unlimited_) {
+            return refuse(QStringLiteral("--sin-limite se usa con --informe, --formato, "
+                                         "--max-lineas o --html"));
+        }
         return result;
     }
     if (parser.isSet(format)) {
@@ -106,9 +110,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     if (parser.isSet(maxLines)) {
         bool ok = false;
         const qulonglong count = parser.value(maxLines).toULongLong(&ok);
-        if (!ok || count == 0) {
-            return refuse(QStringLiteral("--max-lineas necesita un número de líneas mayor que "
-                                         "cero, no «%1»")
+        if (!ok) {
+            return refuse(QStringLiteral("--max-lineas necesita un número de líneas, no «%1»")
                               .arg(shown(parser.value(maxLines))));
         }
         result.maxLines_ = count;
@@ -140,7 +143,7 @@ QString CommandLine::helpText() {
                "Opciones:\n"
                "  -h, --help          muestra esta ayuda y termina\n"
                "  -v, --version       muestra la versión y termina\n"
-               "      --sin-limite    compara ficheros de cualquier tamaño\n"
+               "      --sin-limite    el informe compara ficheros de cualquier tamaño\n"
                "      --informe       no abre la ventana: escribe las diferencias en la salida\n"
                "      --formato=F     formato del informe: texto (el de siempre) o json\n"
                "      --max-lineas=N  muestra como mucho N líneas que difieren (los totales\n"

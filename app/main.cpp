@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 #include "app/qt_messages.h"
+#include "app/report.h"
 #include "common/application.h"
 #include "main_window/main_window.h"
 
@@ -43,6 +44,20 @@ void installSpanishTranslation(QTranslator& translator) {
     }
 }
 
+// The report needs no display and no application object: it starts and ends at once.
+int writeReport(const CommandLine& commandLine) {
+    ReportRequest request;
+    request.file1 = commandLine.files().at(0);
+    request.file2 = commandLine.files().at(1);
+    request.format = commandLine.format() == CommandLine::Format::Json
+                         ? ReportRequest::Format::Json
+                         : ReportRequest::Format::Text;
+    request.maxLines = commandLine.maxLines();
+    request.html = commandLine.htmlPath();
+    request.unlimited = commandLine.unlimited();
+    return Report::write(request, stdout, stderr);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -51,9 +66,7 @@ int main(int argc, char* argv[]) {
     case CommandLine::Action::ShowHelp: return print(stdout, CommandLine::helpText()) ? 0 : 1;
     case CommandLine::Action::ShowVersion: return print(stdout, CommandLine::versionText()) ? 0 : 1;
     case CommandLine::Action::Refuse: print(stderr, commandLine.error()); return 2;
-    case CommandLine::Action::Report:
-        print(stderr, QStringLiteral("parvane: el informe no está disponible todavía\n"));
-        return 2;
+    case CommandLine::Action::Report: return writeReport(commandLine);
     case CommandLine::Action::Run: break;
     }
     if (!hasDisplay()) {

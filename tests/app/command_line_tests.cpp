@@ -52,15 +52,16 @@ void CommandLineTest::parses_data() {
     QTest::newRow("regression: Qt's own options after -- are files")
         << QStringList{"--", "-platform", "foo"} << Action::Run << QStringList{"-platform", "foo"}
         << none;
-    QTest::newRow("no limit") << QStringList{"--sin-limite", "a", "b"} << Action::Run
-                              << QStringList{"a", "b"} << none;
+    QTest::newRow("no limit without a report")
+        << QStringList{"--sin-limite", "a", "b"} << Action::Refuse << QStringList{}
+        << "--sin-limite se usa con --informe";
     QTest::newRow("report") << QStringList{"--informe", "a", "b"} << Action::Report
                             << QStringList{"a", "b"} << none;
     QTest::newRow("report of one file")
         << QStringList{"--informe", "a"} << Action::Refuse << QStringList{} << "dos ficheros";
     QTest::newRow("unknown format") << QStringList{"--formato=xml", "a", "b"} << Action::Refuse
                                     << QStringList{} << "formato desconocido: «xml»";
-    QTest::newRow("no line count") << QStringList{"--max-lineas=0", "a", "b"} << Action::Refuse
+    QTest::newRow("no line count") << QStringList{"--max-lineas=muchas", "a", "b"} << Action::Refuse
                                    << QStringList{} << "--max-lineas";
     QTest::newRow("html without a name")
         << QStringList{"--html"} << Action::Refuse << QStringList{} << "html";

@@ -1,0 +1,95 @@
+#include "app/report.h"
+
+#include "app/report_bounded_source.h"
+#include "app/report_html_file.h"
+#include "app/report_html_writer.h"
+#include "app/report_json_writer.h"
+#include "app/report_large_source.h"
+#include "app/report_output.h"
+#include "app/report_text_writer.h"
+#include "comparison/source_file.h"
+
+#include <csignal>
+#include <new>
+#include <string_view>
+
+namespace {
+
+constexpr int kIdentical = 0;
+constexpr int kDifferent = 1;
+constexpr int kTrouble = 2;
+
+// A message on `err`, one line; a failure to write it changes nothing.
+void complain(std::FILE* err, std::string_view message) {
+    std::fwrite(message.data(), 1, message.size(), err);
+    std::fputc('\n', err);
+    std::fflush(err);
+}
+
+std::unique_ptr<ReportSource> compare(const ReportRequest& request) {
+    if (request.unlimited) {
+        return LargeReportSource::open(request.file1, request.file2);
+    }
+    return BoundedReportSource::open(request.file1, request.file2);
+}
+
+void writeHtml(const ReportRequest& request, const ReportSource& source) {
+    ReportHtmlFile file(request.html);
+    ReportOutput page(file.stream(), parvane::quoted(request.html));
+    ReportHtmlWriter::write(page, source, request.maxLines);
+    page.flush();
+    file.commit();
+}
+
+void writeOut(const ReportRequest& request, const ReportSource& source, std::FILE* out) {
+    ReportOutput output(out, "la salida estándar");
+    const bool json = request.format == ReportRequest::Format::Json;
+    if (!request.html.empty()) {
+        if (json) {
+            ReportJsonWriter::writeSummary(output, source, request.html);
+        } else {
+            ReportTextWriter::writeSummary(output, source);
+        }
+    } else if (json) {
+        ReportJsonWriter::write(output, source, request.maxLines);
+    } else {
+        ReportTextWriter::write(output, source, request.maxLines);
+    }
+    output.flush();
+}
+
+} // namespace
+
+int Report::write(const ReportRequest& request, std::FILE* out, std::FILE* err) {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::unique_ptr<ReportSource> source;
+    try {
+        source = compare(request);
+    } catch (const parvane::ComparisonError& error) {
+        complain(err, error.what());
+        return kTrouble;
+    } catch (const std::bad_alloc&) {
+        complain(err, "No se pueden comparar " + parvane::quoted(request.file1) + " y " +
+                          parvane::quoted(request.file2) + ": no hay memoria suficiente.");
+        return kTrouble;
+    }
+    const int status = source->identical() ? kIdentical : kDifferent;
+    try {
+        if (!request.html.empty()) {
+            writeHtml(request, *source);
+        }
+        writeOut(request, *source, out);
+    } catch (const ReportOutputClosed&) {
+        return status;
+    } catch (const ReportOutputError& error) {
+        complain(err, error.what());
+        return kTrouble;
+    } catch (const parvane::ComparisonError& error) {
+        complain(err, error.what());
+        return kTrouble;
+    } catch (const std::bad_alloc&) {
+        complain(err, "No se puede terminar el informe: no hay memoria suficiente.");
+        return kTrouble;
+    }
+    return status;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+// The report mode for scripts: compares two files without any window and writes what differs
+// to a stream, as Spanish text or as JSON, and optionally as an HTML page to a file.
+//
+// Report::write() returns the exit status: 0 identical, 1 different, 2 trouble. Trouble is a
+// file that cannot be compared (the engine's FileError or, without `unlimited`, OverflowError,
+// whose messages are those the window shows), a page that cannot be written, or a failed write
+// to `out`; its Spanish message goes to `err`, one line. When the reader of `out` goes away
+// (a closed pipe) the report stops quietly and the comparison's status is returned.
+//
+// Without `unlimited` the comparison is compareFiles(), with the window's limits; with it,
+// LargeComparison, with memory bounded as that pass is. Either way the report is written as it
+// goes, never held whole. write() ignores SIGPIPE for the rest of the process (the report then
+// sees EPIPE instead of being killed); it needs no QApplication and opens no display.
+//
+// With `html`, the page goes to that file (written whole or not at all) and `out` gets only the
+// summary: what was compared and the totals. Neither stream is closed.
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+
+struct ReportRequest {
+    enum class Format { Text, Json };
+
+    std::filesystem::path file1, file2;
+    Format format = Format::Text;
+    std::optional<std::uint64_t> maxLines; // list at most this many differing line pairs
+    std::filesystem::path html;            // empty: no page
+    bool unlimited = false;                // no size limits (the pass for big files)
+};
+
+class Report {
+public:
+    static int write(const ReportRequest& request, std::FILE* out, std::FILE* err);
+};

@@ -1,0 +1,93 @@
+#include "app/report_json_writer.h"
+
+#include "comparison/text_decoding.h"
+
+namespace {
+
+using parvane::ColumnRun;
+
+// Writes one file's side of a line pair: {"length": N, "columns": [[a, b], ...]} or null.
+void writeSide(ReportOutput& out, bool has, std::uint64_t length,
+               const std::vector<ColumnRun>& runs) {
+    if (!has) {
+        out << "null";
+        return;
+    }
+    out << "{\"length\": " << length << ", \"columns\": [";
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        out << (i == 0 ? "[" : ", [") << runs[i].first + 1 << ", " << runs[i].last + 1 << "]";
+    }
+    out << "]}";
+}
+
+void writeHead(ReportOutput& out, const ReportSource& source) {
+    const parvane::ComparisonTotals& totals = source.totals();
+    out << "{\n";
+    out << "  \"file1\": " << ReportJsonWriter::quote(parvane::printable(source.path(1).native()))
+        << ",\n";
+    out << "  \"file2\": " << ReportJsonWriter::quote(parvane::printable(source.path(2).native()))
+        << ",\n";
+    out << "  \"decoding\": \""
+        << (source.decoding() == parvane::Decoding::Utf8 ? "UTF-8" : "Windows-1252") << "\",\n";
+    out << "  \"identical\": " << (source.identical() ? "true" : "false") << ",\n";
+    out << "  \"lines1\": " << source.lineCount(1) << ",\n";
+    out << "  \"lines2\": " << source.lineCount(2) << ",\n";
+    out << "  \"totals\": {\"differingLines\": " << totals.differingLines
+        << ", \"differingCharacters1\": " << totals.differingCharacters1
+        << ", \"differingCharacters2\": " << totals.differingCharacters2
+        << ", \"linesOnlyIn1\": " << totals.linesOnlyIn1
+        << ", \"linesOnlyIn2\": " << totals.linesOnlyIn2 << "}";
+}
+
+} // namespace
+
+void ReportJsonWriter::write(ReportOutput& out, const ReportSource& source,
+                             std::optional<std::uint64_t> maxLines) {
+    writeHead(out, source);
+    out << ",\n  \"lines\": [";
+    const std::uint64_t all = source.totals().differingLines;
+    const std::uint64_t limit = std::min(all, maxLines.value_or(all));
+    std::uint64_t shown = 0;
+    for (std::optional<std::uint64_t> line = source.firstDifferingLine(); line && shown < limit;
+         line = source.nextDifferingLine(*line), ++shown) {
+        const parvane::LinePairSlice pair = source.reportedPair(*line);
+        out << (shown == 0 ? "\n" : ",\n") << "    {\"line\": " << *line + 1 << ", \"file1\": ";
+        writeSide(out, pair.has1, pair.length1, pair.runs1);
+        out << ", \"file2\": ";
+        writeSide(out, pair.has2, pair.length2, pair.runs2);
+        out << ", \"cut\": " << (ReportSource::isCut(pair) ? "true" : "false") << "}";
+    }
+    out << (shown == 0 ? "],\n" : "\n  ],\n");
+    out << "  \"shownLines\": " << shown << ",\n";
+    out << "  \"truncated\": " << (shown < all ? "true" : "false") << "\n}\n";
+}
+
+void ReportJsonWriter::writeSummary(ReportOutput& out, const ReportSource& source,
+                                    const std::filesystem::path& html) {
+    writeHead(out, source);
+    out << ",\n  \"html\": " << quote(parvane::printable(html.native())) << "\n}\n";
+}
+
+std::string ReportJsonWriter::quote(std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string quoted = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+        case '"': quoted += "\\\""; break;
+        case '\\': quoted += "\\\\"; break;
+        case '\n': quoted += "\\n"; break;
+        case '\r': quoted += "\\r"; break;
+        case '\t': quoted += "\\t"; break;
+        default:
+            if (byte < 0x20 || byte == 0x7F) {
+                quoted += "\\u00";
+                quoted += kHex[byte >> 4];
+                quoted += kHex[byte & 0xF];
+            } else {
+                quoted += c;
+            }
+        }
+    }
+    return quoted + "\"";
+}

@@ -1,0 +1,228 @@
+#include "app/report_text_writer.h"
+
+#include "app/report_characters.h"
+#include "comparison/source_file.h"
+#include "comparison/text_decoding.h"
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+using parvane::ColumnRun;
+using parvane::LinePairSlice;
+
+constexpr std::string_view kPrefix1 = "  fichero 1: ";
+constexpr std::string_view kPrefix2 = "  fichero 2: ";
+constexpr std::size_t kPrefixWidth = kPrefix1.size();
+constexpr std::size_t kTabStop = 8;
+
+// The union of two increasing lists of runs, increasing.
+std::vector<ColumnRun> unite(const std::vector<ColumnRun>& a, const std::vector<ColumnRun>& b) {
+    std::vector<ColumnRun> all(a);
+    all.insert(all.end(), b.begin(), b.end());
+    std::sort(all.begin(), all.end(),
+              [](const ColumnRun& x, const ColumnRun& y) { return x.first < y.first; });
+    std::vector<ColumnRun> united;
+    for (const ColumnRun& run : all) {
+        if (!united.empty() && run.first <= united.back().last + 1) {
+            united.back().last = std::max(united.back().last, run.last);
+        } else {
+            united.push_back(run);
+        }
+    }
+    return united;
+}
+
+// Writes "columna 4" or "columnas 3-5, 9".
+void writeColumns(ReportOutput& out, const std::vector<ColumnRun>& runs) {
+    out << (runs.size() > 1 || (runs.size() == 1 && runs[0].first != runs[0].last) ? "columnas "
+                                                                                   : "columna ");
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        out << (i == 0 ? "" : ", ") << runs[i].first + 1;
+        if (runs[i].last != runs[i].first) {
+            out << "-" << runs[i].last + 1;
+        }
+    }
+}
+
+// Appends to `text` and `markers` the rows that show `line` (which starts at column `start` of
+// its file) and its differing `runs`.
+void showLine(std::u32string_view line, std::uint64_t start, const std::vector<ColumnRun>& runs,
+              std::string& text, std::string& markers) {
+    auto run = runs.begin();
+    std::size_t column = kPrefixWidth; // on the terminal, where tabs stop every eight columns
+    std::string::size_type lastCell = std::string::npos; // where the last padded marker cell starts
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char32_t c = line[i];
+        while (run != runs.end() && run->last < start + i) {
+            ++run;
+        }
+        const bool differs = run != runs.end() && run->first <= start + i;
+        if (c == '\t') {
+            const std::size_t stop = (column / kTabStop + 1) * kTabStop;
+            text += '\t';
+            // "^" and a tab end at the same stop, unless the tab took a single column.
+            markers += differs ? (stop - column > 1 ? "^\t" : "^") : "\t";
+            column = stop;
+            lastCell = std::string::npos;
+            continue;
+        }
+        const int width = report_characters::terminalWidth(c);
+        if (report_characters::needsEscape(c)) {
+            text += report_characters::escape(c);
+        } else {
+            parvane::appendUtf8(text, std::u32string_view(&c, 1));
+        }
+        if (width == 0) {
+            // Drawn over the character before it, so that one's marker stands for both.
+            if (differs && lastCell != std::string::npos) {
+                markers[lastCell] = '^';
+            }
+            continue;
+        }
+        lastCell = markers.size();
+        // A wide character's marker is padded to its width; an escape is marked whole.
+        const bool escaped = report_characters::needsEscape(c);
+        markers += differs ? '^' : ' ';
+        markers.append(static_cast<std::size_t>(width - 1), differs && escaped ? '^' : ' ');
+        column += static_cast<std::size_t>(width);
+    }
+    markers.erase(markers.find_last_not_of(" \t") + 1);
+}
+
+// Writes one file's rows for a part of its line: the characters, then the markers if any.
+void writeRows(ReportOutput& out, std::string_view prefix, std::u32string_view line,
+               std::uint64_t start, const std::vector<ColumnRun>& runs) {
+    std::string text;
+    std::string markers;
+    showLine(line, start, runs, text, markers);
+    if (text.empty()) {
+        out << prefix.substr(0, prefix.size() - 1) << "\n";
+    } else {
+        out << prefix << text << "\n";
+    }
+    if (!markers.empty()) {
+        out << std::string(kPrefixWidth, ' ') << markers << "\n";
+    }
+}
+
+// The runs of `runs` within columns [begin, end), cut to fit.
+std::vector<ColumnRun> clip(const std::vector<ColumnRun>& runs, std::uint64_t begin,
+                            std::uint64_t end) {
+    std::vector<ColumnRun> part;
+    for (const ColumnRun& run : runs) {
+        if (run.last >= begin && run.first < end) {
+            part.push_back({std::max(run.first, begin), std::min(run.last, end - 1)});
+        }
+    }
+    return part;
+}
+
+void writePieces(ReportOutput& out, const LinePairSlice& pair) {
+    const std::uint64_t shown = std::max(pair.text1.size(), pair.text2.size());
+    for (std::uint64_t begin = 0; begin < shown; begin += ReportTextWriter::kPieceColumns) {
+        const std::uint64_t end = std::min(shown, begin + ReportTextWriter::kPieceColumns);
+        const std::vector<ColumnRun> runs1 = clip(pair.runs1, begin, end);
+        const std::vector<ColumnRun> runs2 = clip(pair.runs2, begin, end);
+        if (runs1.empty() && runs2.empty()) {
+            continue;
+        }
+        out << "  columnas " << begin + 1 << "-" << end << ":\n";
+        auto part = [&](const std::u32string& text) {
+            return std::u32string_view(text).substr(std::min<std::uint64_t>(begin, text.size()),
+                                                    end - begin);
+        };
+        if (pair.has1) {
+            writeRows(out, kPrefix1, part(pair.text1), begin, runs1);
+        }
+        if (pair.has2) {
+            writeRows(out, kPrefix2, part(pair.text2), begin, runs2);
+        }
+    }
+}
+
+void writeLinePair(ReportOutput& out, const ReportSource& source, std::uint64_t line) {
+    const LinePairSlice pair = source.reportedPair(line);
+    out << "Línea " << line + 1 << ", ";
+    writeColumns(out, unite(pair.runs1, pair.runs2));
+    if (!pair.has1) {
+        out << ", falta en el fichero 1";
+    } else if (!pair.has2) {
+        out << ", falta en el fichero 2";
+    }
+    if (ReportSource::isCut(pair)) {
+        out << " (solo las primeras " << ReportSource::kMaxReportedColumns << " columnas de "
+            << std::max(pair.length1, pair.length2) << ")";
+    }
+    out << ":\n";
+    if (std::max(pair.text1.size(), pair.text2.size()) > ReportTextWriter::kPieceColumns) {
+        writePieces(out, pair);
+        return;
+    }
+    if (pair.has1) {
+        writeRows(out, kPrefix1, pair.text1, 0, pair.runs1);
+    }
+    if (pair.has2) {
+        writeRows(out, kPrefix2, pair.text2, 0, pair.runs2);
+    }
+}
+
+void writeHeader(ReportOutput& out, const ReportSource& source) {
+    out << "Fichero 1: " << parvane::quoted(source.path(1)) << "\n";
+    out << "Fichero 2: " << parvane::quoted(source.path(2)) << "\n";
+    out << "Codificación: "
+        << (source.decoding() == parvane::Decoding::Utf8 ? "UTF-8" : "Windows-1252") << "\n\n";
+}
+
+void writeTotals(ReportOutput& out, const ReportSource& source) {
+    const parvane::ComparisonTotals& totals = source.totals();
+    out << "Líneas que difieren: " << totals.differingLines << " de " << source.pairCount() << "\n";
+    out << "Caracteres que difieren: " << totals.differingCharacters1 << " en el fichero 1, "
+        << totals.differingCharacters2 << " en el fichero 2\n";
+    out << "Líneas que solo tiene el fichero 1: " << totals.linesOnlyIn1 << "\n";
+    out << "Líneas que solo tiene el fichero 2: " << totals.linesOnlyIn2 << "\n";
+}
+
+void writeShownPart(ReportOutput& out, std::uint64_t shown, std::uint64_t all) {
+    if (shown == 0) {
+        out << "… no se muestra ninguna de las " << all << " líneas que difieren.\n\n";
+    } else if (shown == 1) {
+        out << "… se muestra la primera línea que difiere de " << all << ".\n\n";
+    } else {
+        out << "… se muestran las primeras " << shown << " líneas que difieren de " << all
+            << ".\n\n";
+    }
+}
+
+} // namespace
+
+void ReportTextWriter::write(ReportOutput& out, const ReportSource& source,
+                             std::optional<std::uint64_t> maxLines) {
+    if (source.identical()) {
+        out << kIdentical << "\n";
+        return;
+    }
+    writeHeader(out, source);
+    const std::uint64_t all = source.totals().differingLines;
+    const std::uint64_t limit = std::min(all, maxLines.value_or(all));
+    std::uint64_t shown = 0;
+    for (std::optional<std::uint64_t> line = source.firstDifferingLine(); line && shown < limit;
+         line = source.nextDifferingLine(*line), ++shown) {
+        writeLinePair(out, source, *line);
+        out << "\n";
+    }
+    if (shown < all) {
+        writeShownPart(out, shown, all);
+    }
+    writeTotals(out, source);
+}
+
+void ReportTextWriter::writeSummary(ReportOutput& out, const ReportSource& source) {
+    if (source.identical()) {
+        out << kIdentical << "\n";
+        return;
+    }
+    writeHeader(out, source);
+    writeTotals(out, source);
+}

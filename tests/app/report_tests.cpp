@@ -1,0 +1,1045 @@
+// The report mode for scripts: its text, JSON and HTML output on small files made here, its exit
+// statuses for every kind of bad input, a reader that goes away, a full disk, and agreement of
+// the differing characters it reports with compareFiles().
+//
+// Every test works in its own temporary folder, which is the current one, so that file names in
+// the output are short and known.
+
+#include "app/report.h"
+#include "comparison/comparison.h"
+#include "comparison/text_decoding.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Format = ReportRequest::Format;
+
+constexpr int kCannotDropPrivileges = 97;
+constexpr int kCannotRunProgram = 98;
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string readAll(std::FILE* stream) {
+    std::rewind(stream);
+    std::string text;
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) {
+        text.append(buffer, got);
+    }
+    return text;
+}
+
+Result run(const ReportRequest& request) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    Result result;
+    result.status = Report::write(request, out, err);
+    result.out = readAll(out);
+    result.err = readAll(err);
+    std::fclose(out);
+    std::fclose(err);
+    return result;
+}
+
+ReportRequest request(fs::path file1, fs::path file2, Format format = Format::Text) {
+    ReportRequest r;
+    r.file1 = std::move(file1);
+    r.file2 = std::move(file2);
+    r.format = format;
+    return r;
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// The names of the entries of `folder`.
+std::set<std::string> entries(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        names.insert(entry.path().filename().native());
+    }
+    return names;
+}
+
+QJsonObject parseJson(const std::string& text) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        qWarning("not a JSON object (%s): %s", qPrintable(error.errorString()), text.c_str());
+        return {};
+    }
+    return document.object();
+}
+
+// The message compareFiles() throws for these files (what the window shows), or "".
+std::string engineMessage(const fs::path& file1, const fs::path& file2) {
+    try {
+        parvane::compareFiles(file1, file2);
+    } catch (const parvane::ComparisonError& error) {
+        return error.what();
+    }
+    return {};
+}
+
+// compareFiles()' differing positions, rebuilt from the JSON report's line numbers and runs:
+// the position of column c of line k is one more than the characters and line breaks (two
+// each) before it.
+std::vector<std::int16_t> positionsFromJson(const QJsonObject& report, const std::string& display,
+                                            const QString& file) {
+    std::vector<std::uint64_t> lineStarts;
+    std::uint64_t position = 1;
+    for (std::size_t start = 0; start < display.size();) {
+        const std::size_t end = display.find("\r\n", start);
+        std::u32string line;
+        parvane::decodeUtf8(std::string_view(display).substr(start, end - start), line);
+        lineStarts.push_back(position);
+        position += line.size() + 2;
+        start = end + 2;
+    }
+    std::vector<std::int16_t> positions;
+    for (const QJsonValue& entry : report["lines"].toArray()) {
+        const QJsonValue side = entry.toObject()[file];
+        if (side.isNull()) {
+            continue;
+        }
+        const auto line = static_cast<std::size_t>(entry.toObject()["line"].toInteger() - 1);
+        for (const QJsonValue& run : side.toObject()["columns"].toArray()) {
+            for (qint64 c = run.toArray()[0].toInteger(); c <= run.toArray()[1].toInteger(); ++c) {
+                positions.push_back(static_cast<std::int16_t>(lineStarts.at(line) + c - 1));
+            }
+        }
+    }
+    return positions;
+}
+
+} // namespace
+
+class ReportTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void textReport_data();
+    void textReport();
+    void longLineIsShownInPieces();
+    void jsonReport();
+    void jsonParses_data();
+    void jsonParses();
+    void htmlPage();
+    void htmlKeepsMarkupAsText();
+    void htmlShowsContextOnly_data();
+    void htmlShowsContextOnly();
+    void htmlLeavesStdoutTheSummary();
+    void htmlUnwritable_data();
+    void htmlUnwritable();
+    void htmlReadOnlyFolder();
+
+    void badInput_data();
+    void badInput();
+    void unreadableFile();
+    void tooLargeNeedsUnlimited();
+    void veryLongLineIsCut();
+    void fileNamesAreBytes();
+
+    void brokenPipeEndsQuietly();
+    void readerThatLeavesEarly();
+    void fullDeviceIsTrouble();
+
+    void agreesWithCompareFiles_data();
+    void agreesWithCompareFiles();
+
+private:
+    void runUnprivileged(const char* testFunction);
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    fs::path home_;
+};
+
+void ReportTest::init() {
+    home_ = fs::current_path();
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    fs::current_path(dir_->path().toStdString());
+}
+
+void ReportTest::cleanup() {
+    fs::current_path(home_);
+    // Names that are not UTF-8 are beyond QTemporaryDir.
+    std::error_code ignored;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir_->path().toStdString())) {
+        fs::remove_all(entry.path(), ignored);
+    }
+    dir_.reset();
+}
+
+// Files of one or two lines and what the text report says of them, whole.
+void ReportTest::textReport_data() {
+    QTest::addColumn<QByteArray>("file1");
+    QTest::addColumn<QByteArray>("file2");
+    QTest::addColumn<int>("maxLines"); // -1: all
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("expected");
+
+    const QString head = "Fichero 1: «uno.txt»\nFichero 2: «dos.txt»\nCodificación: UTF-8\n\n";
+    auto totals = [](int lines, int pairs, int chars1, int chars2, int only1, int only2) {
+        return QString("Líneas que difieren: %1 de %2\nCaracteres que difieren: %3 en el fichero "
+                       "1, %4 en el fichero 2\nLíneas que solo tiene el fichero 1: %5\nLíneas "
+                       "que solo tiene el fichero 2: %6\n")
+            .arg(lines)
+            .arg(pairs)
+            .arg(chars1)
+            .arg(chars2)
+            .arg(only1)
+            .arg(only2);
+    };
+
+    QTest::newRow("columns") << QByteArray("abcdefghi\n") << QByteArray("abXYZfghj\n") << -1 << 1
+                             << head +
+                                    "Línea 1, columnas 3-5, 9:\n"
+                                    "  fichero 1: abcdefghi\n"
+                                    "               ^^^   ^\n"
+                                    "  fichero 2: abXYZfghj\n"
+                                    "               ^^^   ^\n\n" +
+                                    totals(1, 1, 4, 4, 0, 0);
+    QTest::newRow("one column, longer line")
+        << QByteArray("hola\n") << QByteArray("hola!\n") << -1 << 1
+        << head +
+               "Línea 1, columna 5:\n"
+               "  fichero 1: hola\n"
+               "  fichero 2: hola!\n"
+               "                 ^\n\n" +
+               totals(1, 1, 0, 1, 0, 0);
+    // A tab stays a tab under itself; a differing one gets "^" and a tab, or just "^" where the
+    // tab takes one column (here the prefix is 13 columns wide, so column 16 is a stop).
+    QTest::newRow("tabs") << QByteArray("\tab\tc\na\tb\nab\tc\n")
+                          << QByteArray("\tXb\tc\na b\nab c\n") << -1 << 1
+                          << head +
+                                 "Línea 1, columna 2:\n"
+                                 "  fichero 1: \tab\tc\n"
+                                 "             \t^\n"
+                                 "  fichero 2: \tXb\tc\n"
+                                 "             \t^\n\n"
+                                 "Línea 2, columna 2:\n"
+                                 "  fichero 1: a\tb\n"
+                                 "              ^\n"
+                                 "  fichero 2: a b\n"
+                                 "              ^\n\n"
+                                 "Línea 3, columna 3:\n"
+                                 "  fichero 1: ab\tc\n"
+                                 "               ^\n"
+                                 "  fichero 2: ab c\n"
+                                 "               ^\n\n" +
+                                 totals(3, 3, 3, 3, 0, 0);
+    QTest::newRow("wide characters")
+        << QByteArray("a語b日本\n") << QByteArray("a人c日本\n") << -1 << 1
+        << head +
+               "Línea 1, columnas 2-3:\n"
+               "  fichero 1: a語b日本\n"
+               "              ^ ^\n"
+               "  fichero 2: a人c日本\n"
+               "              ^ ^\n\n" +
+               totals(1, 1, 2, 2, 0, 0);
+    QTest::newRow("combining mark")
+        << QByteArray("cafe\xCC\x81!\n") << QByteArray("cafe!!\n") << -1 << 1
+        << head +
+               "Línea 1, columna 5:\n"
+               "  fichero 1: cafe\xCC\x81!\n"
+               "                ^\n"
+               "  fichero 2: cafe!!\n"
+               "                 ^\n\n" +
+               totals(1, 1, 1, 1, 0, 0);
+    QTest::newRow("missing in file 2") << QByteArray("uno\ndos\n") << QByteArray("uno\n") << -1 << 1
+                                       << head +
+                                              "Línea 2, columnas 1-3, falta en el fichero 2:\n"
+                                              "  fichero 1: dos\n"
+                                              "             ^^^\n\n" +
+                                              totals(1, 2, 3, 0, 1, 0);
+    QTest::newRow("missing in file 1") << QByteArray("uno") << QByteArray("uno\r\n\r\nx") << -1 << 1
+                                       << head +
+                                              "Línea 3, columna 1, falta en el fichero 1:\n"
+                                              "  fichero 2: x\n"
+                                              "             ^\n\n" +
+                                              totals(1, 3, 0, 1, 0, 2);
+    QTest::newRow("empty against full") << QByteArray("\n") << QByteArray("ab\n") << -1 << 1
+                                        << head +
+                                               "Línea 1, columnas 1-2:\n"
+                                               "  fichero 1:\n"
+                                               "  fichero 2: ab\n"
+                                               "             ^^\n\n" +
+                                               totals(1, 1, 0, 2, 0, 0);
+    QTest::newRow("control characters")
+        << QByteArray("a\x1B[2Jb\x7F\n") << QByteArray("a\x1B[2Kb\x7F\xE2\x80\xAE\n") << -1 << 1
+        << head +
+               "Línea 1, columnas 5, 8:\n"
+               "  fichero 1: a\\x1B[2Jb\\x7F\n"
+               "                    ^\n"
+               "  fichero 2: a\\x1B[2Kb\\x7F\\u202E\n"
+               "                    ^     ^^^^^^\n\n" +
+               totals(1, 1, 1, 2, 0, 0);
+    QTest::newRow("Windows-1252")
+        << QByteArray("caf\xE9\x81\n") << QByteArray("cafe\n") << -1 << 1
+        << QString("Fichero 1: «uno.txt»\nFichero 2: «dos.txt»\nCodificación: Windows-1252\n\n"
+                   "Línea 1, columnas 4-5:\n"
+                   "  fichero 1: café\\u0081\n"
+                   "                ^^^^^^^\n"
+                   "  fichero 2: cafe\n"
+                   "                ^\n\n") +
+               totals(1, 1, 2, 1, 0, 0);
+    QTest::newRow("identical") << QByteArray("a\tb\nc\n") << QByteArray("a\tb\r\nc") << -1 << 0
+                               << "Estos dos ficheros son idénticos\n";
+    // As in the window, an empty line with no partner has nothing to colour.
+    QTest::newRow("identical but an empty last line")
+        << QByteArray("a\n\n") << QByteArray("a\n") << -1 << 0
+        << "Estos dos ficheros son idénticos\n";
+    QTest::newRow("identical empty files")
+        << QByteArray() << QByteArray() << 3 << 0 << "Estos dos ficheros son idénticos\n";
+
+    const QByteArray three1 = "a\nb\nc\nd\n";
+    const QByteArray three2 = "x\nb\ny\nz\n";
+    const QString line1 = "Línea 1, columna 1:\n  fichero 1: a\n             ^\n"
+                          "  fichero 2: x\n             ^\n\n";
+    const QString line3 = "Línea 3, columna 1:\n  fichero 1: c\n             ^\n"
+                          "  fichero 2: y\n             ^\n\n";
+    QTest::newRow("max lines 2 of 3")
+        << three1 << three2 << 2 << 1
+        << head + line1 + line3 + "… se muestran las primeras 2 líneas que difieren de 3.\n\n" +
+               totals(3, 4, 3, 3, 0, 0);
+    QTest::newRow("max lines 1 of 3")
+        << three1 << three2 << 1 << 1
+        << head + line1 + "… se muestra la primera línea que difiere de 3.\n\n" +
+               totals(3, 4, 3, 3, 0, 0);
+    QTest::newRow("max lines 0")
+        << three1 << three2 << 0 << 1
+        << head + "… no se muestra ninguna de las 3 líneas que difieren.\n\n" +
+               totals(3, 4, 3, 3, 0, 0);
+    QTest::newRow("max lines above the count") << three1 << three2 << 3 << 1
+                                               << head + line1 + line3 +
+                                                      "Línea 4, columna 1:\n  fichero 1: d\n  "
+                                                      "           ^\n  fichero 2: z\n        "
+                                                      "     ^\n\n" +
+                                                      totals(3, 4, 3, 3, 0, 0);
+}
+
+void ReportTest::textReport() {
+    QFETCH(QByteArray, file1);
+    QFETCH(QByteArray, file2);
+    QFETCH(int, maxLines);
+    QFETCH(int, status);
+    QFETCH(QString, expected);
+    writeFile("uno.txt", file1.toStdString());
+    writeFile("dos.txt", file2.toStdString());
+
+    for (const bool unlimited : {false, true}) {
+        ReportRequest r = request("uno.txt", "dos.txt");
+        r.unlimited = unlimited;
+        if (maxLines >= 0) {
+            r.maxLines = static_cast<std::uint64_t>(maxLines);
+        }
+        const Result result = run(r);
+        QCOMPARE(QString::fromStdString(result.out), expected);
+        QCOMPARE(result.status, status);
+        QCOMPARE(result.err, std::string());
+    }
+}
+
+// A line longer than a piece is shown in pieces, only those that hold a difference.
+void ReportTest::longLineIsShownInPieces() {
+    std::string line1(10000, 'a');
+    std::string line2 = line1;
+    line2[4999] = 'X';
+    line2[9999] = 'Y';
+    writeFile("uno.txt", line1 + "\n");
+    writeFile("dos.txt", line2 + "\n");
+    const Result result = run(request("uno.txt", "dos.txt"));
+    QCOMPARE(result.status, 1);
+    const QStringList lines = QString::fromStdString(result.out).split('\n');
+    QCOMPARE(lines[4], QStringLiteral("Línea 1, columnas 5000, 10000:"));
+    QCOMPARE(lines[5], QStringLiteral("  columnas 4097-8192:"));
+    QCOMPARE(lines[6], "  fichero 1: " + QString(4096, 'a'));
+    QCOMPARE(lines[7], QString(13 + 903, ' ') + '^');
+    QCOMPARE(lines[8].size(), 13 + 4096);
+    QCOMPARE(lines[10], QStringLiteral("  columnas 8193-10000:"));
+    QCOMPARE(lines[12], QString(13 + 1807, ' ') + '^');
+    QCOMPARE(lines[14], QString(13 + 1807, ' ') + '^');
+    QCOMPARE(lines[15], QString());
+}
+
+void ReportTest::jsonReport() {
+    writeFile("uno.txt", "abc\nsame\nxy\n");
+    writeFile("dos.txt", "abd\nsame\n");
+    const Result result = run(request("uno.txt", "dos.txt", Format::Json));
+    QCOMPARE(result.status, 1);
+    QCOMPARE(QString::fromStdString(result.out), QStringLiteral(R"({
+  "file1": "uno.txt",
+  "file2": "dos.txt",
+  "decoding": "UTF-8",
+  "identical": false,
+  "lines1": 3,
+  "lines2": 2,
+  "totals": {"differingLines": 2, "differingCharacters1": 3, "differingCharacters2": 1, "linesOnlyIn1": 1, "linesOnlyIn2": 0},
+  "lines": [
+    {"line": 1, "file1": {"length": 3, "columns": [[3, 3]]}, "file2": {"length": 3, "columns": [[3, 3]]}, "cut": false},
+    {"line": 3, "file1": {"length": 2, "columns": [[1, 2]]}, "file2": null, "cut": false}
+  ],
+  "shownLines": 2,
+  "truncated": false
+}
+)"));
+}
+
+// Documents that QJsonDocument reads, with the fields a script looks at.
+void ReportTest::jsonParses_data() {
+    QTest::addColumn<QByteArray>("name1");
+    QTest::addColumn<QByteArray>("file1");
+    QTest::addColumn<QByteArray>("file2");
+    QTest::addColumn<int>("maxLines");
+    QTest::addColumn<QString>("decoding");
+    QTest::addColumn<int>("shownLines");
+    QTest::addColumn<bool>("truncated");
+
+    QTest::newRow("identical") << QByteArray("uno.txt") << QByteArray("a\n") << QByteArray("a\n")
+                               << -1 << "UTF-8" << 0 << false;
+    QTest::newRow("truncated") << QByteArray("uno.txt") << QByteArray("a\nb\nc\n")
+                               << QByteArray("x\ny\nz\n") << 2 << "UTF-8" << 2 << true;
+    QTest::newRow("Windows-1252") << QByteArray("uno.txt") << QByteArray("\xE9t\xE9\n")
+                                  << QByteArray("ete\n") << -1 << "Windows-1252" << 1 << false;
+    QTest::newRow("quotes and backslashes in the name")
+        << QByteArray("a \"b\" \\c.txt") << QByteArray("1\n") << QByteArray("2\n") << -1 << "UTF-8"
+        << 1 << false;
+    QTest::newRow("control character in the name")
+        << QByteArray("a\tb\x01.txt") << QByteArray("1\n") << QByteArray("2\n") << -1 << "UTF-8"
+        << 1 << false;
+}
+
+void ReportTest::jsonParses() {
+    QFETCH(QByteArray, name1);
+    QFETCH(QByteArray, file1);
+    QFETCH(QByteArray, file2);
+    QFETCH(int, maxLines);
+    QFETCH(QString, decoding);
+    QFETCH(int, shownLines);
+    QFETCH(bool, truncated);
+    const fs::path path1 = name1.toStdString();
+    writeFile(path1, file1.toStdString());
+    writeFile("dos.txt", file2.toStdString());
+    ReportRequest r = request(path1, "dos.txt", Format::Json);
+    if (maxLines >= 0) {
+        r.maxLines = static_cast<std::uint64_t>(maxLines);
+    }
+    const Result result = run(r);
+    const QJsonObject report = parseJson(result.out);
+    QVERIFY(!report.isEmpty());
+    QCOMPARE(report["file1"].toString(),
+             QString::fromStdString(parvane::printable(name1.toStdString())));
+    QCOMPARE(report["decoding"].toString(), decoding);
+    QCOMPARE(report["identical"].toBool(), result.status == 0);
+    QCOMPARE(report["lines"].toArray().size(), shownLines);
+    QCOMPARE(report["shownLines"].toInt(), shownLines);
+    QCOMPARE(report["truncated"].toBool(), truncated);
+    QVERIFY(report["totals"].toObject()["differingLines"].toInt() >= shownLines);
+}
+
+void ReportTest::htmlPage() {
+    writeFile("uno.txt", "igual\nab\tc\nsolo\n");
+    writeFile("dos.txt", "igual\naX\tc\n");
+    ReportRequest r = request("uno.txt", "dos.txt");
+    r.html = "pagina.html";
+    const Result result = run(r);
+    QCOMPARE(result.status, 1);
+    std::ifstream page("pagina.html", std::ios::binary);
+    const std::string html{std::istreambuf_iterator<char>(page), {}};
+    QVERIFY(
+        html.starts_with("<!DOCTYPE html>\n<html lang=\"es\">\n<head>\n<meta charset=\"utf-8\">"));
+    const std::size_t title = html.find("<title>");
+    QVERIFY(title != std::string::npos);
+    QCOMPARE(QString::fromStdString(html.substr(title)),
+             QStringLiteral(
+                 "<title>Parvane: «uno.txt» y «dos.txt»</title>\n</head>\n<body>\n"
+                 "<h1>Parvane</h1>\n"
+                 "<p>Fichero 1: «uno.txt»<br>Fichero 2: «dos.txt»<br>Codificación: UTF-8</p>\n"
+                 "<p>Líneas que difieren: 2 de 3<br>Caracteres que difieren: 5 en el fichero 1, "
+                 "1 en el fichero 2<br>Líneas que solo tiene el fichero 1: 1<br>Líneas que solo "
+                 "tiene el fichero 2: 0</p>\n"
+                 "<table>\n"
+                 "<tr><th colspan=\"2\">Fichero 1: «uno.txt»</th><th colspan=\"2\">Fichero 2: "
+                 "«dos.txt»</th></tr>\n"
+                 "<tr><td class=\"n\">1</td><td class=\"t\">igual</td><td class=\"n\">1</td>"
+                 "<td class=\"t\">igual</td></tr>\n"
+                 "<tr class=\"x\"><td class=\"n\">2</td><td class=\"t\">a<span class=\"d\">b</span>"
+                 "\tc</td><td class=\"n\">2</td><td class=\"t\">a<span class=\"d\">X</span>\tc"
+                 "</td></tr>\n"
+                 "<tr class=\"x\"><td class=\"n\">3</td><td class=\"t\"><span class=\"d\">solo"
+                 "</span></td><td class=\"n\"></td><td class=\"t f\"></td></tr>\n"
+                 "</table>\n</body>\n</html>\n"));
+    // Self-contained: nothing is fetched from anywhere.
+    for (const char* outside : {"http:", "https:", "src=", "<link", "@import", "url(", "<script"}) {
+        QVERIFY2(html.find(outside) == std::string::npos, outside);
+    }
+    QVERIFY(html.find("Content-Security-Policy\" content=\"default-src 'none'") !=
+            std::string::npos);
+    QCOMPARE(entries("."), (std::set<std::string>{"uno.txt", "dos.txt", "pagina.html"}));
+}
+
+void ReportTest::htmlKeepsMarkupAsText() {
+    const fs::path name = "<b>&amp;\".txt";
+    writeFile(name, "</pre><script>alert('x')</script>\n\x1B]0;t\x07\n");
+    writeFile("dos.txt", "</pre><script>alert('y')</script>\n");
+    ReportRequest r = request(name, "dos.txt");
+    r.html = "pagina.html";
+    QCOMPARE(run(r).status, 1);
+    std::ifstream page("pagina.html", std::ios::binary);
+    const std::string html{std::istreambuf_iterator<char>(page), {}};
+    QVERIFY(html.find("<script") == std::string::npos);
+    QVERIFY(html.find("</pre>") == std::string::npos);
+    QVERIFY(html.find("<b>") == std::string::npos);
+    QVERIFY(html.find("&lt;/pre&gt;&lt;script&gt;alert(&#39;<span class=\"d\">x</span>&#39;)"
+                      "&lt;/script&gt;") != std::string::npos);
+    QVERIFY(html.find("«&lt;b&gt;&amp;amp;&quot;.txt»") != std::string::npos);
+    QVERIFY(html.find("<span class=\"c\">\\x1B</span>]0;t<span class=\"c\">\\x07</span>") !=
+            std::string::npos);
+    QVERIFY(html.find('\x1B') == std::string::npos);
+    QVERIFY(html.find('\x07') == std::string::npos);
+}
+
+// Many line pairs, the pass without limits, or --max-lineas leaving pairs out: only the differing
+// pairs with three pairs of context each, and a note that says so.
+void ReportTest::htmlShowsContextOnly_data() {
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<QList<int>>("differing"); // 0-based
+    QTest::addColumn<bool>("unlimited");
+    QTest::addColumn<int>("maxLines");
+    QTest::addColumn<QList<int>>("rows"); // 0-based pairs shown
+    QTest::addColumn<QStringList>("gaps");
+    QTest::addColumn<QString>("note");
+
+    const QString note = "Solo se muestran las líneas que difieren, con 3 líneas de contexto "
+                         "alrededor de cada una.";
+    QTest::newRow("many pairs") << 10500 << QList<int>{5000} << false << -1
+                                << QList<int>{4997, 4998, 4999, 5000, 5001, 5002, 5003}
+                                << QStringList{"líneas 1-4997", "líneas 5005-10500"} << note;
+    QTest::newRow("unlimited, windows merge")
+        << 20 << QList<int>{0, 5, 6} << true << -1 << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}
+        << QStringList{"líneas 11-20"} << note;
+    QTest::newRow("unlimited, last line")
+        << 10 << QList<int>{9} << true << -1 << QList<int>{6, 7, 8, 9} << QStringList{"líneas 1-6"}
+        << note;
+    QTest::newRow("unlimited, one line between")
+        << 20 << QList<int>{2, 10} << true << -1
+        << QList<int>{0, 1, 2, 3, 4, 5, 7, 8, 9, 10, 11, 12, 13}
+        << QStringList{"línea 7", "líneas 15-20"} << note;
+    QTest::newRow("max lines") << 30 << QList<int>{1, 20, 25} << false << 1
+                               << QList<int>{0, 1, 2, 3, 4} << QStringList{"líneas 6-30"}
+                               << "Solo se muestran las líneas que difieren (las primeras 1 de "
+                                  "3), con 3 líneas de contexto alrededor de cada una.";
+}
+
+void ReportTest::htmlShowsContextOnly() {
+    QFETCH(int, lines);
+    QFETCH(QList<int>, differing);
+    QFETCH(bool, unlimited);
+    QFETCH(int, maxLines);
+    QFETCH(QList<int>, rows);
+    QFETCH(QStringList, gaps);
+    QFETCH(QString, note);
+    std::string file1, file2;
+    for (int k = 0; k < lines; ++k) {
+        // Empty lines keep 10 500 pairs within the window's limit.
+        const std::string line = differing.contains(k) || rows.contains(k) ? std::to_string(k) : "";
+        file1 += line + "\n";
+        file2 += (differing.contains(k) ? line + "!" : line) + "\n";
+    }
+    writeFile("uno.txt", file1);
+    writeFile("dos.txt", file2);
+    ReportRequest r = request("uno.txt", "dos.txt");
+    r.html = "pagina.html";
+    r.unlimited = unlimited;
+    if (maxLines >= 0) {
+        r.maxLines = static_cast<std::uint64_t>(maxLines);
+    }
+    QCOMPARE(run(r).status, 1);
+    QFile page("pagina.html");
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(page.readAll());
+    QVERIFY2(html.contains("<p class=\"nota\">" + note + "</p>"), qPrintable(html.left(3000)));
+
+    QList<int> shown;
+    QStringList shownGaps;
+    static const QRegularExpression row("<tr( class=\"x\")?><td class=\"n\">(\\d+)</td>");
+    static const QRegularExpression gap("<tr class=\"g\"><td colspan=\"4\">⋯ ([^<]*)</td></tr>");
+    for (auto match = row.globalMatch(html); match.hasNext();) {
+        shown << match.next().captured(2).toInt() - 1;
+    }
+    for (auto match = gap.globalMatch(html); match.hasNext();) {
+        shownGaps << match.next().captured(1);
+    }
+    QCOMPARE(shown, rows);
+    QCOMPARE(shownGaps, gaps);
+}
+
+// With a page, standard output gets the summary only.
+void ReportTest::htmlLeavesStdoutTheSummary() {
+    writeFile("uno.txt", "a\nb\n");
+    writeFile("dos.txt", "a\nc\n");
+    ReportRequest r = request("uno.txt", "dos.txt");
+    r.html = "pagina.html";
+    Result result = run(r);
+    QCOMPARE(result.status, 1);
+    QCOMPARE(result.out, std::string("Fichero 1: «uno.txt»\nFichero 2: «dos.txt»\n"
+                                     "Codificación: UTF-8\n\n"
+                                     "Líneas que difieren: 1 de 2\n"
+                                     "Caracteres que difieren: 1 en el fichero 1, 1 en el "
+                                     "fichero 2\n"
+                                     "Líneas que solo tiene el fichero 1: 0\n"
+                                     "Líneas que solo tiene el fichero 2: 0\n"));
+
+    r.format = Format::Json;
+    result = run(r);
+    const QJsonObject report = parseJson(result.out);
+    QCOMPARE(report["html"].toString(), QStringLiteral("pagina.html"));
+    QVERIFY(!report.contains("lines"));
+    QCOMPARE(report["totals"].toObject()["differingLines"].toInt(), 1);
+
+    writeFile("dos.txt", "a\nb\n");
+    r.format = Format::Text;
+    result = run(r);
+    QCOMPARE(result.status, 0);
+    QCOMPARE(result.out, std::string("Estos dos ficheros son idénticos\n"));
+    QFile page("pagina.html");
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    QVERIFY(page.readAll().contains("<p class=\"ok\">Estos dos ficheros son idénticos</p>"));
+}
+
+void ReportTest::htmlUnwritable_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no such folder")
+        << "no/existe.html"
+        << "No se puede escribir «no/existe.html»: su carpeta no existe. Elija otra ruta para la "
+           "página HTML.\n";
+    QTest::newRow("a folder") << "carpeta"
+                              << "No se puede escribir «carpeta»: es una carpeta. Elija otra ruta "
+                                 "para la página HTML.\n";
+    QTest::newRow("ends in a slash") << "carpeta/"
+                                     << "No se puede escribir «carpeta/»: es una carpeta. Elija "
+                                        "otra ruta para la página HTML.\n";
+    QTest::newRow("under a file") << "uno.txt/p.html"
+                                  << "No se puede escribir «uno.txt/p.html»: parte de la ruta no "
+                                     "es una carpeta. Elija otra ruta para la página HTML.\n";
+}
+
+void ReportTest::htmlUnwritable() {
+    QFETCH(QString, path);
+    QFETCH(QString, message);
+    writeFile("uno.txt", "a\n");
+    writeFile("dos.txt", "b\n");
+    fs::create_directory("carpeta");
+    writeFile("carpeta/dentro.txt", "x");
+    const std::set<std::string> before = entries(".");
+    ReportRequest r = request("uno.txt", "dos.txt");
+    r.html = path.toStdString();
+    const Result result = run(r);
+    QCOMPARE(result.status, 2);
+    QCOMPARE(QString::fromStdString(result.err), message);
+    QCOMPARE(result.out, std::string());
+    QCOMPARE(entries("."), before);
+    QCOMPARE(entries("carpeta"), std::set<std::string>{"dentro.txt"});
+}
+
+// The test needs a user whom permissions bind: run as root, it runs again as "nobody".
+void ReportTest::htmlReadOnlyFolder() {
+    if (::geteuid() == 0) {
+        runUnprivileged("htmlReadOnlyFolder");
+        return;
+    }
+    writeFile("uno.txt", "a\n");
+    writeFile("dos.txt", "b\n");
+    fs::create_directory("cerrada");
+    writeFile("cerrada/pagina.html", "la de antes");
+    fs::permissions("cerrada", fs::perms::owner_read | fs::perms::owner_exec);
+    if (::access("cerrada", W_OK) == 0) {
+        fs::permissions("cerrada", fs::perms::owner_all);
+        QSKIP("this user may write in read-only folders");
+    }
+    ReportRequest r = request("uno.txt", "dos.txt");
+    r.html = "cerrada/pagina.html";
+    const Result result = run(r);
+    fs::permissions("cerrada", fs::perms::owner_all);
+    QCOMPARE(result.status, 2);
+    QCOMPARE(result.err, std::string("No se puede escribir «cerrada/pagina.html»: sin permiso de "
+                                     "escritura en su carpeta. Elija otra ruta para la página "
+                                     "HTML.\n"));
+    QCOMPARE(entries("cerrada"), std::set<std::string>{"pagina.html"});
+    std::ifstream page("cerrada/pagina.html");
+    QCOMPARE(std::string(std::istreambuf_iterator<char>(page), {}), std::string("la de antes"));
+}
+
+// Inputs that cannot be compared, as either file, by either pass: status 2, nothing on standard
+// output, and on standard error the message the window shows.
+void ReportTest::badInput_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << "no-existe.txt"
+                             << "no existe";
+    QTest::newRow("folder") << "carpeta"
+                            << "es una carpeta";
+    QTest::newRow("FIFO") << "tuberia"
+                          << "no es un fichero normal";
+    QTest::newRow("/dev/zero") << "/dev/zero"
+                               << "no es un fichero normal";
+    QTest::newRow("dangling link") << "enlace"
+                                   << "es un enlace a un fichero que no existe";
+}
+
+void ReportTest::badInput() {
+    QFETCH(QString, path);
+    QFETCH(QString, reason);
+    writeFile("bueno.txt", "hola\n");
+    fs::create_directory("carpeta");
+    QCOMPARE(::mkfifo("tuberia", 0600), 0);
+    fs::create_symlink("no-hay-nada", "enlace");
+    const fs::path bad = path.toStdString();
+
+    for (const bool unlimited : {false, true}) {
+        for (const bool first : {true, false}) {
+            ReportRequest r = first ? request(bad, "bueno.txt") : request("bueno.txt", bad);
+            r.unlimited = unlimited;
+            QElapsedTimer timer;
+            timer.start();
+            const Result result = run(r);
+            QVERIFY(timer.elapsed() < 5000);
+            QCOMPARE(result.status, 2);
+            QCOMPARE(result.out, std::string());
+            const std::string expected = engineMessage(r.file1, r.file2);
+            QVERIFY(QString::fromStdString(expected).contains(reason));
+            QCOMPARE(result.err, expected + "\n");
+        }
+    }
+}
+
+void ReportTest::unreadableFile() {
+    if (::geteuid() == 0) {
+        runUnprivileged("unreadableFile");
+        return;
+    }
+    writeFile("bueno.txt", "hola\n");
+    writeFile("cerrado.txt", "secreto\n");
+    fs::permissions("cerrado.txt", fs::perms::none);
+    if (::access("cerrado.txt", R_OK) == 0) {
+        QSKIP("this user may read files without read permission");
+    }
+    for (const bool unlimited : {false, true}) {
+        ReportRequest r = request("bueno.txt", "cerrado.txt", Format::Json);
+        r.unlimited = unlimited;
+        const Result result = run(r);
+        QCOMPARE(result.status, 2);
+        QCOMPARE(result.out, std::string());
+        QCOMPARE(result.err, "No se puede leer «cerrado.txt»: sin permiso de lectura. Pida "
+                             "permiso de lectura o elija otro fichero.\n");
+    }
+}
+
+void ReportTest::tooLargeNeedsUnlimited() {
+    std::string big;
+    for (int k = 0; k < 12000; ++k) {
+        big += "ab\n";
+    }
+    writeFile("grande.txt", big);
+    writeFile("bueno.txt", "ab\nXb\n");
+    Result result = run(request("bueno.txt", "grande.txt"));
+    QCOMPARE(result.status, 2);
+    QCOMPARE(result.out, std::string());
+    QCOMPARE(result.err, engineMessage("bueno.txt", "grande.txt") + "\n");
+    QVERIFY(result.err.starts_with("No se puede comparar «grande.txt»: es demasiado grande."));
+
+    ReportRequest r = request("bueno.txt", "grande.txt", Format::Json);
+    r.unlimited = true;
+    result = run(r);
+    QCOMPARE(result.status, 1);
+    const QJsonObject totals = parseJson(result.out)["totals"].toObject();
+    QCOMPARE(totals["differingLines"].toInt(), 1 + 11998);
+    QCOMPARE(totals["linesOnlyIn2"].toInt(), 11998);
+    QCOMPARE(totals["differingCharacters2"].toInt(), 1 + 2 * 11998);
+}
+
+// A line longer than what a report goes over is reported up to there, saying so; the totals
+// still count all of it.
+void ReportTest::veryLongLineIsCut() {
+    std::string line1(300000, 'a');
+    std::string line2 = line1;
+    line2[9] = 'b';
+    line2[290000] = 'b';
+    writeFile("uno.txt", line1 + "\n");
+    writeFile("dos.txt", line2 + "\n");
+    ReportRequest r = request("uno.txt", "dos.txt", Format::Json);
+    r.unlimited = true;
+    Result result = run(r);
+    QCOMPARE(result.status, 1);
+    const QJsonObject report = parseJson(result.out);
+    QCOMPARE(report["totals"].toObject()["differingCharacters1"].toInt(), 2);
+    const QJsonObject line = report["lines"].toArray()[0].toObject();
+    QCOMPARE(line["cut"].toBool(), true);
+    QCOMPARE(line["file1"].toObject()["length"].toInt(), 300000);
+    QCOMPARE(line["file2"].toObject()["columns"].toArray(), (QJsonArray{QJsonArray{10, 10}}));
+
+    r.format = Format::Text;
+    result = run(r);
+    QVERIFY2(result.out.find("Línea 1, columna 10 (solo las primeras 262144 columnas de "
+                             "300000):\n  columnas 1-4096:\n") != std::string::npos,
+             result.out.substr(0, 300).c_str());
+}
+
+// File names are bytes: a name that is not UTF-8 opens, and is printed escaped.
+void ReportTest::fileNamesAreBytes() {
+    const fs::path name = std::string("caf\xE9.txt");
+    writeFile(name, "uno\n");
+    writeFile("dos.txt", "uno\ndos\n");
+    Result result = run(request(name, "dos.txt"));
+    QCOMPARE(result.status, 1);
+    QVERIFY(result.out.starts_with("Fichero 1: «caf\\xE9.txt»\n"));
+    QVERIFY(parvane::isValidUtf8(result.out));
+
+    result = run(request(name, "dos.txt", Format::Json));
+    QCOMPARE(parseJson(result.out)["file1"].toString(), QStringLiteral("caf\\xE9.txt"));
+
+    result = run(request(std::string("no\xFF\x1B[2J.txt"), "dos.txt"));
+    QCOMPARE(result.status, 2);
+    QCOMPARE(result.err, "No se puede leer «no\\xFF\\x1B[2J.txt»: no existe. Compruebe la ruta o "
+                         "elija otro fichero.\n");
+}
+
+// The reader of a pipe went away before anything was written: no signal, no message, and the
+// comparison's status.
+void ReportTest::brokenPipeEndsQuietly() {
+    std::string file1, file2;
+    for (int k = 0; k < 2000; ++k) {
+        file1 += "ab\n";
+        file2 += "xy\n";
+    }
+    writeFile("uno.txt", file1);
+    writeFile("dos.txt", file2);
+    writeFile("tres.txt", file1);
+    struct Case {
+        const char* other;
+        Format format;
+        bool unlimited;
+        int status;
+    };
+    for (const Case& c :
+         {Case{"dos.txt", Format::Text, false, 1}, Case{"dos.txt", Format::Json, true, 1},
+          Case{"tres.txt", Format::Text, false, 0}}) {
+        int ends[2];
+        QCOMPARE(::pipe(ends), 0);
+        ::close(ends[0]);
+        std::FILE* out = ::fdopen(ends[1], "w");
+        std::FILE* err = std::tmpfile();
+        ReportRequest r = request("uno.txt", c.other, c.format);
+        r.unlimited = c.unlimited;
+        QCOMPARE(Report::write(r, out, err), c.status);
+        QCOMPARE(readAll(err), std::string());
+        std::fclose(out);
+        std::fclose(err);
+    }
+}
+
+// As `parvane --informe A B | head -1`: the reader takes one line and leaves while the report is
+// being written; the process that writes it ends with the comparison's status, saying nothing.
+void ReportTest::readerThatLeavesEarly() {
+    std::string file1, file2;
+    for (int k = 0; k < 3000; ++k) {
+        file1 += "ab\n";
+        file2 += "xy\n";
+    }
+    writeFile("uno.txt", file1);
+    writeFile("dos.txt", file2);
+    const ReportRequest r = request("uno.txt", "dos.txt");
+    int toReader[2];
+    int errors[2];
+    QCOMPARE(::pipe(toReader), 0);
+    QCOMPARE(::pipe(errors), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(toReader[0]);
+        ::close(errors[0]);
+        std::FILE* out = ::fdopen(toReader[1], "w");
+        std::FILE* err = ::fdopen(errors[1], "w");
+        const int status = Report::write(r, out, err);
+        std::fclose(out);
+        std::fclose(err);
+        ::_exit(status);
+    }
+    ::close(toReader[1]);
+    ::close(errors[1]);
+    QVERIFY(child > 0);
+    std::FILE* in = ::fdopen(toReader[0], "r");
+    char line[256];
+    QVERIFY(std::fgets(line, sizeof line, in) != nullptr);
+    QCOMPARE(std::string(line), std::string("Fichero 1: «uno.txt»\n"));
+    std::fclose(in);
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    std::FILE* err = ::fdopen(errors[0], "r");
+    const std::string said = readAll(err);
+    std::fclose(err);
+    QCOMPARE(said, std::string());
+    QVERIFY2(WIFEXITED(status), "killed by a signal");
+    QCOMPARE(WEXITSTATUS(status), 1);
+}
+
+void ReportTest::fullDeviceIsTrouble() {
+    writeFile("uno.txt", "a\n");
+    writeFile("dos.txt", "b\n");
+    for (const Format format : {Format::Text, Format::Json}) {
+        std::FILE* out = std::fopen("/dev/full", "w");
+        QVERIFY(out != nullptr);
+        std::FILE* err = std::tmpfile();
+        QCOMPARE(Report::write(request("uno.txt", "dos.txt", format), out, err), 2);
+        QCOMPARE(readAll(err), std::string("No se puede escribir el informe en la salida "
+                                           "estándar: no queda espacio en el dispositivo.\n"));
+        std::fclose(out);
+        std::fclose(err);
+    }
+}
+
+// The characters the report calls different are exactly those compareFiles() returns, by both
+// passes.
+void ReportTest::agreesWithCompareFiles_data() {
+    QTest::addColumn<QByteArray>("file1");
+    QTest::addColumn<QByteArray>("file2");
+    QTest::newRow("same length") << QByteArray("abc\ndef\n") << QByteArray("abd\nxef\n");
+    QTest::newRow("longer and shorter") << QByteArray("abcdef\nab\n") << QByteArray("abc\nabcd\n");
+    QTest::newRow("more lines in 1") << QByteArray("a\nb\nc\n") << QByteArray("a\n");
+    QTest::newRow("more lines in 2") << QByteArray("a") << QByteArray("a\nbb\n\nc");
+    QTest::newRow("line ends") << QByteArray("a\r\nb\rc\n") << QByteArray("a\nB\r\nc\r");
+    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBFhola\n") << QByteArray("hola\nx");
+    QTest::newRow("Windows-1252") << QByteArray("\xE9t\xE9\n\x80\n") << QByteArray("ete\n\x80!\n");
+    QTest::newRow("multibyte") << QByteArray("ñandú 日本\n") << QByteArray("nandu 日人\n");
+    QTest::newRow("empty file 1") << QByteArray() << QByteArray("abc\n\nd\n");
+    QTest::newRow("empty lines") << QByteArray("\n\n\n") << QByteArray("\nx\n\n");
+    QTest::newRow("tabs and controls") << QByteArray("\t\x01\x7F\n") << QByteArray("\t\x02\x7F\n");
+    QTest::newRow("identical") << QByteArray("same\n") << QByteArray("same\n");
+}
+
+void ReportTest::agreesWithCompareFiles() {
+    QFETCH(QByteArray, file1);
+    QFETCH(QByteArray, file2);
+    writeFile("uno.txt", file1.toStdString());
+    writeFile("dos.txt", file2.toStdString());
+    const parvane::Comparison expected = parvane::compareFiles("uno.txt", "dos.txt");
+    for (const bool unlimited : {false, true}) {
+        ReportRequest r = request("uno.txt", "dos.txt", Format::Json);
+        r.unlimited = unlimited;
+        const Result result = run(r);
+        const QJsonObject report = parseJson(result.out);
+        QCOMPARE(positionsFromJson(report, expected.displayText1, "file1"), expected.differences1);
+        QCOMPARE(positionsFromJson(report, expected.displayText2, "file2"), expected.differences2);
+        const QJsonObject totals = report["totals"].toObject();
+        QCOMPARE(totals["differingCharacters1"].toInteger(), qint64(expected.differences1.size()));
+        QCOMPARE(totals["differingCharacters2"].toInteger(), qint64(expected.differences2.size()));
+        const bool identical = expected.differences1.empty() && expected.differences2.empty();
+        QCOMPARE(result.status, identical ? 0 : 1);
+    }
+}
+
+// Runs `testFunction` of this program again in a child process as the user "nobody", and passes
+// or fails as it did there; skips when the child cannot become that user.
+void ReportTest::runUnprivileged(const char* testFunction) {
+    const passwd* nobody = ::getpwnam("nobody");
+    const uid_t uid = nobody ? nobody->pw_uid : 65534;
+    const gid_t gid = nobody ? nobody->pw_gid : 65534;
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    fs::permissions(home.path().toStdString(), fs::perms::all);
+
+    // Prepared before fork(): the child makes only system calls until it runs the program.
+    QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
+    QByteArray function(testFunction);
+    std::vector<QByteArray> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const QByteArray variable(*entry);
+        if (!variable.startsWith("HOME=") && !variable.startsWith("TMPDIR=")) {
+            environment.push_back(variable);
+        }
+    }
+    environment.push_back("HOME=" + QFile::encodeName(home.path()));
+    environment.push_back("TMPDIR=" + QFile::encodeName(home.path()));
+    std::vector<char*> envp;
+    for (QByteArray& variable : environment) {
+        envp.push_back(variable.data());
+    }
+    envp.push_back(nullptr);
+    char* argv[] = {program.data(), function.data(), nullptr};
+    const QByteArray folder = QFile::encodeName(home.path());
+
+    int output[2];
+    QVERIFY(::pipe2(output, O_CLOEXEC) == 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(output[1], STDOUT_FILENO);
+        ::dup2(output[1], STDERR_FILENO);
+        if (::chdir(folder.constData()) != 0 || ::setgroups(0, nullptr) != 0 ||
+            ::setgid(gid) != 0 || ::setuid(uid) != 0 || ::setuid(0) == 0) {
+            ::_exit(kCannotDropPrivileges);
+        }
+        ::execve(program.constData(), argv, envp.data());
+        ::_exit(kCannotRunProgram);
+    }
+    ::close(output[1]);
+    QVERIFY(child > 0);
+    QByteArray printed;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(output[0], buffer, sizeof buffer)) > 0;) {
+        printed.append(buffer, got);
+    }
+    ::close(output[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kCannotDropPrivileges) {
+        QSKIP("cannot run as the user nobody");
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kCannotRunProgram) {
+        QSKIP("the user nobody cannot run this test program (a folder above it is closed)");
+    }
+    QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, printed.constData());
+    if (printed.contains("SKIP   :")) {
+        QSKIP(printed.constData());
+    }
+}
+
+QTEST_GUILESS_MAIN(ReportTest)
+#include "report_tests.moc"
