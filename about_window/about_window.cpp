@@ -48,7 +48,8 @@ QString aboutText() {
 
 } // namespace
 
-AboutWindow::AboutWindow(QWidget* owner) : QWidget(owner, Qt::Window | Qt::FramelessWindowHint) {
+// A tool window of its owner: it stays above the owner while the owner is clicked.
+AboutWindow::AboutWindow(QWidget* owner) : QWidget(owner, Qt::Tool | Qt::FramelessWindowHint) {
     setUpWindow();
     createAboutText();
     createPicture();

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTextLayout>
 #include <QTimer>
+#include <QWindow>
 
 #include <memory>
 
@@ -76,6 +77,17 @@ private slots:
         QCOMPARE(window->palette().color(QPalette::Window), QColor(Qt::black));
         QCOMPARE(window->grab().toImage().pixelColor(260, 70),
                  QColor(Qt::black)); // between the children
+    }
+
+    // Regression: a click on the main window hid the about window behind it.
+    void regressionStaysAboveItsOwner() {
+        owner->show();
+        QVERIFY(QTest::qWaitForWindowExposed(owner.get()));
+        AboutWindow* window = AboutWindow::showFor(owner.get());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(window->windowHandle());
+        QCOMPARE(window->windowHandle()->transientParent(), owner->windowHandle());
+        QCOMPARE(window->windowType(), Qt::Tool);
     }
 
     void childrenSitWhereTheyWereLaidOut_data() {
