@@ -11,6 +11,7 @@
 #   PARVANE_UNLIMITED names the option for the pass without limits (default --sin-limite).
 # Prints each figure beside its target; exits 0 unless the program cannot be run.
 set -euo pipefail
+bench_dir=$(cd "$(dirname "$0")" && pwd)
 program=${1:?"uso: bench/report_bench.sh PARVANE [RUNS] [--sin-grandes]"}
 runs=${2:-21}
 big=yes
@@ -38,14 +39,7 @@ timed() {
     echo $(((end - start) / 1000))
 }
 
-python3 - "$work" <<'PY'
-import sys, random
-random.seed(7)
-rows = [''.join(random.choice('abcdefghijklmnopqrstuvwxyz ') for _ in range(58)) for _ in range(500)]
-other = [''.join(c if random.random() > 0.1 else '#' for c in row) for row in rows]
-open(sys.argv[1] + '/uno.txt', 'w').write('\n'.join(rows) + '\n')
-open(sys.argv[1] + '/dos.txt', 'w').write('\n'.join(other) + '\n')
-PY
+python3 "$bench_dir/make_pair.py" "$work"
 
 timed --informe "$work/uno.txt" "$work/dos.txt" >/dev/null # warm-up: page cache, libraries
 times=()

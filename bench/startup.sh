@@ -41,14 +41,7 @@ done
 export DISPLAY=:$(head -n 1 "$work/display") XDG_RUNTIME_DIR=$work
 
 # Two files of 30 KB: 500 lines of 60 characters, one character in ten different.
-python3 - "$work" <<'PY'
-import sys, random
-random.seed(7)
-rows = [''.join(random.choice('abcdefghijklmnopqrstuvwxyz ') for _ in range(58)) for _ in range(500)]
-other = [''.join(c if random.random() > 0.1 else '#' for c in row) for row in rows]
-open(sys.argv[1] + '/uno.txt', 'w').write('\n'.join(rows) + '\n')
-open(sys.argv[1] + '/dos.txt', 'w').write('\n'.join(other) + '\n')
-PY
+python3 bench/make_pair.py "$work"
 
 # Runs "$@" RUNS times (after one warm-up run, so that files and libraries are in the page cache,
 # as after any first start); sets times (microseconds to the window mapped) and peaks (VmHWM, kB).
