@@ -11,8 +11,9 @@
 // part of the text), otherwise both as Windows-1252. Both lists empty means identical files.
 //
 // Positions are 16-bit: a display text that would push a position past 32767 (so one of more than
-// 32766 characters, or with a line of more than 32764), throws OverflowError. A path that is not a readable regular file throws
-// FileError. Messages are Spanish and name the file. Both files are closed whatever happens.
+// 32766 characters, or with a line of more than 32764), throws OverflowError. A path that is not a
+// readable regular file throws FileError. Messages are Spanish and name the file. Both files are
+// closed whatever happens.
 
 #include <cstdint>
 #include <filesystem>
