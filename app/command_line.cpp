@@ -92,10 +92,6 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     const bool reportAsked = parser.isSet(report) || parser.isSet(format) ||
                              parser.isSet(maxLines) || parser.isSet(html);
     if (!reportAsked) {
-        if (result.unlimited_) {
-            return refuse(QStringLiteral("--sin-limite se usa con --informe, --formato, "
-                                         "--max-lineas o --html"));
-        }
         return result;
     }
     if (parser.isSet(format)) {
@@ -143,7 +139,8 @@ QString CommandLine::helpText() {
                "Opciones:\n"
                "  -h, --help          muestra esta ayuda y termina\n"
                "  -v, --version       muestra la versión y termina\n"
-               "      --sin-limite    el informe compara ficheros de cualquier tamaño\n"
+               "      --sin-limite    compara ficheros de cualquier tamaño, en la ventana o en el\n"
+               "                      informe\n"
                "      --informe       no abre la ventana: escribe las diferencias en la salida\n"
                "      --formato=F     formato del informe: texto (el de siempre) o json\n"
                "      --max-lineas=N  muestra como mucho N líneas que difieren (los totales\n"

@@ -75,6 +75,7 @@ public:
         ++warnings_;
         std::fprintf(stderr, "unexpected error message: %s\n", qPrintable(text));
     }
+    bool offerUnlimited(QWidget*, const QString&) override { return false; }
 
 private:
     int& warnings_;

@@ -57,6 +57,10 @@ public:
     // The document position at which the character at `offset` is shown.
     int documentPosition(int offset) const;
 
+    // Leaves room at the view's right and bottom edges, beside the text, for scroll bars that a
+    // caller places there; 0 and 0 for none.
+    void setRoomForBars(int right, int bottom) { setViewportMargins(0, 0, right, bottom); }
+
 protected:
     QMimeData* createMimeDataFromSelection() const override;
 

@@ -4,6 +4,7 @@
 #include "common/application.h"
 #include "common/units.h"
 #include "comparison/comparison.h"
+#include "main_window/big_comparison_views.h"
 #include "main_window/diff_view.h"
 #include "main_window/number_column.h"
 #include "main_window/path_box.h"
@@ -121,6 +122,8 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> fileDialog,
     connectCommands();
     createShortcuts();
     new ViewSynchronizer(rtb1_, rtb2_, this);
+    bigViews_ = new BigComparisonViews(rtb1_, rtb2_, txtNumeracion1_, txtNumeracion2_,
+                                       messages_.get(), this);
     setAcceptDrops(true);
     cmdEjecutar_->setFocus();
 }
@@ -245,15 +248,30 @@ void MainWindow::chooseFile(PathBox* pathBox) {
 
 void MainWindow::openFiles(const std::filesystem::path& path1, const std::filesystem::path& path2,
                            bool unlimited) {
-    Q_UNUSED(unlimited);
     txtFichero1_->setPath(path1);
     txtFichero2_->setPath(path2);
     if (!path1.empty() && !path2.empty()) {
-        compare();
+        if (unlimited) {
+            compareWithoutLimits();
+        } else {
+            compare();
+        }
     }
 }
 
+void MainWindow::compareWithoutLimits() {
+    if (bigViews_->busy()) {
+        return;
+    }
+    bigViews_->compare(txtFichero1_->path(), txtFichero2_->path());
+    rtb1_->setSelectionStart(1);
+    rtb2_->setSelectionStart(2);
+}
+
 void MainWindow::compare() {
+    if (bigViews_->busy()) {
+        return; // a comparison without limits is still reading
+    }
     const std::filesystem::path path1 = txtFichero1_->path();
     const std::filesystem::path path2 = txtFichero2_->path();
     if (!path1.empty() && !path2.empty()) {
@@ -268,6 +286,11 @@ void MainWindow::showComparison(const std::filesystem::path& path1,
     parvane::Comparison result;
     try {
         result = parvane::compareFiles(path1, path2);
+    } catch (const parvane::OverflowError& error) {
+        if (messages_->offerUnlimited(this, QString::fromUtf8(error.what()))) {
+            bigViews_->compare(path1, path2);
+        }
+        return;
     } catch (const parvane::ComparisonError& error) {
         messages_->warn(this, QString::fromUtf8(error.what()));
         return;
@@ -276,6 +299,7 @@ void MainWindow::showComparison(const std::filesystem::path& path1,
                                   .arg(QString::fromLocal8Bit(error.what())));
         return;
     }
+    bigViews_->stop();
     // Both views get as many lines, so that they scroll alike and line k stays level.
     const QString text1 = QString::fromStdString(result.displayText1);
     const QString text2 = QString::fromStdString(result.displayText2);
@@ -309,6 +333,10 @@ int MainWindow::caretLine() const {
 }
 
 void MainWindow::goToNextDifference() {
+    if (bigViews_->active()) {
+        bigViews_->goToNextDifference();
+        return;
+    }
     const auto next =
         std::upper_bound(differenceLines_.begin(), differenceLines_.end(), caretLine());
     if (next != differenceLines_.end()) {
@@ -318,6 +346,10 @@ void MainWindow::goToNextDifference() {
 }
 
 void MainWindow::goToPreviousDifference() {
+    if (bigViews_->active()) {
+        bigViews_->goToPreviousDifference();
+        return;
+    }
     const auto after =
         std::lower_bound(differenceLines_.begin(), differenceLines_.end(), caretLine());
     if (after != differenceLines_.begin()) {

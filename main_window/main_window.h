@@ -6,7 +6,8 @@
 //
 // Beyond the buttons: the two views scroll together; Alt+Down and Alt+Up move both to the next or
 // previous line that holds a difference; a file dropped on a path box or a view fills that side's
-// path box, and two files dropped anywhere on the window are compared.
+// path box, and two files dropped anywhere on the window are compared. Files past the size limits
+// may be compared without them ("Comparar sin límite"), see big_comparison_views.h.
 
 #include "main_window/file_dialog.h"
 #include "main_window/message_boxes.h"
@@ -17,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+class BigComparisonViews;
 class DiffView;
 class NumberColumn;
 class PathBox;
@@ -62,6 +64,8 @@ private:
     void chooseSecondFile();
     void chooseFile(PathBox* pathBox);
     void compare();
+    // As compare(), with no size limit.
+    void compareWithoutLimits();
     void showComparison(const std::filesystem::path& path1, const std::filesystem::path& path2);
     void openAbout();
     void quit();
@@ -94,4 +98,6 @@ private:
     QPushButton* command2_ = nullptr;
 
     std::vector<int> differenceLines_; // lines holding a difference in either file, increasing
+    BigComparisonViews* bigViews_ =
+        nullptr; // the views while they show a comparison without limits
 };

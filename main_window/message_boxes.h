@@ -16,4 +16,8 @@ public:
 
     // An error message; returns when it is closed.
     virtual void warn(QWidget* parent, const QString& text) = 0;
+
+    // An error message about files past the size limits, with a second button, "Comparar sin
+    // límite", beside OK; true when that button closed it.
+    virtual bool offerUnlimited(QWidget* parent, const QString& text) = 0;
 };

@@ -20,8 +20,23 @@ NumberColumn::NumberColumn(QWidget* parent) : QTextEdit(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     document()->setDefaultTextOption(QTextOption(Qt::AlignHCenter));
-    QString shown = numbersText();
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    showNumbersFrom(1);
+}
+
+void NumberColumn::showNumbersFrom(std::uint64_t first) {
+    if (first == first_) {
+        return;
+    }
+    first_ = first;
+    QString shown;
+    if (first == 1) {
+        shown = numbersText();
+        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    } else {
+        for (std::uint64_t n = first; n < first + 50; ++n) {
+            shown += QString::number(n) + u'\n';
+        }
+    }
     setPlainText(shown);
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 
-// A fixed column of line numbers, 1 to 50, beside a view. It never changes, never takes the
-// focus and never scrolls.
+// A fixed column of line numbers, 1 to 50, beside a view. It never takes the focus and never
+// scrolls. Beside a view of a comparison without limits, which shows a window of a file, it
+// shows the numbers of the lines in view instead (showNumbersFrom()).
 
 #include <QTextEdit>
+
+#include <cstdint>
 
 class NumberColumn : public QTextEdit {
     Q_OBJECT
@@ -14,7 +17,13 @@ public:
 
     explicit NumberColumn(QWidget* parent = nullptr);
 
+    // Shows 50 numbers from `first` on; showNumbersFrom(1) gives back the fixed column.
+    void showNumbersFrom(std::uint64_t first);
+
 protected:
     void wheelEvent(QWheelEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+
+private:
+    std::uint64_t first_ = 0;
 };

@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 
@@ -32,8 +33,16 @@ QString withLongWordsShortened(const QString& text, const QFontMetrics& metrics,
     return shortened;
 }
 
-void showModal(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
+// Shows the box; with `unlimitedButton`, true when that button closed it.
+bool showModal(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+               const QString& unlimitedButton = QString()) {
     QMessageBox box(icon, application::kTitle, QString(), QMessageBox::Ok, parent);
+    QAbstractButton* unlimited = nullptr;
+    if (!unlimitedButton.isEmpty()) {
+        unlimited = box.addButton(unlimitedButton, QMessageBox::AcceptRole);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+    }
     // A file name is text, never markup: "<img src=/dev/zero>" must not be loaded.
     box.setTextFormat(Qt::PlainText);
     const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
@@ -44,6 +53,7 @@ void showModal(QWidget* parent, QMessageBox::Icon icon, const QString& text) {
         box.setDetailedText(text);
     }
     box.exec();
+    return unlimited && box.clickedButton() == unlimited;
 }
 
 } // namespace
@@ -54,4 +64,8 @@ void QtMessageBoxes::inform(QWidget* parent, const QString& text) {
 
 void QtMessageBoxes::warn(QWidget* parent, const QString& text) {
     showModal(parent, QMessageBox::Warning, text);
+}
+
+bool QtMessageBoxes::offerUnlimited(QWidget* parent, const QString& text) {
+    return showModal(parent, QMessageBox::Warning, text, kUnlimitedButton);
 }

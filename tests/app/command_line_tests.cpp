@@ -16,6 +16,7 @@ private slots:
     void fileNamesKeepTheirBytes_data();
     void fileNamesKeepTheirBytes();
     void readsReportOptions();
+    void noLimitOpensTheWindow();
 };
 
 void CommandLineTest::parses_data() {
@@ -52,9 +53,10 @@ void CommandLineTest::parses_data() {
     QTest::newRow("regression: Qt's own options after -- are files")
         << QStringList{"--", "-platform", "foo"} << Action::Run << QStringList{"-platform", "foo"}
         << none;
-    QTest::newRow("no limit without a report")
-        << QStringList{"--sin-limite", "a", "b"} << Action::Refuse << QStringList{}
-        << "--sin-limite se usa con --informe";
+    QTest::newRow("no limit in the window")
+        << QStringList{"--sin-limite", "a", "b"} << Action::Run << QStringList{"a", "b"} << none;
+    QTest::newRow("no limit with one file")
+        << QStringList{"--sin-limite", "a"} << Action::Run << QStringList{"a"} << none;
     QTest::newRow("report") << QStringList{"--informe", "a", "b"} << Action::Report
                             << QStringList{"a", "b"} << none;
     QTest::newRow("report of one file")
@@ -126,6 +128,18 @@ void CommandLineTest::readsReportOptions() {
     QCOMPARE(line.maxLines(), std::optional<std::uint64_t>(7));
     QCOMPARE(QString::fromStdString(line.htmlPath().native()), QStringLiteral("salida.html"));
     QVERIFY(line.unlimited());
+}
+
+void CommandLineTest::noLimitOpensTheWindow() {
+    const CommandLine window = CommandLine::parse(QStringList{"parvane", "--sin-limite", "a", "b"});
+    QCOMPARE(window.action(), Action::Run);
+    QVERIFY(window.unlimited());
+    const CommandLine bounded = CommandLine::parse(QStringList{"parvane", "a", "b"});
+    QVERIFY(!bounded.unlimited());
+    const CommandLine report =
+        CommandLine::parse(QStringList{"parvane", "--informe", "--sin-limite", "a", "b"});
+    QCOMPARE(report.action(), Action::Report);
+    QVERIFY(report.unlimited());
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)

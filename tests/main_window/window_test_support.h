@@ -31,19 +31,27 @@ protected:
     }
 };
 
-// Records every message, with what both views showed when it appeared.
+// Records every message, with what both views showed when it appeared. An offer to compare
+// without the limits is an error message too; it is taken when `takeUnlimited` is set.
 class RecordingMessages : public MessageBoxes {
 public:
     struct Shown {
         bool isError;
         QString text;
         QString view1, view2;
+        bool offeredUnlimited = false;
     };
     QList<Shown> shown;
     QWidget* window = nullptr;
+    bool takeUnlimited = false;
 
     void inform(QWidget*, const QString& text) override { record(false, text); }
     void warn(QWidget*, const QString& text) override { record(true, text); }
+    bool offerUnlimited(QWidget*, const QString& text) override {
+        record(true, text);
+        shown.back().offeredUnlimited = true;
+        return takeUnlimited;
+    }
 
 private:
     void record(bool isError, const QString& text) {

@@ -1,0 +1,132 @@
+#pragma once
+
+// Shows a comparison made without the size limits (LargeComparison) in the main window's two
+// views, which it borrows from compare() or show() until stop().
+//
+// Each view then holds only a window of the files: some lines around those in view, and, when
+// lines are long, some columns around those in view, never more than kWindowCharacters of
+// display text, so that the views' own rules (DiffView::setDisplayText() and highlight()) decide
+// how every character is shown and which are red, as for a comparison within the limits. The
+// views' own scroll bars are hidden and scroll within the window; bars of this class, placed
+// where theirs were, span the whole files, and the number columns show the lines' real numbers.
+// Scrolling near a window's edge fills a new window around what is in view, keeping the carets
+// on their lines and columns (a selection is kept within a window only).
+//
+// Errors are shown with the window's MessageBoxes: a file that cannot be compared, and a file
+// that changed after the comparison (once; the views then keep what they show until the next
+// comparison). The views, number columns and messages must outlive this object.
+
+#include "comparison/large_comparison.h"
+#include "main_window/comparison_progress.h"
+
+#include <QObject>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+class DiffView;
+class MessageBoxes;
+class NumberColumn;
+class QScrollBar;
+class QTimer;
+class QWidget;
+
+class BigComparisonViews : public QObject {
+    Q_OBJECT
+
+public:
+    // The most display text a view holds at a time; it keeps its 1-based positions 16-bit.
+    static constexpr int kWindowCharacters = 32000;
+
+    BigComparisonViews(DiffView* view1, DiffView* view2, NumberColumn* numbers1,
+                       NumberColumn* numbers2, MessageBoxes* messages, QWidget* window);
+    ~BigComparisonViews() override;
+
+    // Compares the two files without limits (with a progress dialog, see comparison_progress.h)
+    // and shows them from their first line, then says when they are identical. False, with the
+    // views as they were, when cancelled or refused (with the error shown), or while busy.
+    bool compare(const std::filesystem::path& file1, const std::filesystem::path& file2);
+    // Shows a finished comparison from its first line.
+    void show(parvane::LargeComparison comparison);
+    // Gives the views back, with their own scroll bars, to a comparison within the limits.
+    void stop();
+
+    bool active() const { return comparison_.has_value(); }
+    bool busy() const { return busy_; }
+    const parvane::LargeComparison* comparison() const;
+
+    // Alt+Down, Alt+Up: both carets to the start of the next or previous differing line.
+    void goToNextDifference();
+    void goToPreviousDifference();
+
+    // The line pair at the top of the views and the one the carets stand on (the further one,
+    // as a caret stops at the end of its file), counted from 0 in the whole files.
+    std::uint64_t topLine() const;
+    std::uint64_t caretLine() const;
+    // The window the views hold: its first line pair and column, and how many lines.
+    std::uint64_t windowFirstLine() const { return first_; }
+    std::uint64_t windowFirstColumn() const { return firstColumn_; }
+    std::uint64_t windowLineCount() const { return count_; }
+    // The bars over the whole files of view 1 or 2.
+    QScrollBar* verticalBar(int view) const;
+    QScrollBar* horizontalBar(int view) const;
+
+    void setPassPrelude(ComparisonProgress::Prelude prelude) { prelude_ = std::move(prelude); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Caret {
+        std::uint64_t line = 0, column = 0;
+    };
+
+    // Fills both views with the window around `top` (and `left`, a column); false, with the
+    // error shown once, when a file has changed.
+    bool fill(std::uint64_t top, std::uint64_t left);
+    void chooseWindowShape();
+    bool covers(std::uint64_t top, std::uint64_t left) const;
+    int visibleLines() const;
+    int visibleColumns() const;
+    int characterWidth() const;
+
+    Caret caretOf(int view) const;
+    void putCaret(int view, Caret caret);
+    std::uint64_t leftColumn() const;
+    void goToLine(std::uint64_t line);
+    void goToEdge(bool end);
+
+    // A view's own bar has moved: follow it, and fill a new window if it nears an edge.
+    void followViews();
+    void refillIfNeeded();
+    // One of this class's bars has moved.
+    void verticalBarMoved(int value);
+    void horizontalBarMoved(int value);
+    void updateBars();
+    void placeBars();
+
+    std::array<DiffView*, 2> views_;
+    std::array<NumberColumn*, 2> numbers_;
+    std::array<QScrollBar*, 2> vBars_;
+    std::array<QScrollBar*, 2> hBars_;
+    MessageBoxes* messages_;
+    QWidget* window_;
+    QTimer* refill_;
+    ComparisonProgress::Prelude prelude_;
+
+    std::optional<parvane::LargeComparison> comparison_;
+    std::uint64_t longest_ = 0; // the longest line of either file, in characters
+    bool columnWindow_ = false; // whether a window holds only some columns of long lines
+    std::uint64_t lines_ = 0;   // lines a window holds at most
+    std::uint64_t columns_ = 0; // columns a window holds at most
+    std::uint64_t first_ = 0;   // the window's first line pair
+    std::uint64_t count_ = 0;   // line pairs in the window
+    std::uint64_t firstColumn_ = 0;
+    std::array<std::vector<int>, 2> lineStarts_; // display offsets of the window's lines
+    bool filling_ = false;
+    bool stale_ = false; // a file changed: the views keep what they show
+    bool busy_ = false;
+};

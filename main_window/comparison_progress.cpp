@@ -1,0 +1,111 @@
+#include "main_window/comparison_progress.h"
+
+#include "comparison/text_decoding.h"
+
+#include <QEventLoop>
+#include <QLabel>
+#include <QProgressDialog>
+#include <QTimer>
+#include <QWidget>
+
+#include <atomic>
+#include <exception>
+#include <thread>
+
+namespace {
+
+// How often the window looks at the pass: often enough to stop waiting soon after it ends.
+constexpr int kPollMs = 15;
+constexpr int kSteps = 1000;
+
+QString shownName(const std::filesystem::path& file) {
+    return QString::fromStdString(parvane::printable(file.native()));
+}
+
+// What the pass's thread and the window share.
+struct Shared {
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> finished{false};
+    std::atomic<std::uint64_t> done{0}, total{0};
+    std::optional<parvane::LargeComparison> result;
+    std::exception_ptr error;
+};
+
+} // namespace
+
+std::optional<parvane::LargeComparison> ComparisonProgress::run(QWidget* parent,
+                                                                const std::filesystem::path& file1,
+                                                                const std::filesystem::path& file2,
+                                                                const Prelude& prelude) {
+    Shared shared;
+    std::thread pass([&shared, &file1, &file2, &prelude] {
+        try {
+            if (prelude) {
+                prelude([&shared] { return shared.cancelled.load(); });
+            }
+            shared.result = parvane::LargeComparison::run(
+                file1, file2, [&shared](std::uint64_t done, std::uint64_t total) {
+                    shared.done = done;
+                    shared.total = total;
+                    return !shared.cancelled.load();
+                });
+        } catch (...) {
+            shared.error = std::current_exception();
+        }
+        shared.finished = true;
+    });
+
+    {
+        QProgressDialog dialog(parent);
+        dialog.setObjectName(QStringLiteral("ComparisonProgress"));
+        dialog.setWindowTitle(kTitle);
+        auto* label = new QLabel(&dialog);
+        label->setTextFormat(Qt::PlainText); // file names are text, never markup
+        label->setText(
+            QStringLiteral("Comparando %1\ncon %2…").arg(shownName(file1), shownName(file2)));
+        dialog.setLabel(label);
+        dialog.setCancelButtonText(QStringLiteral("Cancelar"));
+        dialog.setWindowModality(Qt::WindowModal);
+        dialog.setAutoClose(false);
+        dialog.setAutoReset(false);
+        dialog.setRange(0, kSteps);
+        dialog.setMinimumDuration(kShowAfterMs);
+        dialog.setValue(0);
+
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (shared.finished) {
+                loop.quit();
+                return;
+            }
+            const std::uint64_t total = shared.total;
+            if (total > 0) {
+                dialog.setValue(int(double(shared.done) / double(total) * (kSteps - 1)));
+            }
+        });
+        QObject::connect(&dialog, &QProgressDialog::canceled, &loop,
+                         [&shared] { shared.cancelled = true; });
+        poll.start(kPollMs);
+        if (!shared.finished) {
+            loop.exec();
+        }
+        // Leaving early (the application quits) cancels the pass.
+        if (!shared.finished) {
+            shared.cancelled = true;
+        }
+    }
+    pass.join();
+
+    if (shared.cancelled) {
+        return std::nullopt;
+    }
+    if (shared.error) {
+        try {
+            std::rethrow_exception(shared.error);
+        } catch (const parvane::ComparisonCancelled&) {
+            return std::nullopt;
+        }
+    }
+    return std::move(shared.result);
+}

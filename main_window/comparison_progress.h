@@ -1,0 +1,35 @@
+#pragma once
+
+// Runs LargeComparison::run() on a thread of its own while the window keeps painting, and shows a
+// window-modal progress dialog with "Cancelar" when the pass lasts more than kShowAfterMs.
+//
+// run() returns when the pass has ended: the comparison, or none when the user cancelled (a
+// cancel that comes after the pass has read everything still counts, so nothing is shown). The
+// engine's errors (FileError, FileChangedError, ...) are thrown again on the caller's thread. The
+// pass's thread is always joined before run() returns, also when the application is asked to
+// quit meanwhile (the pass is then cancelled). The file names shown are plain text.
+
+#include "comparison/large_comparison.h"
+
+#include <QString>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+class ComparisonProgress {
+public:
+    static constexpr int kShowAfterMs = 300;
+    static inline const QString kTitle = QStringLiteral("Comparando los ficheros");
+
+    // `prelude` runs on the pass's thread before it starts, with a function telling whether the
+    // user has cancelled; tests use it to hold a pass open.
+    using Prelude = std::function<void(const std::function<bool()>& cancelled)>;
+
+    static std::optional<parvane::LargeComparison> run(QWidget* parent,
+                                                       const std::filesystem::path& file1,
+                                                       const std::filesystem::path& file2,
+                                                       const Prelude& prelude = {});
+};

@@ -1,0 +1,376 @@
+// Files past the size limits, compared without them ("Comparar sin límite" or --sin-limite): what
+// the views show of them, how they move over the whole files, the progress of the pass and a file
+// that changes while it is shown. The files are made here, just past the limits.
+
+#include "main_window/big_comparison_views.h"
+#include "main_window/comparison_progress.h"
+#include "main_window/diff_view.h"
+#include "main_window/main_window.h"
+#include "main_window/number_column.h"
+#include "window_test_support.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+constexpr int kLines = 2000; // of 20 characters: 44000 display characters, past 32766
+
+// Line k of the first file: "línea" and its number, to 20 characters.
+QByteArray lineOf(int k) {
+    return QStringLiteral("línea %1").arg(k, 14, 10, QLatin1Char('.')).toUtf8();
+}
+
+QByteArray fileOf(int lines, const QList<int>& changed = {}) {
+    QByteArray content;
+    for (int k = 0; k < lines; ++k) {
+        QByteArray line = lineOf(k);
+        if (changed.contains(k)) {
+            line[3] = 'X'; // "líXea": one character differs, column 2 (í takes two bytes)
+        }
+        content += line + '\n';
+    }
+    return content;
+}
+
+// The text of the line at the top of `view`, as it shows it.
+QString topText(const DiffView* view) {
+    return view->cursorForPosition(QPoint(2, 2)).block().text();
+}
+
+QString caretText(const DiffView* view) { return view->textCursor().block().text(); }
+
+} // namespace
+
+class BigViewsTest : public WindowTestCase {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QApplication::setStyle(QStringLiteral("Fusion")); }
+
+    void unlimitedIsOfferedOnlyPastTheLimits_data();
+    void unlimitedIsOfferedOnlyPastTheLimits();
+    void decliningTheOfferKeepsTheViews();
+    void takingTheOfferShowsBothFilesFromTheTop();
+    void identicalBigFilesAreReportedAfterTheViewsAreFilled();
+    void commandLineComparesWithoutTheOffer();
+    void differencesAreRedAsWithinTheLimits();
+    void barsSpanTheWholeFiles();
+    void altDownAndAltUpGoOverTheWholeFiles();
+    void ctrlEndAndCtrlHomeGoToTheFilesEnds();
+    void scrollingWithTheKeysCrossesWindows();
+    void longLinesAreShownInAWindowOfColumns();
+    void boundedComparisonAfterABigOneIsAsBefore();
+    void cancellingThePassKeepsTheViews();
+    void changedFileIsReportedOnceAndTheWindowLives();
+
+private:
+    void compare(const QString& path1, const QString& path2);
+    BigComparisonViews* big() const { return window->findChild<BigComparisonViews*>(); }
+    // Compares two files of kLines lines, the second with the given lines changed, taking the
+    // offer to compare without limits.
+    void compareBig(const QList<int>& changed);
+    DiffView* rtb1() const { return control<DiffView>("RTB1"); }
+    DiffView* rtb2() const { return control<DiffView>("RTB2"); }
+};
+
+void BigViewsTest::compare(const QString& path1, const QString& path2) {
+    control<QLineEdit>("TxtFichero1")->setText(path1);
+    control<QLineEdit>("TxtFichero2")->setText(path2);
+    QTest::mouseClick(control<QPushButton>("CmdEjecutar"), Qt::LeftButton);
+}
+
+void BigViewsTest::compareBig(const QList<int>& changed) {
+    messages->takeUnlimited = true;
+    compare(write("a.txt", fileOf(kLines)), write("b.txt", fileOf(kLines, changed)));
+    QVERIFY(big()->active());
+}
+
+void BigViewsTest::unlimitedIsOfferedOnlyPastTheLimits_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("missing");
+    QTest::addColumn<bool>("offered");
+    QTest::newRow("too many characters") << fileOf(kLines) << false << true;
+    QTest::newRow("line of 40000 characters") << QByteArray(40000, 'x') << false << true;
+    QTest::newRow("missing file") << QByteArray() << true << false;
+    QTest::newRow("within the limits") << fileOf(10, {3}) << false << false;
+}
+
+void BigViewsTest::unlimitedIsOfferedOnlyPastTheLimits() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, missing);
+    QFETCH(bool, offered);
+    const QString a = missing ? dir.filePath("falta.txt") : write("a.txt", content);
+    compare(a, write("b.txt", fileOf(10)));
+    const bool anyOffer = std::any_of(messages->shown.begin(), messages->shown.end(),
+                                      [](const auto& shown) { return shown.offeredUnlimited; });
+    QCOMPARE(anyOffer, offered);
+    if (offered || missing) {
+        QCOMPARE(messages->shown.size(), 1);
+        QVERIFY(messages->shown[0].isError);
+        QVERIFY(messages->shown[0].text.contains(a));
+    }
+    QVERIFY(!big()->active());
+}
+
+void BigViewsTest::decliningTheOfferKeepsTheViews() {
+    compare(write("c.txt", "abc\n"), write("d.txt", "abd\n"));
+    const QString before = rtb1()->displayText();
+    compare(write("a.txt", fileOf(kLines)), write("b.txt", fileOf(kLines, {5})));
+    QCOMPARE(messages->shown.size(), 1);
+    QVERIFY(messages->shown[0].offeredUnlimited);
+    QCOMPARE(rtb1()->displayText(), before);
+    QVERIFY(!big()->active());
+    QVERIFY(!big()->verticalBar(1)->isVisible());
+}
+
+void BigViewsTest::takingTheOfferShowsBothFilesFromTheTop() {
+    compareBig({5});
+    QCOMPARE(messages->shown.size(), 1); // the offer, and no identical message
+    QCOMPARE(big()->topLine(), 0u);
+    QCOMPARE(big()->windowFirstLine(), 0u);
+    QVERIFY(big()->windowLineCount() < std::uint64_t(kLines));
+    QVERIFY(rtb1()->displayText().size() <= BigComparisonViews::kWindowCharacters);
+    QVERIFY(rtb1()->displayText().startsWith(QString::fromUtf8(lineOf(0) + "\r\n" + lineOf(1))));
+    QCOMPARE(topText(rtb1()), QString::fromUtf8(lineOf(0)));
+    QCOMPARE(topText(rtb2()), QString::fromUtf8(lineOf(0)));
+    // The carets stand where a comparison within the limits leaves them.
+    QCOMPARE(rtb1()->textCursor().position(), 1);
+    QCOMPARE(rtb2()->textCursor().position(), 2);
+    QCOMPARE(control<NumberColumn>("TxtNumeracion1")->document()->firstBlock().text(),
+             QStringLiteral("1"));
+}
+
+void BigViewsTest::identicalBigFilesAreReportedAfterTheViewsAreFilled() {
+    compareBig({});
+    QCOMPARE(messages->shown.size(), 2);
+    QCOMPARE(messages->shown[1].isError, false);
+    QCOMPARE(messages->shown[1].text, MainWindow::kIdenticalMessage);
+    QVERIFY(messages->shown[1].view1.startsWith(QString::fromUtf8(lineOf(0))));
+    QVERIFY(messages->shown[1].view2.startsWith(QString::fromUtf8(lineOf(0))));
+    QVERIFY(redPositions(rtb1()).empty());
+}
+
+void BigViewsTest::commandLineComparesWithoutTheOffer() {
+    const QString a = write("a.txt", "uno\ndos\n");
+    const QString b = write("b.txt", "uno\ndós\n");
+    window->openFiles(localPath(a), localPath(b), true);
+    QVERIFY(messages->shown.isEmpty());
+    QVERIFY(big()->active());
+    QCOMPARE(rtb1()->displayText(), QStringLiteral("uno\r\ndos\r\n"));
+    QCOMPARE(rtb2()->displayText(), QStringLiteral("uno\r\ndós\r\n"));
+    QCOMPARE(redPositions(rtb1()), documentPositions(rtb1(), {7}));
+    QCOMPARE(rtb1()->textCursor().position(), 1);
+    QCOMPARE(rtb2()->textCursor().position(), 2);
+    window->openFiles(localPath(a), localPath(a), true);
+    QCOMPARE(messages->shown.size(), 1);
+    QCOMPARE(messages->shown[0].text, MainWindow::kIdenticalMessage);
+}
+
+void BigViewsTest::differencesAreRedAsWithinTheLimits() {
+    compareBig({0, 7});
+    // Column 2 of lines 0 and 7, each line 20 characters and a line break.
+    QCOMPARE(redPositions(rtb1()), documentPositions(rtb1(), {3, 7 * 22 + 3}));
+    QCOMPARE(redPositions(rtb2()), documentPositions(rtb2(), {3, 7 * 22 + 3}));
+}
+
+void BigViewsTest::barsSpanTheWholeFiles() {
+    compareBig({1500});
+    QScrollBar* bar = big()->verticalBar(1);
+    QVERIFY(bar->isVisible());
+    QVERIFY(!rtb1()->verticalScrollBar()->isVisible());
+    QCOMPARE(bar->maximum(), kLines + 1 - bar->pageStep());
+    bar->setValue(1500);
+    QCOMPARE(big()->topLine(), 1500u);
+    QCOMPARE(big()->verticalBar(2)->value(), 1500);
+    QCOMPARE(topText(rtb1()), QString::fromUtf8(lineOf(1500)));
+    QCOMPARE(topText(rtb2()), QString::fromUtf8(fileOf(1501, {1500}).split('\n').at(1500)));
+    QCOMPARE(control<NumberColumn>("TxtNumeracion1")->document()->firstBlock().text(),
+             QStringLiteral("1501"));
+    QCOMPARE(control<NumberColumn>("TxtNumeracion2")->document()->firstBlock().text(),
+             QStringLiteral("1501"));
+    QVERIFY(!redPositions(rtb2()).empty());
+    bar->setValue(bar->maximum());
+    QCOMPARE(big()->topLine(), std::uint64_t(bar->maximum()));
+    QCOMPARE(topText(rtb1()), QString::fromUtf8(lineOf(bar->maximum())));
+}
+
+void BigViewsTest::altDownAndAltUpGoOverTheWholeFiles() {
+    compareBig({3, 1000, 1999});
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    const QList<std::pair<Qt::Key, int>> steps = {
+        {Qt::Key_Down, 3},  {Qt::Key_Down, 1000}, {Qt::Key_Down, 1999}, {Qt::Key_Down, 1999},
+        {Qt::Key_Up, 1000}, {Qt::Key_Up, 3},      {Qt::Key_Up, 3}};
+    for (const auto& [key, expected] : steps) {
+        QTest::keyClick(window, key, Qt::AltModifier);
+        QCOMPARE(big()->caretLine(), std::uint64_t(expected));
+        QCOMPARE(caretText(rtb1()), QString::fromUtf8(lineOf(expected)));
+        QCOMPARE(rtb2()->textCursor().positionInBlock(), 0);
+        QVERIFY(rtb2()->viewport()->rect().contains(rtb2()->cursorRect().center()));
+        QCOMPARE(rtb1()->verticalScrollBar()->value(), rtb2()->verticalScrollBar()->value());
+    }
+}
+
+void BigViewsTest::ctrlEndAndCtrlHomeGoToTheFilesEnds() {
+    compareBig({5});
+    QTest::keyClick(rtb1(), Qt::Key_End, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    QCOMPARE(big()->caretLine(), std::uint64_t(kLines)); // the empty line after the last
+    QCOMPARE(big()->verticalBar(1)->value(), big()->verticalBar(1)->maximum());
+    QCOMPARE(rtb1()->textCursor().block().previous().text(), QString::fromUtf8(lineOf(kLines - 1)));
+    QTest::keyClick(rtb1(), Qt::Key_Home, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    QCOMPARE(big()->windowFirstLine(), 0u);
+    QCOMPARE(rtb1()->textCursor().position(), 0);
+    QCOMPARE(big()->topLine(), 0u);
+    QCOMPARE(topText(rtb1()), QString::fromUtf8(lineOf(0)));
+}
+
+void BigViewsTest::scrollingWithTheKeysCrossesWindows() {
+    compareBig({});
+    const std::uint64_t windowLines = big()->windowLineCount();
+    for (int i = 0; i < 40; ++i) {
+        QTest::keyClick(rtb1(), Qt::Key_PageDown);
+        QCoreApplication::processEvents();
+    }
+    const std::uint64_t line = big()->caretLine();
+    QVERIFY2(line > windowLines, qPrintable(QString::number(line)));
+    QVERIFY(big()->windowFirstLine() > 0);
+    QCOMPARE(caretText(rtb1()), QString::fromUtf8(lineOf(int(line))));
+    QCOMPARE(big()->verticalBar(1)->value(), int(big()->topLine()));
+    QCOMPARE(control<NumberColumn>("TxtNumeracion1")->document()->firstBlock().text(),
+             QString::number(big()->topLine() + 1));
+}
+
+void BigViewsTest::longLinesAreShownInAWindowOfColumns() {
+    QByteArray first, second;
+    for (int k = 0; k < 10; ++k) {
+        QByteArray line;
+        for (int c = 0; c < 5000; ++c) {
+            line += char('a' + (c / 100) % 26);
+        }
+        first += line + '\n';
+        line[4321] = '#';
+        second += line + '\n';
+    }
+    messages->takeUnlimited = true;
+    compare(write("a.txt", first), write("b.txt", second));
+    QVERIFY(big()->active());
+    QVERIFY(rtb1()->displayText().size() <= BigComparisonViews::kWindowCharacters);
+    QVERIFY(rtb1()->displayText().size() < 10 * 5000);
+    QScrollBar* bar = big()->horizontalBar(1);
+    QVERIFY(bar->isVisible());
+    const int width = rtb1()->fontMetrics().averageCharWidth();
+    QVERIFY(bar->maximum() >= 4000 * width);
+    bar->setValue(4300 * width);
+    QVERIFY(big()->windowFirstColumn() > 0);
+    QVERIFY(big()->windowFirstColumn() <= 4300);
+    QCOMPARE(big()->horizontalBar(2)->value(), 4300 * width);
+    // The differing column is in the window, and red in both views.
+    const int column = 4321 - int(big()->windowFirstColumn());
+    const int lineLength = rtb1()->document()->firstBlock().length() + 1; // and "\r\n"
+    QList<int> red;
+    for (int k = 0; k < 10; ++k) {
+        red << k * lineLength + column + 1;
+    }
+    QCOMPARE(redPositions(rtb2()), documentPositions(rtb2(), red));
+    QCOMPARE(redPositions(rtb1()), documentPositions(rtb1(), red));
+}
+
+void BigViewsTest::boundedComparisonAfterABigOneIsAsBefore() {
+    compareBig({5});
+    compare(write("c.txt", "abc\n"), write("d.txt", "abd\n"));
+    QVERIFY(!big()->active());
+    QCOMPARE(rtb1()->displayText(), QStringLiteral("abc\r\n"));
+    QVERIFY(!big()->verticalBar(1)->isVisible());
+    QCOMPARE(rtb1()->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    QCOMPARE(control<NumberColumn>("TxtNumeracion1")->toPlainText(),
+             NumberColumn::numbersText().replace("\r\n", "\n"));
+    QCOMPARE(redPositions(rtb1()), documentPositions(rtb1(), {3}));
+}
+
+void BigViewsTest::cancellingThePassKeepsTheViews() {
+    compare(write("c.txt", "abc\n"), write("d.txt", "abd\n"));
+    const QString before1 = rtb1()->displayText();
+    const QString before2 = rtb2()->displayText();
+    // The pass waits for the user to cancel, as a pass over large files would take its time.
+    std::atomic<bool> held{false};
+    big()->setPassPrelude([&held](const std::function<bool()>& cancelled) {
+        held = true;
+        const auto start = std::chrono::steady_clock::now();
+        while (!cancelled() &&
+               std::chrono::steady_clock::now() - start < std::chrono::seconds(10)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    qint64 cancelledAfterMs = -1;
+    QElapsedTimer sinceCancel;
+    bool dialogSeen = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* dialog = window->findChild<QProgressDialog*>("ComparisonProgress");
+        if (dialog && dialog->isVisible() && !dialogSeen) {
+            dialogSeen = true;
+            QVERIFY(held);
+            QCOMPARE(dialog->windowTitle(), ComparisonProgress::kTitle);
+            auto* cancel = dialog->findChild<QPushButton*>();
+            QVERIFY(cancel);
+            QCOMPARE(cancel->text(), QStringLiteral("Cancelar"));
+            sinceCancel.start();
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        }
+    });
+    poll.start(10);
+    QElapsedTimer pass;
+    pass.start();
+    messages->takeUnlimited = true;
+    compare(write("a.txt", fileOf(kLines)), write("b.txt", fileOf(kLines, {5})));
+    cancelledAfterMs = sinceCancel.isValid() ? sinceCancel.elapsed() : -1;
+    poll.stop();
+    QVERIFY(dialogSeen);
+    QVERIFY(pass.elapsed() >= ComparisonProgress::kShowAfterMs);
+    QVERIFY2(cancelledAfterMs >= 0 && cancelledAfterMs < 100,
+             qPrintable(QString::number(cancelledAfterMs)));
+    QCOMPARE(messages->shown.size(), 1); // the offer only
+    QVERIFY(!big()->active());
+    QCOMPARE(rtb1()->displayText(), before1);
+    QCOMPARE(rtb2()->displayText(), before2);
+}
+
+void BigViewsTest::changedFileIsReportedOnceAndTheWindowLives() {
+    compareBig({5});
+    const QString shown = rtb1()->displayText();
+    write("a.txt", fileOf(kLines + 10)); // grown
+    big()->verticalBar(1)->setValue(1500);
+    QCOMPARE(messages->shown.size(), 2);
+    QVERIFY(messages->shown[1].isError);
+    QVERIFY2(messages->shown[1].text.contains("ha cambiado"), qPrintable(messages->shown[1].text));
+    QVERIFY(messages->shown[1].text.contains(dir.filePath("a.txt")));
+    QCOMPARE(rtb1()->displayText(), shown);
+    big()->verticalBar(1)->setValue(1800);
+    QTest::keyClick(rtb1(), Qt::Key_End, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    QCOMPARE(messages->shown.size(), 2); // once
+    // Comparing again shows the new content.
+    QTest::mouseClick(control<QPushButton>("CmdEjecutar"), Qt::LeftButton);
+    QVERIFY(big()->active());
+    QCOMPARE(big()->comparison()->lineCount(1), std::uint64_t(kLines + 10));
+    big()->verticalBar(1)->setValue(big()->verticalBar(1)->maximum());
+    QCOMPARE(messages->shown.size(), 3); // the offer again, nothing else
+    QCOMPARE(topText(rtb1()), QString::fromUtf8(lineOf(big()->verticalBar(1)->maximum())));
+}
+
+QTEST_MAIN(BigViewsTest)
+#include "big_views_tests.moc"
