@@ -69,3 +69,10 @@ clean:
 bench-large: configure
 	@cmake --build $(BUILD) --target large_bench -j$(JOBS)
 	@$(BUILD)/bench/large_bench
+
+# The views of a comparison without limits over two 1 GB files (written to /tmp, removed
+# afterwards): make bench-big-views, or make bench-big-views BIG_LINES=1000000 for smaller ones.
+.PHONY: bench-big-views
+bench-big-views: configure
+	@cmake --build $(BUILD) --target big_views_bench -j$(JOBS)
+	@$(BUILD)/bench/big_views_bench $(BIG_LINES)

@@ -6,6 +6,7 @@
 // figure beside its target. The files are removed at the end. Always exits 0 unless the files
 // cannot be made.
 
+#include "bench/large_pair.h"
 #include "comparison/large_comparison.h"
 
 #include <chrono>
@@ -18,7 +19,6 @@
 #include <system_error>
 #include <vector>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -27,48 +27,9 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::uint64_t kLines = 10'000'000;
-constexpr std::size_t kLineLength = 99;
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Line k: 99 printable characters that vary with k; file 2 changes one character of every
-// hundredth line.
-void writeFiles(const fs::path& path1, const fs::path& path2) {
-    std::ofstream out1(path1, std::ios::binary);
-    std::ofstream out2(path2, std::ios::binary);
-    std::string block1, block2;
-    std::string line(kLineLength + 1, '\n');
-    for (std::uint64_t k = 0; k < kLines; ++k) {
-        for (std::size_t i = 0; i < kLineLength; ++i) {
-            line[i] = static_cast<char>('!' + (k * 7 + i * 13) % 94);
-        }
-        block1 += line;
-        if (k % 100 == 37) {
-            line[k % kLineLength] = line[k % kLineLength] == 'x' ? 'y' : 'x';
-        }
-        block2 += line;
-        if (block1.size() >= (std::size_t{8} << 20)) {
-            out1.write(block1.data(), static_cast<std::streamsize>(block1.size()));
-            out2.write(block2.data(), static_cast<std::streamsize>(block2.size()));
-            block1.clear();
-            block2.clear();
-        }
-    }
-    out1.write(block1.data(), static_cast<std::streamsize>(block1.size()));
-    out2.write(block2.data(), static_cast<std::streamsize>(block2.size()));
-    if (!out1 || !out2) {
-        throw std::runtime_error("cannot write the benchmark files");
-    }
-}
-
-void readOnce(const fs::path& path) {
-    const int descriptor = ::open(path.c_str(), O_RDONLY);
-    std::vector<char> buffer(std::size_t{4} << 20);
-    while (::read(descriptor, buffer.data(), buffer.size()) > 0) {
-    }
-    ::close(descriptor);
 }
 
 // RssAnon of this process in kB.
@@ -105,8 +66,8 @@ void singleLine(const fs::path& folder) {
         line[kLength / 2] = 'b';
         std::ofstream(path2, std::ios::binary).write(line.data(), kLength);
     }
-    readOnce(path1);
-    readOnce(path2);
+    bench::readOnce(path1);
+    bench::readOnce(path2);
     const long before = rssAnonKb();
     Watch watch;
     auto start = Clock::now();
@@ -138,9 +99,9 @@ int main() {
     const fs::path path2 = folder / "b.txt";
     try {
         std::cout << "Writing two files of " << kLines << " lines in " << folder << "...\n";
-        writeFiles(path1, path2);
-        readOnce(path1);
-        readOnce(path2);
+        bench::writeLargePair(path1, path2, kLines);
+        bench::readOnce(path1);
+        bench::readOnce(path2);
 
         // GNU cmp stops at the first difference when its output is /dev/null, so the figure
         // compared against is that of cmp -l writing its list to a file.

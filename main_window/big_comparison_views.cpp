@@ -19,7 +19,7 @@
 namespace {
 
 // A window of short lines holds at most this many; more would only make each fill slower.
-constexpr std::uint64_t kMostWindowLines = 400;
+constexpr std::uint64_t kMostWindowLines = 160;
 // A window holds at least this many lines, and four screens of them.
 constexpr std::uint64_t kFewestWindowLines = 60;
 constexpr int kScreensPerWindow = 4;
@@ -55,6 +55,11 @@ WindowText windowText(const std::vector<parvane::LinePairSlice>& slices, int fil
     return window;
 }
 
+bool isModifierKey(int key) {
+    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
+           key == Qt::Key_Meta || key == Qt::Key_AltGr;
+}
+
 int toBar(std::uint64_t value) { return int(std::min<std::uint64_t>(value, INT_MAX)); }
 
 } // namespace
@@ -79,6 +84,11 @@ BigComparisonViews::BigComparisonViews(DiffView* view1, DiffView* view2, NumberC
         connect(vBars_[v], &QScrollBar::valueChanged, this, &BigComparisonViews::verticalBarMoved);
         connect(hBars_[v], &QScrollBar::valueChanged, this,
                 &BigComparisonViews::horizontalBarMoved);
+        connect(view, &QPlainTextEdit::cursorPositionChanged, this, [this, v] {
+            if (!filling_) {
+                parked_[v].reset();
+            }
+        });
         for (QScrollBar* own : {view->verticalScrollBar(), view->horizontalScrollBar()}) {
             connect(own, &QScrollBar::valueChanged, this, &BigComparisonViews::followViews);
             connect(own, &QScrollBar::rangeChanged, this, &BigComparisonViews::followViews);
@@ -140,6 +150,7 @@ void BigComparisonViews::show(parvane::LargeComparison comparison) {
     }
     placeBars();
     lineStarts_ = {};
+    parked_ = {};
     for (DiffView* view : views_) {
         view->setSelectionStart(0);
     }
@@ -155,6 +166,7 @@ void BigComparisonViews::stop() {
     comparison_.reset();
     first_ = count_ = firstColumn_ = 0;
     lineStarts_ = {};
+    parked_ = {};
     stale_ = false;
     for (int v = 0; v < 2; ++v) {
         vBars_[v]->hide();
@@ -274,13 +286,17 @@ bool BigComparisonViews::fill(std::uint64_t top, std::uint64_t left) {
 }
 
 BigComparisonViews::Caret BigComparisonViews::caretOf(int view) const {
+    if (parked_[view]) {
+        return *parked_[view];
+    }
     const QTextCursor cursor = views_[view]->textCursor();
     const QString before = cursor.block().text().left(cursor.positionInBlock());
     return {first_ + std::uint64_t(cursor.blockNumber()),
             firstColumn_ + std::uint64_t(before.toUcs4().size())};
 }
 
-// The caret at `caret`, or as near it as the window goes.
+// The caret at `caret`, or, when the window does not hold its place, as near it as the window
+// goes and parked there: it comes back when a window holds its place again.
 void BigComparisonViews::putCaret(int view, Caret caret) {
     const std::vector<int>& starts = lineStarts_[view];
     if (starts.empty()) {
@@ -288,6 +304,14 @@ void BigComparisonViews::putCaret(int view, Caret caret) {
     }
     const std::uint64_t line = caret.line - std::min(caret.line, first_);
     const std::size_t lines = starts.size() - 1;
+    // The empty line after a file's last one is a place too, when the window holds that end.
+    const bool endHeld = first_ + lines >= comparison_->lineCount(view + 1);
+    const bool held = caret.line >= first_ && (line < lines || (line == lines && endHeld));
+    if (held) {
+        parked_[view].reset();
+    } else {
+        parked_[view] = caret;
+    }
     int offset = starts.back();
     if (line < lines) {
         const std::uint64_t column = caret.column - std::min(caret.column, firstColumn_);
@@ -302,8 +326,7 @@ std::uint64_t BigComparisonViews::topLine() const {
 }
 
 std::uint64_t BigComparisonViews::caretLine() const {
-    return std::max(first_ + std::uint64_t(views_[0]->textCursor().blockNumber()),
-                    first_ + std::uint64_t(views_[1]->textCursor().blockNumber()));
+    return std::max(caretOf(0).line, caretOf(1).line);
 }
 
 std::uint64_t BigComparisonViews::leftColumn() const {
@@ -371,9 +394,15 @@ bool BigComparisonViews::eventFilter(QObject* watched, QEvent* event) {
         refill_->start();
     } else if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
+        const int view = watched == views_[0] ? 0 : 1;
         if (key->modifiers().testFlag(Qt::ControlModifier) &&
             (key->key() == Qt::Key_Home || key->key() == Qt::Key_End)) {
             goToEdge(key->key() == Qt::Key_End);
+        } else if (parked_[view] && !isModifierKey(key->key())) {
+            // The key moves the caret from where it stands, which comes back into view first.
+            const Caret caret = *parked_[view];
+            const std::uint64_t half = std::uint64_t(visibleLines()) / 2;
+            fill(caret.line - std::min(caret.line, half), caret.column);
         }
     }
     return QObject::eventFilter(watched, event);

@@ -126,6 +126,8 @@ private:
     std::uint64_t count_ = 0;   // line pairs in the window
     std::uint64_t firstColumn_ = 0;
     std::array<std::vector<int>, 2> lineStarts_; // display offsets of the window's lines
+    // Where a caret stands that the window has left behind, until it is moved.
+    std::array<std::optional<Caret>, 2> parked_;
     bool filling_ = false;
     bool stale_ = false; // a file changed: the views keep what they show
     bool busy_ = false;

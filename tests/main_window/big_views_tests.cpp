@@ -10,6 +10,7 @@
 #include "window_test_support.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProgressDialog>
@@ -69,7 +70,10 @@ private slots:
     void barsSpanTheWholeFiles();
     void altDownAndAltUpGoOverTheWholeFiles();
     void ctrlEndAndCtrlHomeGoToTheFilesEnds();
+    void caretsLeftBehindKeepTheirPlace();
     void scrollingWithTheKeysCrossesWindows();
+    void wheelScrollsBothViewsOverTheWholeFiles();
+    void copyingGivesTheFilesOwnCharacters();
     void longLinesAreShownInAWindowOfColumns();
     void boundedComparisonAfterABigOneIsAsBefore();
     void cancellingThePassKeepsTheViews();
@@ -238,6 +242,29 @@ void BigViewsTest::ctrlEndAndCtrlHomeGoToTheFilesEnds() {
     QCOMPARE(topText(rtb1()), QString::fromUtf8(lineOf(0)));
 }
 
+// As within the limits, a caret stays where it was when the views scroll away from it: Alt+Down
+// goes on from there, and a key moves it from there.
+void BigViewsTest::caretsLeftBehindKeepTheirPlace() {
+    compareBig({3, 50, 1600});
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    rtb2()->setSelectionStart(10 * 22 + 4);
+    big()->verticalBar(1)->setValue(1500);
+    QCOMPARE(big()->topLine(), 1500u);
+    QCOMPARE(big()->caretLine(), 10u);
+    QTest::keyClick(window, Qt::Key_Down, Qt::AltModifier);
+    QCOMPARE(big()->caretLine(), 50u);
+    QCOMPARE(caretText(rtb2()), QString::fromUtf8(fileOf(51, {50}).split('\n').at(50)));
+
+    rtb2()->setSelectionStart(60 * 22 + 4);
+    big()->verticalBar(1)->setValue(1700);
+    QTest::keyClick(rtb2(), Qt::Key_Right);
+    QCoreApplication::processEvents();
+    QVERIFY(big()->topLine() < 100);
+    QCOMPARE(caretText(rtb2()), QString::fromUtf8(lineOf(60)));
+    QCOMPARE(rtb2()->textCursor().positionInBlock(), 5);
+}
+
 void BigViewsTest::scrollingWithTheKeysCrossesWindows() {
     compareBig({});
     const std::uint64_t windowLines = big()->windowLineCount();
@@ -252,6 +279,37 @@ void BigViewsTest::scrollingWithTheKeysCrossesWindows() {
     QCOMPARE(big()->verticalBar(1)->value(), int(big()->topLine()));
     QCOMPARE(control<NumberColumn>("TxtNumeracion1")->document()->firstBlock().text(),
              QString::number(big()->topLine() + 1));
+}
+
+void BigViewsTest::wheelScrollsBothViewsOverTheWholeFiles() {
+    compareBig({});
+    for (int i = 0; i < 100; ++i) {
+        QWheelEvent wheel(QPointF(5, 5), rtb1()->viewport()->mapToGlobal(QPointF(5, 5)), {},
+                          {0, -120}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(rtb1()->viewport(), &wheel);
+        QCoreApplication::processEvents();
+    }
+    QVERIFY2(big()->topLine() > big()->windowLineCount(),
+             qPrintable(QString::number(big()->topLine())));
+    QCOMPARE(topText(rtb1()), QString::fromUtf8(lineOf(int(big()->topLine()))));
+    QCOMPARE(topText(rtb2()), QString::fromUtf8(lineOf(int(big()->topLine()))));
+    QCOMPARE(big()->verticalBar(2)->value(), int(big()->topLine()));
+}
+
+// Within a window, a selection copies the files' own characters, as within the limits.
+void BigViewsTest::copyingGivesTheFilesOwnCharacters() {
+    QByteArray first = fileOf(kLines);
+    first.insert(first.indexOf('\n', 999 * 22) + 1, "a\tb\x01c\n");
+    messages->takeUnlimited = true;
+    compare(write("a.txt", first), write("b.txt", fileOf(kLines)));
+    QVERIFY(big()->active());
+    QTest::keyClick(window, Qt::Key_Down, Qt::AltModifier);
+    QCOMPARE(big()->caretLine(), 1000u);
+    QTextCursor cursor = rtb1()->textCursor();
+    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    rtb1()->setTextCursor(cursor);
+    rtb1()->copy();
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("a\tb\x01c"));
 }
 
 void BigViewsTest::longLinesAreShownInAWindowOfColumns() {

@@ -2,6 +2,7 @@
 
 #include "main_window/qt_message_boxes.h"
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
@@ -14,6 +15,8 @@ private slots:
     void fileNamesAreNeverMarkup_data();
     void fileNamesAreNeverMarkup();
     void aLongPathIsShortenedInTheMiddle();
+    void theOfferToCompareWithoutLimitsIsPlainTextWithItsButton_data();
+    void theOfferToCompareWithoutLimitsIsPlainTextWithItsButton();
 
 private:
     struct Seen {
@@ -72,6 +75,43 @@ void MessageBoxTest::aLongPathIsShortenedInTheMiddle() {
     QVERIFY(seen.text.startsWith(QStringLiteral("«/srv/")));
     QVERIFY(seen.text.endsWith(QStringLiteral("final.txt»: no existe")));
     QCOMPARE(seen.detailedText, text);
+}
+
+void MessageBoxTest::theOfferToCompareWithoutLimitsIsPlainTextWithItsButton_data() {
+    QTest::addColumn<bool>("pressUnlimited");
+    QTest::newRow("Comparar sin límite") << true;
+    QTest::newRow("Aceptar") << false;
+}
+
+void MessageBoxTest::theOfferToCompareWithoutLimitsIsPlainTextWithItsButton() {
+    QFETCH(bool, pressUnlimited);
+    const QString text = QStringLiteral("No se puede comparar «<b>grande</b>.txt»: es demasiado "
+                                        "grande.");
+    Qt::TextFormat format = Qt::AutoText;
+    QString shownText;
+    QStringList buttons;
+    QTimer::singleShot(0, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        format = box->textFormat();
+        shownText = box->text();
+        QAbstractButton* unlimited = nullptr;
+        for (QAbstractButton* button : box->buttons()) {
+            buttons << button->text();
+            if (button->text() == QtMessageBoxes::kUnlimitedButton) {
+                unlimited = button;
+            }
+        }
+        QVERIFY(unlimited);
+        (pressUnlimited ? unlimited : box->button(QMessageBox::Ok))->click();
+    });
+    QWidget parent;
+    const bool taken = QtMessageBoxes().offerUnlimited(&parent, text);
+    QCOMPARE(taken, pressUnlimited);
+    QCOMPARE(format, Qt::PlainText);
+    QCOMPARE(shownText, text);
+    QCOMPARE(buttons.size(), 2);
+    QVERIFY(buttons.contains(QStringLiteral("Comparar sin límite")));
 }
 
 QTEST_MAIN(MessageBoxTest)

@@ -1,0 +1,230 @@
+// Speed and memory of the views of a comparison without limits: `make bench-big-views` builds
+// and runs it (on the offscreen platform).
+//
+// It writes two files of N lines of 99 characters (default 10 million, about 1 GB each; one line
+// in a hundred differs in one character; `big_views_bench N` for another N) to a temporary
+// folder, compares them with LargeComparison::run() and shows them in a real main window. It
+// measures, painting both views offscreen after each step:
+//   - from the end of the pass to both views filled and painted;
+//   - Ctrl+End and Ctrl+Home in turn, and the bar dragged to random places (median);
+//   - Alt+Down from the first difference to the next, and along the following ones (median);
+//   - RssAnon of the process at the end;
+// and prints each figure beside its target. The files are removed at the end. Always exits 0
+// unless the files cannot be made.
+
+#include "bench/large_pair.h"
+#include "comparison/large_comparison.h"
+#include "main_window/big_comparison_views.h"
+#include "main_window/diff_view.h"
+#include "main_window/file_dialog.h"
+#include "main_window/main_window.h"
+#include "main_window/message_boxes.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uint64_t kDefaultLines = 10'000'000;
+constexpr double kShowTargetMs = 100.0;
+constexpr double kFrameTargetMs = 16.0;
+constexpr double kMemoryTargetMB = 150.0;
+constexpr int kRepetitions = 51;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+const char* verdict(bool met) { return met ? "PASS" : "FAIL"; }
+
+long statusKb(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field + ":", 0) == 0) {
+            return std::stol(line.substr(field.size() + 1));
+        }
+    }
+    return -1;
+}
+
+class SilentMessages : public MessageBoxes {
+public:
+    explicit SilentMessages(int& warnings) : warnings_(warnings) {}
+    void inform(QWidget*, const QString&) override {}
+    void warn(QWidget*, const QString& text) override {
+        ++warnings_;
+        std::fprintf(stderr, "unexpected error message: %s\n", qPrintable(text));
+    }
+    bool offerUnlimited(QWidget*, const QString&) override { return true; }
+
+private:
+    int& warnings_;
+};
+
+class NoFileDialog : public FileDialog {
+protected:
+    QString askForFile(QWidget*, const QString&) override { return {}; }
+};
+
+struct Views {
+    DiffView* view1;
+    DiffView* view2;
+    void paint() const {
+        view1->viewport()->repaint();
+        view2->viewport()->repaint();
+    }
+};
+
+void press(DiffView* view, Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    QKeyEvent down(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(view, &down);
+    QKeyEvent up(QEvent::KeyRelease, key, modifiers);
+    QApplication::sendEvent(view, &up);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::uint64_t lines = argc > 1 ? std::stoull(argv[1]) : kDefaultLines;
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+
+    const fs::path folder =
+        fs::temp_directory_path() / ("parvane-big-views-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const fs::path path1 = folder / "a.txt";
+    const fs::path path2 = folder / "b.txt";
+    try {
+        std::printf("Writing two files of %llu lines of 99 characters in %s...\n",
+                    static_cast<unsigned long long>(lines), folder.c_str());
+        std::fflush(stdout);
+        bench::writeLargePair(path1, path2, lines);
+        bench::readOnce(path1);
+        bench::readOnce(path2);
+
+        int warnings = 0;
+        MainWindow window(std::make_unique<NoFileDialog>(),
+                          std::make_unique<SilentMessages>(warnings));
+        window.show();
+        QApplication::processEvents();
+        auto* big = window.findChild<BigComparisonViews*>();
+        const Views views{window.findChild<DiffView*>(QStringLiteral("RTB1")),
+                          window.findChild<DiffView*>(QStringLiteral("RTB2"))};
+
+        auto start = Clock::now();
+        parvane::LargeComparison comparison = parvane::LargeComparison::run(path1, path2);
+        const double passMs = msSince(start);
+        start = Clock::now();
+        big->show(std::move(comparison));
+        views.paint();
+        const double shownMs = msSince(start);
+        std::printf("pass: %.2f s (for reference)\n", passMs / 1000);
+        std::printf("end of the pass to both views painted: %.2f ms (target < %.0f ms) %s\n",
+                    shownMs, kShowTargetMs, verdict(shownMs < kShowTargetMs));
+
+        std::vector<double> paints;
+        for (int i = 0; i < kRepetitions; ++i) {
+            start = Clock::now();
+            views.paint();
+            paints.push_back(msSince(start));
+        }
+        std::printf("(floor: painting both views again, unchanged: median %.2f ms)\n",
+                    median(paints));
+
+        std::vector<double> edges;
+        for (int i = 0; i < kRepetitions; ++i) {
+            start = Clock::now();
+            press(views.view1, i % 2 == 0 ? Qt::Key_End : Qt::Key_Home, Qt::ControlModifier);
+            QApplication::processEvents();
+            views.paint();
+            edges.push_back(msSince(start));
+        }
+        const double edgeMs = median(edges);
+        std::printf("Ctrl+End / Ctrl+Home to both views painted: median %.2f ms, worst %.2f ms "
+                    "(target median < %.0f ms) %s\n",
+                    edgeMs, *std::max_element(edges.begin(), edges.end()), kFrameTargetMs,
+                    verdict(edgeMs < kFrameTargetMs));
+
+        std::mt19937_64 random(12345);
+        QScrollBar* bar = big->verticalBar(1);
+        std::vector<double> drags;
+        for (int i = 0; i < kRepetitions; ++i) {
+            const int to = int(random() % std::uint64_t(bar->maximum() + 1));
+            start = Clock::now();
+            bar->setValue(to);
+            views.paint();
+            drags.push_back(msSince(start));
+        }
+        const double dragMs = median(drags);
+        std::printf("bar dragged to a random place, both views painted: median %.2f ms, worst "
+                    "%.2f ms (target median < %.0f ms) %s\n",
+                    dragMs, *std::max_element(drags.begin(), drags.end()), kFrameTargetMs,
+                    verdict(dragMs < kFrameTargetMs));
+
+        // Both carets to the start, as Alt+Down starts from the further one.
+        press(views.view1, Qt::Key_Home, Qt::ControlModifier);
+        press(views.view2, Qt::Key_Home, Qt::ControlModifier);
+        QApplication::processEvents();
+        big->goToNextDifference(); // to the first difference
+        views.paint();
+        const std::uint64_t firstDifference = big->caretLine();
+        start = Clock::now();
+        big->goToNextDifference();
+        views.paint();
+        const double nextMs = msSince(start);
+        const std::uint64_t secondDifference = big->caretLine();
+        std::vector<double> nexts;
+        for (int i = 0; i < kRepetitions; ++i) {
+            start = Clock::now();
+            big->goToNextDifference();
+            QApplication::processEvents();
+            views.paint();
+            nexts.push_back(msSince(start));
+        }
+        std::printf("Alt+Down from the first difference (line %llu) to the next (line %llu): "
+                    "%.2f ms, then median %.2f ms over %d more (target < %.0f ms) %s\n",
+                    static_cast<unsigned long long>(firstDifference + 1),
+                    static_cast<unsigned long long>(secondDifference + 1), nextMs, median(nexts),
+                    kRepetitions, kFrameTargetMs,
+                    verdict(nextMs < kFrameTargetMs && median(nexts) < kFrameTargetMs));
+
+        const double anonMB = double(statusKb("RssAnon")) / 1024;
+        std::printf("RssAnon at the end: %.1f MB (target < %.0f MB) %s\n", anonMB, kMemoryTargetMB,
+                    verdict(anonMB >= 0 && anonMB < kMemoryTargetMB));
+        std::printf("check: lines %llu, differing lines %llu (expected %llu), no error message: "
+                    "%s\n",
+                    static_cast<unsigned long long>(big->comparison()->pairCount()),
+                    static_cast<unsigned long long>(big->comparison()->differingLineCount()),
+                    static_cast<unsigned long long>((lines + 62) / 100),
+                    warnings == 0 ? "yes" : "NO");
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "big_views_bench: %s\n", error.what());
+    }
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    return 0;
+}
