@@ -17,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+enum class LayoutControl;
 class DiffView;
 class NumberColumn;
 class PathBox;
@@ -54,6 +55,7 @@ protected:
 private:
     void createControls();
     void layOutForSize();
+    QWidget* layoutControl(LayoutControl control) const;
     void setUpTabOrder();
     void connectCommands();
     void createShortcuts();
