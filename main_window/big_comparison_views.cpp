@@ -7,6 +7,7 @@
 
 #include <QEvent>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -509,6 +510,11 @@ void BigComparisonViews::updateBars() {
         vBars_[v]->setVisible(showV);
         hBars_[v]->setVisible(showH);
         numbers_[v]->showNumbersFrom(topLine() + 1);
+        // The number columns may only have room for the last digits; the bar says them all.
+        vBars_[v]->setToolTip(
+            tr("Línea %1 de %2")
+                .arg(QLocale(QLocale::Spanish, QLocale::Spain).toString(qulonglong(topLine() + 1)),
+                     QLocale(QLocale::Spanish, QLocale::Spain).toString(qulonglong(pairs))));
     }
     if (placesChanged) {
         placeBars();

@@ -2,7 +2,9 @@
 
 // A fixed column of line numbers, 1 to 50, beside a view. It never takes the focus and never
 // scrolls. Beside a view of a comparison without limits, which shows a window of a file, it
-// shows the numbers of the lines in view instead (showNumbersFrom()).
+// shows the numbers of the lines in view instead (showNumbersFrom()), in a smaller font when they
+// are too wide for the column (each line keeping its height), and, when even that is too wide,
+// as their last digits after an ellipsis.
 
 #include <QTextEdit>
 
@@ -18,6 +20,7 @@ public:
     explicit NumberColumn(QWidget* parent = nullptr);
 
     // Shows 50 numbers from `first` on; showNumbersFrom(1) gives back the fixed column.
+    static constexpr double kSmallestPoints = 5;
     void showNumbersFrom(std::uint64_t first);
 
 protected:

@@ -76,6 +76,7 @@ private slots:
     void copyingGivesTheFilesOwnCharacters();
     void longLinesAreShownInAWindowOfColumns();
     void boundedComparisonAfterABigOneIsAsBefore();
+    void numberColumnsKeepTheLastDigitsOfLongNumbers();
     void cancellingThePassKeepsTheViews();
     void changedFileIsReportedOnceAndTheWindowLives();
 
@@ -205,6 +206,7 @@ void BigViewsTest::barsSpanTheWholeFiles() {
     QCOMPARE(control<NumberColumn>("TxtNumeracion2")->document()->firstBlock().text(),
              QStringLiteral("1501"));
     QVERIFY(!redPositions(rtb2()).empty());
+    QVERIFY2(bar->toolTip().contains("1501"), qPrintable(bar->toolTip()));
     bar->setValue(bar->maximum());
     QCOMPARE(big()->topLine(), std::uint64_t(bar->maximum()));
     QCOMPARE(topText(rtb1()), QString::fromUtf8(lineOf(bar->maximum())));
@@ -357,6 +359,17 @@ void BigViewsTest::boundedComparisonAfterABigOneIsAsBefore() {
     QCOMPARE(control<NumberColumn>("TxtNumeracion1")->toPlainText(),
              NumberColumn::numbersText().replace("\r\n", "\n"));
     QCOMPARE(redPositions(rtb1()), documentPositions(rtb1(), {3}));
+}
+
+void BigViewsTest::numberColumnsKeepTheLastDigitsOfLongNumbers() {
+    auto* column = control<NumberColumn>("TxtNumeracion1");
+    column->showNumbersFrom(1234567);
+    const QString first = column->document()->firstBlock().text();
+    QVERIFY2(first.endsWith("567"), qPrintable(first));
+    QVERIFY(QString("1234567").endsWith(first.mid(1)) || first == "1234567");
+    QCOMPARE(column->document()->blockCount(), 51);
+    column->showNumbersFrom(1);
+    QCOMPARE(column->toPlainText(), NumberColumn::numbersText().replace("\r\n", "\n"));
 }
 
 void BigViewsTest::cancellingThePassKeepsTheViews() {
