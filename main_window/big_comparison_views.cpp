@@ -251,10 +251,13 @@ bool BigComparisonViews::fill(std::uint64_t top, std::uint64_t left) {
     try {
         slices = comparison_->linePairs(first, count, firstColumn, columns_);
     } catch (const parvane::ComparisonError& error) {
-        // Shown once: the views keep what they show until the files are compared again.
+        // Shown once: the views keep what they show until the files are compared again. The
+        // message waits for the event that got here (a drag of a bar, say) to end.
         stale_ = true;
         refill_->stop();
-        messages_->warn(window_, QString::fromUtf8(error.what()));
+        QTimer::singleShot(0, this, [this, text = QString::fromUtf8(error.what())] {
+            messages_->warn(window_, text);
+        });
         return false;
     }
 

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -22,6 +23,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -78,6 +80,7 @@ private slots:
     void boundedComparisonAfterABigOneIsAsBefore();
     void numberColumnsKeepTheLastDigitsOfLongNumbers();
     void cancellingThePassKeepsTheViews();
+    void changedFileIsReportedOnceAndTheWindowLives_data();
     void changedFileIsReportedOnceAndTheWindowLives();
 
 private:
@@ -420,25 +423,42 @@ void BigViewsTest::cancellingThePassKeepsTheViews() {
     QCOMPARE(rtb2()->displayText(), before2);
 }
 
+void BigViewsTest::changedFileIsReportedOnceAndTheWindowLives_data() {
+    QTest::addColumn<int>("linesAfter");
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("grown") << kLines + 10 << false;
+    QTest::newRow("truncated") << kLines - 10 << false;
+    QTest::newRow("replaced by the same text") << kLines << true;
+}
+
 void BigViewsTest::changedFileIsReportedOnceAndTheWindowLives() {
+    QFETCH(int, linesAfter);
+    QFETCH(bool, replaced);
     compareBig({5});
     const QString shown = rtb1()->displayText();
-    write("a.txt", fileOf(kLines + 10)); // grown
+    if (replaced) {
+        const QString other = write("otro.txt", fileOf(linesAfter));
+        QVERIFY(std::rename(QFile::encodeName(other).constData(),
+                            QFile::encodeName(dir.filePath("a.txt")).constData()) == 0);
+    } else {
+        write("a.txt", fileOf(linesAfter));
+    }
     big()->verticalBar(1)->setValue(1500);
-    QCOMPARE(messages->shown.size(), 2);
+    QTRY_COMPARE(messages->shown.size(), 2);
     QVERIFY(messages->shown[1].isError);
     QVERIFY2(messages->shown[1].text.contains("ha cambiado"), qPrintable(messages->shown[1].text));
     QVERIFY(messages->shown[1].text.contains(dir.filePath("a.txt")));
     QCOMPARE(rtb1()->displayText(), shown);
     big()->verticalBar(1)->setValue(1800);
     QTest::keyClick(rtb1(), Qt::Key_End, Qt::ControlModifier);
-    QCoreApplication::processEvents();
+    QTest::qWait(50);
     QCOMPARE(messages->shown.size(), 2); // once
     // Comparing again shows the new content.
     QTest::mouseClick(control<QPushButton>("CmdEjecutar"), Qt::LeftButton);
     QVERIFY(big()->active());
-    QCOMPARE(big()->comparison()->lineCount(1), std::uint64_t(kLines + 10));
+    QCOMPARE(big()->comparison()->lineCount(1), std::uint64_t(linesAfter));
     big()->verticalBar(1)->setValue(big()->verticalBar(1)->maximum());
+    QTest::qWait(50);
     QCOMPARE(messages->shown.size(), 3); // the offer again, nothing else
     QCOMPARE(topText(rtb1()), QString::fromUtf8(lineOf(big()->verticalBar(1)->maximum())));
 }
