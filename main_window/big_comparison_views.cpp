@@ -379,13 +379,14 @@ void BigComparisonViews::goToLine(std::uint64_t line) {
     }
 }
 
-// Before Ctrl+Home or Ctrl+End moves the caret within the window, the window moves to that end
-// of the files.
-void BigComparisonViews::goToEdge(bool end) {
-    const std::uint64_t pairs = comparison_->pairCount();
-    const bool there = firstColumn_ == 0 && (end ? first_ + count_ >= pairs : first_ == 0);
+// Before Ctrl+Home or Ctrl+End moves the caret of `view` within the window, the window moves to
+// that end of the view's file (the empty line after its last line), where the caret stops.
+void BigComparisonViews::goToEdge(int view, bool end) {
+    const std::uint64_t target = end ? comparison_->lineCount(view + 1) : 0;
+    const bool there =
+        firstColumn_ == 0 && first_ <= target && target <= first_ + count_ && (end || first_ == 0);
     if (!there) {
-        fill(end ? pairs : 0, 0);
+        fill(target, 0);
     }
 }
 
@@ -401,7 +402,7 @@ bool BigComparisonViews::eventFilter(QObject* watched, QEvent* event) {
         const int view = watched == views_[0] ? 0 : 1;
         if (key->modifiers().testFlag(Qt::ControlModifier) &&
             (key->key() == Qt::Key_Home || key->key() == Qt::Key_End)) {
-            goToEdge(key->key() == Qt::Key_End);
+            goToEdge(view, key->key() == Qt::Key_End);
         } else if (parked_[view] && !isModifierKey(key->key())) {
             // The key moves the caret from where it stands, which comes back into view first.
             const Caret caret = *parked_[view];

@@ -97,7 +97,7 @@ private:
     void putCaret(int view, Caret caret);
     std::uint64_t leftColumn() const;
     void goToLine(std::uint64_t line);
-    void goToEdge(bool end);
+    void goToEdge(int view, bool end);
 
     // A view's own bar has moved: follow it, and fill a new window if it nears an edge.
     void followViews();

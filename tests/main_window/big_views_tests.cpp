@@ -78,6 +78,8 @@ private slots:
     void copyingGivesTheFilesOwnCharacters();
     void longLinesAreShownInAWindowOfColumns();
     void boundedComparisonAfterABigOneIsAsBefore();
+    void aShorterFileEndsAsWithinTheLimits();
+    void emptyFilesAreIdentical();
     void numberColumnsKeepTheLastDigitsOfLongNumbers();
     void cancellingThePassKeepsTheViews();
     void changedFileIsReportedOnceAndTheWindowLives_data();
@@ -362,6 +364,45 @@ void BigViewsTest::boundedComparisonAfterABigOneIsAsBefore() {
     QCOMPARE(control<NumberColumn>("TxtNumeracion1")->toPlainText(),
              NumberColumn::numbersText().replace("\r\n", "\n"));
     QCOMPARE(redPositions(rtb1()), documentPositions(rtb1(), {3}));
+}
+
+// Past the end of the shorter file, its view holds nothing and every character of the other is
+// red; its caret stops at its end.
+void BigViewsTest::aShorterFileEndsAsWithinTheLimits() {
+    messages->takeUnlimited = true;
+    compare(write("a.txt", fileOf(10)), write("b.txt", fileOf(kLines)));
+    QVERIFY(big()->active());
+    QCOMPARE(rtb1()->displayText(), QString::fromUtf8(fileOf(10)).replace("\n", "\r\n"));
+    big()->verticalBar(1)->setValue(1500);
+    QCOMPARE(rtb1()->displayText(), QString());
+    QList<int> red;
+    const QString text2 = rtb2()->displayText();
+    for (int i = 0; i < text2.size(); ++i) {
+        if (text2[i] != u'\r' && text2[i] != u'\n') {
+            red << i + 1;
+        }
+    }
+    QVERIFY(!red.isEmpty());
+    QCOMPARE(redPositions(rtb2()), documentPositions(rtb2(), red));
+    QVERIFY(redPositions(rtb1()).empty());
+    // Ctrl+End goes to the end of the view's own file, as within the limits.
+    QTest::keyClick(rtb1(), Qt::Key_End, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    QCOMPARE(big()->windowFirstLine(), 0u);
+    QCOMPARE(rtb1()->textCursor().position(), rtb1()->documentPosition(10 * 22));
+    QCOMPARE(rtb1()->textCursor().blockNumber(), 10);
+    QTest::keyClick(rtb2(), Qt::Key_End, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    QCOMPARE(rtb2()->textCursor().blockNumber() + big()->windowFirstLine(), std::uint64_t(kLines));
+}
+
+void BigViewsTest::emptyFilesAreIdentical() {
+    const QString empty = write("vacío.txt", {});
+    window->openFiles(localPath(empty), localPath(empty), true);
+    QCOMPARE(messages->shown.size(), 1);
+    QCOMPARE(messages->shown[0].text, MainWindow::kIdenticalMessage);
+    QCOMPARE(rtb1()->displayText(), QString());
+    QVERIFY(!big()->verticalBar(1)->isVisible());
 }
 
 void BigViewsTest::numberColumnsKeepTheLastDigitsOfLongNumbers() {
