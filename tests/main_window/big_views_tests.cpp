@@ -68,6 +68,8 @@ private slots:
     void takingTheOfferShowsBothFilesFromTheTop();
     void identicalBigFilesAreReportedAfterTheViewsAreFilled();
     void commandLineComparesWithoutTheOffer();
+    void viewsAreThoseOfAComparisonWithinTheLimits_data();
+    void viewsAreThoseOfAComparisonWithinTheLimits();
     void differencesAreRedAsWithinTheLimits();
     void barsSpanTheWholeFiles();
     void altDownAndAltUpGoOverTheWholeFiles();
@@ -186,6 +188,45 @@ void BigViewsTest::commandLineComparesWithoutTheOffer() {
     window->openFiles(localPath(a), localPath(a), true);
     QCOMPARE(messages->shown.size(), 1);
     QCOMPARE(messages->shown[0].text, MainWindow::kIdenticalMessage);
+}
+
+// Files within the limits, compared with and without them: the views show the same text with the
+// same red characters, and the carets stand in the same places.
+void BigViewsTest::viewsAreThoseOfAComparisonWithinTheLimits_data() {
+    QTest::addColumn<QByteArray>("file1");
+    QTest::addColumn<QByteArray>("file2");
+    QTest::newRow("one character") << QByteArray("abc") << QByteArray("abd");
+    QTest::newRow("line ends of every kind")
+        << QByteArray("a\r\nb\rc\nd") << QByteArray("a\nb\nc\r\ne");
+    QTest::newRow("longer second file") << QByteArray("x\nab") << QByteArray("x\nabcd\nmás\n");
+    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBFhola") << QByteArray("hola");
+    QTest::newRow("Windows-1252") << QByteArray("caf\xe9 \x80") << QByteArray("caf\xe8 \x80");
+    QTest::newRow("controls and blanks")
+        << QByteArray("a\tb\x01 \xc2\xa0z") << QByteArray("a b\x02\t\xc2\xa0y");
+    QTest::newRow("joiners and emoji")
+        << QByteArray("\xf0\x9f\x91\xa8\xe2\x80\x8d\xf0\x9f\x91\xa9 e\xcc\x81")
+        << QByteArray("\xf0\x9f\x91\xa8\xe2\x80\x8c\xf0\x9f\x91\xa9 e\xcc\x80");
+    QTest::newRow("markup") << QByteArray("<b>negrita</b>") << QByteArray("<i>negrita</i>");
+    QTest::newRow("identical") << QByteArray("igual\n") << QByteArray("igual\r\n");
+}
+
+void BigViewsTest::viewsAreThoseOfAComparisonWithinTheLimits() {
+    QFETCH(QByteArray, file1);
+    QFETCH(QByteArray, file2);
+    const QString a = write("a.txt", file1);
+    const QString b = write("b.txt", file2);
+    compare(a, b);
+    QVERIFY(!big()->active());
+    const ShownViews within = views();
+    const int caret1 = rtb1()->textCursor().position();
+    const int caret2 = rtb2()->textCursor().position();
+    const qsizetype messagesWithin = messages->shown.size();
+    window->openFiles(localPath(a), localPath(b), true);
+    QVERIFY(big()->active());
+    QCOMPARE(views(), within);
+    QCOMPARE(rtb1()->textCursor().position(), caret1);
+    QCOMPARE(rtb2()->textCursor().position(), caret2);
+    QCOMPARE(messages->shown.size(), 2 * messagesWithin); // the identical message, or none
 }
 
 void BigViewsTest::differencesAreRedAsWithinTheLimits() {
