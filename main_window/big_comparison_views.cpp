@@ -262,6 +262,7 @@ bool BigComparisonViews::fill(std::uint64_t top, std::uint64_t left) {
     }
 
     const Caret carets[] = {caretOf(0), caretOf(1)};
+    const std::optional<Caret> anchors[] = {anchorOf(0), anchorOf(1)};
     const int ownLeft = views_[0]->horizontalScrollBar()->value();
     filling_ = true;
     first_ = first;
@@ -272,7 +273,7 @@ bool BigComparisonViews::fill(std::uint64_t top, std::uint64_t left) {
         views_[v]->setDisplayText(window.text, int(count) + 1);
         views_[v]->highlight(window.red, MainWindow::highlightColour());
         lineStarts_[v] = std::move(window.lineStarts);
-        putCaret(v, carets[v]);
+        putCaret(v, carets[v], anchors[v]);
     }
     const int ownTop = toBar(top > first_ ? top - first_ : 0);
     const int ownX = columnWindow_
@@ -299,30 +300,60 @@ BigComparisonViews::Caret BigComparisonViews::caretOf(int view) const {
             firstColumn_ + std::uint64_t(before.toUcs4().size())};
 }
 
-// The caret at `caret`, or, when the window does not hold its place, as near it as the window
-// goes and parked there: it comes back when a window holds its place again.
-void BigComparisonViews::putCaret(int view, Caret caret) {
-    const std::vector<int>& starts = lineStarts_[view];
-    if (starts.empty()) {
-        return;
+// The other end of the selection of `view`, when it has one.
+std::optional<BigComparisonViews::Caret> BigComparisonViews::anchorOf(int view) const {
+    const QTextCursor cursor = views_[view]->textCursor();
+    if (parked_[view] || !cursor.hasSelection()) {
+        return std::nullopt;
     }
-    const std::uint64_t line = caret.line - std::min(caret.line, first_);
+    const QTextBlock block = views_[view]->document()->findBlock(cursor.anchor());
+    const QString before = block.text().left(cursor.anchor() - block.position());
+    return Caret{first_ + std::uint64_t(block.blockNumber()),
+                 firstColumn_ + std::uint64_t(before.toUcs4().size())};
+}
+
+// The window's display offset of `place` in `view` (its column cut to its line), or as near it
+// as the window goes; `held` tells whether the window holds that line.
+int BigComparisonViews::offsetOf(int view, Caret place, bool& held) const {
+    const std::vector<int>& starts = lineStarts_[view];
+    const std::uint64_t line = place.line - std::min(place.line, first_);
     const std::size_t lines = starts.size() - 1;
     // The empty line after a file's last one is a place too, when the window holds that end.
     const bool endHeld = first_ + lines >= comparison_->lineCount(view + 1);
-    const bool held = caret.line >= first_ && (line < lines || (line == lines && endHeld));
+    held = place.line >= first_ && (line < lines || (line == lines && endHeld));
+    if (line >= lines) {
+        return starts.back();
+    }
+    const std::uint64_t column = place.column - std::min(place.column, firstColumn_);
+    const int length = starts[line + 1] - 2 - starts[line];
+    return starts[line] + int(std::min<std::uint64_t>(column, std::uint64_t(length)));
+}
+
+// The caret at `caret`, or, when the window does not hold its place, as near it as the window
+// goes and parked there: it comes back when a window holds its place again. The selection from
+// `anchor` is kept when the window holds both ends.
+void BigComparisonViews::putCaret(int view, Caret caret, std::optional<Caret> anchor) {
+    if (lineStarts_[view].empty()) {
+        return;
+    }
+    bool held = false;
+    const int offset = offsetOf(view, caret, held);
     if (held) {
         parked_[view].reset();
     } else {
         parked_[view] = caret;
     }
-    int offset = starts.back();
-    if (line < lines) {
-        const std::uint64_t column = caret.column - std::min(caret.column, firstColumn_);
-        const int length = starts[line + 1] - 2 - starts[line];
-        offset = starts[line] + int(std::min<std::uint64_t>(column, std::uint64_t(length)));
+    bool anchorHeld = false;
+    const int from = anchor ? offsetOf(view, *anchor, anchorHeld) : offset;
+    if (!held || !anchorHeld) {
+        views_[view]->setSelectionStart(offset);
+        return;
     }
-    views_[view]->setSelectionStart(offset);
+    DiffView* shown = views_[view];
+    QTextCursor selection(shown->document());
+    selection.setPosition(shown->documentPosition(from));
+    selection.setPosition(shown->documentPosition(offset), QTextCursor::KeepAnchor);
+    shown->setTextCursor(selection);
 }
 
 std::uint64_t BigComparisonViews::topLine() const {

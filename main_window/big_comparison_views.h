@@ -10,7 +10,7 @@
 // views' own scroll bars are hidden and scroll within the window; bars of this class, placed
 // where theirs were, span the whole files, and the number columns show the lines' real numbers.
 // Scrolling near a window's edge fills a new window around what is in view, keeping the carets
-// on their lines and columns (a selection is kept within a window only).
+// on their lines and columns, and a selection while the new window holds both its ends.
 //
 // Errors are shown with the window's MessageBoxes: a file that cannot be compared, and a file
 // that changed after the comparison (once; the views then keep what they show until the next
@@ -94,7 +94,9 @@ private:
     int characterWidth() const;
 
     Caret caretOf(int view) const;
-    void putCaret(int view, Caret caret);
+    std::optional<Caret> anchorOf(int view) const;
+    int offsetOf(int view, Caret place, bool& held) const;
+    void putCaret(int view, Caret caret, std::optional<Caret> anchor = std::nullopt);
     std::uint64_t leftColumn() const;
     void goToLine(std::uint64_t line);
     void goToEdge(int view, bool end);

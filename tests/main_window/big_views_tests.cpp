@@ -78,6 +78,7 @@ private slots:
     void scrollingWithTheKeysCrossesWindows();
     void wheelScrollsBothViewsOverTheWholeFiles();
     void copyingGivesTheFilesOwnCharacters();
+    void aSelectionOutlivesAWindowThatHoldsIt();
     void longLinesAreShownInAWindowOfColumns();
     void boundedComparisonAfterABigOneIsAsBefore();
     void aShorterFileEndsAsWithinTheLimits();
@@ -358,6 +359,25 @@ void BigViewsTest::copyingGivesTheFilesOwnCharacters() {
     rtb1()->setTextCursor(cursor);
     rtb1()->copy();
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("a\tb\x01c"));
+}
+
+// Selecting with Shift+Down past a window's edge keeps the selection from where it started.
+void BigViewsTest::aSelectionOutlivesAWindowThatHoldsIt() {
+    compareBig({});
+    big()->verticalBar(1)->setValue(100);
+    const std::uint64_t first = big()->windowFirstLine();
+    rtb1()->setSelectionStart(int(110 - first) * 22);
+    for (int i = 0; i < 60; ++i) {
+        QTest::keyClick(rtb1(), Qt::Key_Down, Qt::ShiftModifier);
+        QCoreApplication::processEvents();
+    }
+    QVERIFY(big()->windowFirstLine() != first);
+    rtb1()->copy();
+    QString expected;
+    for (int k = 110; k < 170; ++k) {
+        expected += QString::fromUtf8(lineOf(k)) + '\n';
+    }
+    QCOMPARE(QApplication::clipboard()->text(), expected);
 }
 
 void BigViewsTest::longLinesAreShownInAWindowOfColumns() {
