@@ -19,8 +19,9 @@
 
 namespace {
 
-// A window of short lines holds at most this many; more would only make each fill slower.
-constexpr std::uint64_t kMostWindowLines = 160;
+// A window of short lines holds this many when they are more than four screens; more would only
+// make each fill slower.
+constexpr std::uint64_t kMostWindowLines = 120;
 // A window holds at least this many lines, and four screens of them.
 constexpr std::uint64_t kFewestWindowLines = 60;
 constexpr int kScreensPerWindow = 4;
@@ -192,15 +193,15 @@ int BigComparisonViews::visibleColumns() const {
     return std::max(1, views_[0]->viewport()->width() / characterWidth() + 1);
 }
 
-// As many lines as the budget allows when whole lines fit four screens of them; otherwise four
-// screens of lines, each cut to the columns the budget leaves.
+// Whole lines when four screens of them fit the budget; otherwise four screens of lines, each cut
+// to the columns the budget leaves.
 void BigComparisonViews::chooseWindowShape() {
     const std::uint64_t fewest = std::max<std::uint64_t>(
         kFewestWindowLines, std::uint64_t(kScreensPerWindow) * std::uint64_t(visibleLines()));
     const std::uint64_t budget = kWindowCharacters;
     if ((longest_ + 2) * fewest <= budget) {
         columnWindow_ = false;
-        lines_ = std::min(kMostWindowLines, budget / (longest_ + 2));
+        lines_ = std::max(fewest, std::min(kMostWindowLines, budget / (longest_ + 2)));
         columns_ = UINT64_MAX;
     } else {
         columnWindow_ = true;

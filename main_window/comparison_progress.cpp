@@ -14,8 +14,8 @@
 
 namespace {
 
-// How often the window looks at the pass: often enough to stop waiting soon after it ends.
-constexpr int kPollMs = 15;
+// How often the window shows how far the pass has gone.
+constexpr int kPollMs = 30;
 constexpr int kSteps = 1000;
 
 QString shownName(const std::filesystem::path& file) {
@@ -38,7 +38,8 @@ std::optional<parvane::LargeComparison> ComparisonProgress::run(QWidget* parent,
                                                                 const std::filesystem::path& file2,
                                                                 const Prelude& prelude) {
     Shared shared;
-    std::thread pass([&shared, &file1, &file2, &prelude] {
+    QEventLoop loop;
+    std::thread pass([&shared, &file1, &file2, &prelude, &loop] {
         try {
             if (prelude) {
                 prelude([&shared] { return shared.cancelled.load(); });
@@ -53,6 +54,8 @@ std::optional<parvane::LargeComparison> ComparisonProgress::run(QWidget* parent,
             shared.error = std::current_exception();
         }
         shared.finished = true;
+        // Wakes the window at once; a loop that has gone takes its posted calls with it.
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
 
     {
@@ -72,7 +75,6 @@ std::optional<parvane::LargeComparison> ComparisonProgress::run(QWidget* parent,
         dialog.setMinimumDuration(kShowAfterMs);
         dialog.setValue(0);
 
-        QEventLoop loop;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
             if (shared.finished) {
