@@ -100,6 +100,6 @@ private:
     QPushButton* command2_ = nullptr;
 
     std::vector<int> differenceLines_; // lines holding a difference in either file, increasing
-    BigComparisonViews* bigViews_ =
-        nullptr; // the views while they show a comparison without limits
+    // Drives the views while they show a comparison without limits.
+    BigComparisonViews* bigViews_ = nullptr;
 };
