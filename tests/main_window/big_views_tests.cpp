@@ -54,6 +54,20 @@ QString topText(const DiffView* view) {
 
 QString caretText(const DiffView* view) { return view->textCursor().block().text(); }
 
+// Counts the paint events of the widget it watches.
+class PaintCounter : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++count;
+        }
+        return false;
+    }
+};
+
 } // namespace
 
 class BigViewsTest : public WindowTestCase {
@@ -509,10 +523,15 @@ void BigViewsTest::cancellingThePassKeepsTheViews() {
     qint64 cancelledAfterMs = -1;
     QElapsedTimer sinceCancel;
     bool dialogSeen = false;
+    // The window keeps painting while the pass reads.
+    PaintCounter paints;
+    rtb1()->viewport()->installEventFilter(&paints);
     QTimer poll;
     connect(&poll, &QTimer::timeout, this, [&] {
+        rtb1()->viewport()->update();
         auto* dialog = window->findChild<QProgressDialog*>("ComparisonProgress");
         if (dialog && dialog->isVisible() && !dialogSeen) {
+            QVERIFY(paints.count > 0);
             dialogSeen = true;
             QVERIFY(held);
             QCOMPARE(dialog->windowTitle(), ComparisonProgress::kTitle);
