@@ -84,7 +84,10 @@ measure() {
             fi
             ((now - start < cap_s * 1000000000)) || break
         done
+        # A tool busy comparing may not take SIGTERM (meld handles it in its main loop).
         kill $pid 2>/dev/null || true
+        sleep 0.3
+        kill -9 $pid 2>/dev/null || true
         wait $pid $watcher 2>/dev/null || true
         if ((run > 0)); then
             mapped_all+=($(((end - start) / 1000000)))
