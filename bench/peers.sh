@@ -52,6 +52,7 @@ cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo -1; }
 # Runs "$@" RUNS times after a warm-up; sets mapped and settled (medians, ms).
 measure() {
     local mapped_all=() settled_all=() run events watcher start end pid line ticks last now quiet
+    busy=0
     for ((run = 0; run <= runs; ++run)); do
         events=$work/events
         rm -f "$events"
@@ -84,6 +85,7 @@ measure() {
             fi
             ((now - start < cap_s * 1000000000)) || break
         done
+        ((quiet >= idle_ms || run == 0)) || busy=1
         # A tool busy comparing may not take SIGTERM (meld handles it in its main loop).
         kill $pid 2>/dev/null || true
         sleep 0.3
@@ -113,7 +115,7 @@ for size in 10 100; do
             continue
         fi
         measure "${command[@]}" "$work/a$size.txt" "$work/b$size.txt"
-        if ((settled >= cap_s * 1000)); then
+        if ((busy)); then
             printf '  %-8s mapped %6d ms, still busy after %d s\n' "$tool" "$mapped" "$cap_s"
         else
             printf '  %-8s mapped %6d ms, settled %6d ms\n' "$tool" "$mapped" "$settled"
