@@ -8,6 +8,7 @@
 #              IDLE_MS: the window is up and the comparison shown.
 # Each figure is the median of RUNS runs after one warm-up run (files and libraries in the page
 # cache). A tool that is not installed is skipped (apt-get install kdiff3 meld).
+# A run still busy after CAP_S seconds (default 120) is cut there and reported as still busy.
 # Usage: bench/peers.sh [RUNS]   (default 3; builds the program first when it is not built)
 set -euo pipefail
 cd "$(dirname "$0")/.."
