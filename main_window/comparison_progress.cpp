@@ -3,6 +3,7 @@
 #include "comparison/text_decoding.h"
 
 #include <QEventLoop>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QTimer>
@@ -17,6 +18,7 @@ namespace {
 // How often the window shows how far the pass has gone.
 constexpr int kPollMs = 30;
 constexpr int kSteps = 1000;
+constexpr int kWidestName = 560; // pixels
 
 QString shownName(const std::filesystem::path& file) {
     return QString::fromStdString(parvane::printable(file.native()));
@@ -64,8 +66,12 @@ std::optional<parvane::LargeComparison> ComparisonProgress::run(QWidget* parent,
         dialog.setWindowTitle(kTitle);
         auto* label = new QLabel(&dialog);
         label->setTextFormat(Qt::PlainText); // file names are text, never markup
-        label->setText(
-            QStringLiteral("Comparando %1\ncon %2…").arg(shownName(file1), shownName(file2)));
+        // A long name is shortened in the middle, so that the dialog stays narrower than a screen.
+        const QFontMetrics metrics(label->font());
+        const auto fitted = [&metrics](const std::filesystem::path& file) {
+            return metrics.elidedText(shownName(file), Qt::ElideMiddle, kWidestName);
+        };
+        label->setText(QStringLiteral("Comparando %1\ncon %2…").arg(fitted(file1), fitted(file2)));
         dialog.setLabel(label);
         dialog.setCancelButtonText(QStringLiteral("Cancelar"));
         dialog.setWindowModality(Qt::WindowModal);

@@ -13,6 +13,7 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -535,6 +536,10 @@ void BigViewsTest::cancellingThePassKeepsTheViews() {
             dialogSeen = true;
             QVERIFY(held);
             QCOMPARE(dialog->windowTitle(), ComparisonProgress::kTitle);
+            auto* label = dialog->findChild<QLabel*>();
+            QVERIFY(label);
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+            QVERIFY2(label->text().contains("a.txt"), qPrintable(label->text()));
             auto* cancel = dialog->findChild<QPushButton*>();
             QVERIFY(cancel);
             QCOMPARE(cancel->text(), QStringLiteral("Cancelar"));
