@@ -22,6 +22,8 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::uint64_t kNone = UINT64_MAX;
+// The least a read of differingPairs() asks for, however short the lines.
+constexpr std::uint64_t kMinimumRead = 64;
 constexpr auto kProgressInterval = std::chrono::milliseconds(25);
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
@@ -191,16 +193,35 @@ struct Line {
     const unsigned char* bytes = nullptr; // null for a line longer than the buffer
 };
 
-// Reads a file forwards from an offset in large pieces and cuts it into lines. It keeps the
-// position of the next CR and LF it has seen, so that finding line ends stays linear whatever
-// the mix of line breaks.
+// Reads a file forwards from an offset in pieces of up to `capacity` bytes and cuts it into
+// lines. It keeps the position of the next CR and LF it has seen, so that finding line ends stays
+// linear whatever the mix of line breaks. A read takes `firstRead` bytes at most after a start
+// or a jump, twice as many as the read before while reading on.
 class LineReader {
 public:
     LineReader(const SourceFile& file, std::uint64_t offset, std::size_t capacity,
-               Utf8Validator* validator = nullptr, Pacer* pacer = nullptr)
+               Utf8Validator* validator = nullptr, Pacer* pacer = nullptr,
+               std::size_t firstRead = SIZE_MAX)
         : file_(file), capacity_(std::max<std::size_t>(capacity, 2)),
-          buffer_(new unsigned char[capacity_]), base_(offset), validator_(validator),
-          pacer_(pacer) {}
+          buffer_(new unsigned char[capacity_]), base_(offset),
+          firstRead_(std::clamp<std::size_t>(firstRead, 1, capacity_)), readSize_(firstRead_),
+          validator_(validator), pacer_(pacer) {}
+
+    // Makes next() return the line that starts at `offset`, at or after the start of the line
+    // next() would return. Bytes already held are used again.
+    void seek(std::uint64_t offset) {
+        if (offset <= base_ + end_) {
+            pos_ = static_cast<std::size_t>(offset - base_);
+            return;
+        }
+        base_ = offset;
+        pos_ = 0;
+        end_ = 0;
+        eof_ = false;
+        lf_ = {};
+        cr_ = {};
+        readSize_ = firstRead_;
+    }
 
     Line next() {
         if (pos_ == end_ && !fill()) {
@@ -302,9 +323,11 @@ private:
             end_ -= pos_;
             pos_ = 0;
         }
+        const std::size_t want = std::min(capacity_ - end_, readSize_);
+        readSize_ = std::min(capacity_, readSize_ * 2);
         ssize_t got;
         do {
-            got = ::pread(file_.descriptor(), buffer_.get() + end_, capacity_ - end_,
+            got = ::pread(file_.descriptor(), buffer_.get() + end_, want,
                           static_cast<off_t>(base_ + end_));
         } while (got < 0 && errno == EINTR);
         if (got < 0) {
@@ -333,6 +356,8 @@ private:
     std::size_t end_ = 0; // bytes held
     bool eof_ = false;
     Seen lf_, cr_;
+    std::size_t firstRead_;
+    std::size_t readSize_; // bytes the next read asks for at most
     Utf8Validator* validator_;
     Pacer* pacer_;
 };
@@ -554,6 +579,19 @@ std::uint64_t sliceLine(Bytes& bytes, Decoding decoding, std::uint64_t firstColu
                 continue;
             }
         }
+        if (column >= firstColumn && window[0] < 0x80) {
+            // A run of ASCII in the slice: a character per byte.
+            const std::size_t most =
+                static_cast<std::size_t>(std::min<std::uint64_t>(window.size(), stop - column));
+            std::size_t run = 1;
+            while (run < most && window[run] < 0x80) {
+                ++run;
+            }
+            text.append(window.begin(), window.begin() + static_cast<std::ptrdiff_t>(run));
+            column += run;
+            bytes.consume(run);
+            continue;
+        }
         const std::size_t length = std::min(utf8Length(window[0]), window.size());
         if (column >= firstColumn) {
             text.push_back(utf8Code(window.data(), length));
@@ -569,10 +607,22 @@ std::uint64_t sliceLine(Bytes& bytes, Decoding decoding, std::uint64_t firstColu
 std::vector<ColumnRun> differingRuns(const std::u32string& text, const std::u32string& other,
                                      std::uint64_t otherLength, std::uint64_t firstColumn) {
     std::vector<ColumnRun> runs;
+    // Columns that both lines have; past them every column differs.
+    const std::size_t both = static_cast<std::size_t>(
+        std::min<std::uint64_t>(std::min(text.size(), other.size()),
+                                otherLength > firstColumn ? otherLength - firstColumn : 0));
+    constexpr std::size_t kBlock = 8;
     for (std::size_t j = 0; j < text.size(); ++j) {
+        // Equal columns are passed over a block at a time.
+        while (j + kBlock <= both &&
+               std::memcmp(text.data() + j, other.data() + j, kBlock * sizeof(char32_t)) == 0) {
+            j += kBlock;
+        }
+        if (j >= text.size()) {
+            break;
+        }
         const std::uint64_t column = firstColumn + j;
-        const bool differs = column >= otherLength || j >= other.size() || text[j] != other[j];
-        if (!differs) {
+        if (j < both && text[j] == other[j]) {
             continue;
         }
         if (!runs.empty() && runs.back().last + 1 == column) {
@@ -594,8 +644,9 @@ struct FileRecord {
     fs::path path;
     Identity identity;
     std::uint64_t lines = 0;
-    std::uint64_t longest = 0;
-    std::vector<IndexEntry> index; // the start of line 0, then sparse line starts
+    std::uint64_t longest = 0;      // in characters
+    std::uint64_t longestBytes = 0; // without the line break
+    std::vector<IndexEntry> index;  // the start of line 0, then sparse line starts
 };
 
 // What a comparison keeps once its pass is over.
@@ -604,6 +655,8 @@ struct Findings {
     Decoding decoding = Decoding::Utf8;
     ComparisonTotals totals;
     std::vector<std::uint64_t> differing;
+    // Where each differing line pair's lines start in files 1 and 2 (kNone for a missing line).
+    std::vector<std::array<std::uint64_t, 2>> differingStarts;
 };
 
 // Everything run() works out, under both decodings until it is known which one applies.
@@ -663,8 +716,11 @@ public:
         }
         for (int f = 0; f < 2; ++f) {
             state->files[f].longest = totals.longest[f];
+            // Under Windows-1252 a character is a byte.
+            state->files[f].longestBytes = totals_[1].longest[f];
         }
         state->differing = std::move(differing_);
+        state->differingStarts = std::move(differingStarts_);
         ComparisonTotals& out = state->totals;
         out.differingCharacters1 = totals.differing[0];
         out.differingCharacters2 = totals.differing[1];
@@ -767,11 +823,14 @@ private:
         }
         if (counts[1].differing1 + counts[1].differing2 > 0) {
             differing_.push_back(k);
+            differingStarts_.push_back({startOf(line1), startOf(line2)});
         }
         if (k == 0) {
             first_ = {line1, line2, counts[1]};
         }
     }
+
+    static std::uint64_t startOf(const Line& line) { return line.present ? line.start : kNone; }
 
     static void add(Totals& totals, const PairCounts& counts, int sign) {
         const auto apply = [sign](std::uint64_t& total, std::uint64_t value) {
@@ -792,6 +851,7 @@ private:
         totals.differing[1] -= first_.counts.differing2;
         if (!differing_.empty() && differing_.front() == 0) {
             differing_.erase(differing_.begin());
+            differingStarts_.erase(differingStarts_.begin());
         }
         std::array<Line, 2> lines{first_.line1, first_.line2};
         for (int f = 0; f < 2; ++f) {
@@ -827,6 +887,8 @@ private:
         totals.longest[1] = std::max(totals.longest[1], counts.length2);
         if (counts.differing1 + counts.differing2 > 0) {
             differing_.insert(differing_.begin(), 0);
+            differingStarts_.insert(differingStarts_.begin(),
+                                    {startOf(lines[0]), startOf(lines[1])});
         }
     }
 
@@ -841,8 +903,43 @@ private:
     std::array<bool, 2> bom_{};
     std::array<Totals, 2> totals_; // under UTF-8, under Windows-1252
     std::vector<std::uint64_t> differing_;
+    std::vector<std::array<std::uint64_t, 2>> differingStarts_;
     FirstPair first_;
 };
+
+// Reads the slice of `line` (just returned by a reader of `source`) into one file's side of
+// `slice`.
+void readSide(const SourceFile& source, const Line& line, Decoding decoding,
+              std::uint64_t firstColumn, std::uint64_t maxColumns, int f, LinePairSlice& slice) {
+    std::u32string& text = f == 0 ? slice.text1 : slice.text2;
+    std::uint64_t length;
+    if (line.bytes != nullptr) {
+        // No more characters than bytes, and the line fits a reader's buffer.
+        if (firstColumn == 0) {
+            text.reserve(static_cast<std::size_t>(std::min(line.length, maxColumns)));
+        }
+        MemoryBytes bytes(line.bytes, line.length);
+        length = sliceLine(bytes, decoding, firstColumn, maxColumns, text);
+    } else {
+        FileBytes bytes(source, line.start, line.length, nullptr, false);
+        length = sliceLine(bytes, decoding, firstColumn, maxColumns, text);
+    }
+    (f == 0 ? slice.has1 : slice.has2) = true;
+    (f == 0 ? slice.length1 : slice.length2) = length;
+}
+
+void addRuns(LinePairSlice& slice) {
+    slice.runs1 = differingRuns(slice.text1, slice.text2, slice.length2, slice.firstColumn);
+    slice.runs2 = differingRuns(slice.text2, slice.text1, slice.length1, slice.firstColumn);
+}
+
+// Throws FileChangedError unless `source` is still the compared file.
+void checkUnchanged(const SourceFile& source, const FileRecord& file) {
+    const std::optional<Identity> now = Identity::of(source.descriptor());
+    if (!now || !(*now == file.identity)) {
+        throwChangedSince(file.path);
+    }
+}
 
 // Opens a compared file again for reading, or throws FileChangedError if it is not the same.
 SourceFile reopen(const FileRecord& file) {
@@ -959,29 +1056,74 @@ std::vector<LinePairSlice> LargeComparison::linePairs(std::uint64_t first, std::
             if (!line.present) {
                 throwChangedSince(file.path);
             }
-            LinePairSlice& slice = slices[s];
-            std::u32string& text = f == 0 ? slice.text1 : slice.text2;
-            std::uint64_t length;
-            if (line.bytes != nullptr) {
-                MemoryBytes bytes(line.bytes, line.length);
-                length = sliceLine(bytes, state_->decoding, firstColumn, maxColumns, text);
-            } else {
-                FileBytes bytes(source, line.start, line.length, nullptr, false);
-                length = sliceLine(bytes, state_->decoding, firstColumn, maxColumns, text);
-            }
-            (f == 0 ? slice.has1 : slice.has2) = true;
-            (f == 0 ? slice.length1 : slice.length2) = length;
+            readSide(source, line, state_->decoding, firstColumn, maxColumns, f, slices[s]);
         }
         // Whatever was read must still be the compared file.
-        const std::optional<Identity> now = Identity::of(source.descriptor());
-        if (!now || !(*now == file.identity)) {
-            throwChangedSince(file.path);
-        }
+        checkUnchanged(source, file);
     }
 
     for (LinePairSlice& slice : slices) {
-        slice.runs1 = differingRuns(slice.text1, slice.text2, slice.length2, firstColumn);
-        slice.runs2 = differingRuns(slice.text2, slice.text1, slice.length1, firstColumn);
+        addRuns(slice);
+    }
+    return slices;
+}
+
+std::vector<LinePairSlice> LargeComparison::differingPairs(std::uint64_t fromLine,
+                                                           std::uint64_t maxPairs,
+                                                           std::uint64_t maxColumns) const {
+    std::vector<LinePairSlice> slices;
+    const auto& lines = state_->differing;
+    const auto begin = std::lower_bound(lines.begin(), lines.end(), fromLine);
+    if (begin == lines.end() || maxPairs == 0) {
+        return slices;
+    }
+    const auto first = static_cast<std::size_t>(begin - lines.begin());
+    const std::size_t count =
+        static_cast<std::size_t>(std::min<std::uint64_t>(maxPairs, lines.size() - first));
+    const LargeComparisonBuffers& sizes = LargeComparisonBuffers::current();
+
+    // A file is opened once the first of its lines is wanted; a reader starts with a read that
+    // holds its longest line, so that pairs far apart cost a read each.
+    std::array<std::optional<SourceFile>, 2> sources;
+    std::array<std::unique_ptr<LineReader>, 2> readers;
+    const auto readerOf = [&](int f, std::uint64_t start) -> LineReader& {
+        if (!readers[f]) {
+            const FileRecord& file = state_->files[f];
+            sources[f].emplace(reopen(file));
+            const std::size_t firstRead = static_cast<std::size_t>(std::clamp<std::uint64_t>(
+                std::min(file.longestBytes, UINT64_MAX - 2) + 2, kMinimumRead, sizes.slice));
+            readers[f] = std::make_unique<LineReader>(*sources[f], start, sizes.slice, nullptr,
+                                                      nullptr, firstRead);
+        }
+        return *readers[f];
+    };
+
+    std::uint64_t characters = 0;
+    for (std::size_t i = first;
+         i < first + count && (i == first || characters < sizes.batchCharacters); ++i) {
+        LinePairSlice& slice = slices.emplace_back();
+        slice.line = lines[i];
+        for (int f = 0; f < 2; ++f) {
+            const std::uint64_t start = state_->differingStarts[i][f];
+            if (start == kNone) {
+                continue;
+            }
+            LineReader& reader = readerOf(f, start);
+            reader.seek(start);
+            const Line line = reader.next();
+            if (!line.present) {
+                throwChangedSince(state_->files[f].path);
+            }
+            readSide(*sources[f], line, state_->decoding, 0, maxColumns, f, slice);
+        }
+        addRuns(slice);
+        characters += slice.text1.size() + slice.text2.size();
+    }
+    // Whatever was read must still be the compared files.
+    for (int f = 0; f < 2; ++f) {
+        if (sources[f]) {
+            checkUnchanged(*sources[f], state_->files[f]);
+        }
     }
     return slices;
 }
