@@ -22,6 +22,10 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::uint64_t kNone = UINT64_MAX;
+constexpr std::uint32_t kNoStart = UINT32_MAX;
+// A line start is indexed at least this often in bytes, so that the start of any line fits 32
+// bits after its index entry, with room left for the three bytes of a byte-order mark.
+constexpr std::uint64_t kMostIndexBytes = UINT32_MAX - 4;
 // The least a read of differingPairs() asks for, however short the lines.
 constexpr std::uint64_t kMinimumRead = 64;
 constexpr auto kProgressInterval = std::chrono::milliseconds(25);
@@ -655,8 +659,9 @@ struct Findings {
     Decoding decoding = Decoding::Utf8;
     ComparisonTotals totals;
     std::vector<std::uint64_t> differing;
-    // Where each differing line pair's lines start in files 1 and 2 (kNone for a missing line).
-    std::vector<std::array<std::uint64_t, 2>> differingStarts;
+    // Where each differing line pair's lines start in files 1 and 2: bytes after the offset of
+    // the file's last index entry at or before that line (kNoStart for a missing line).
+    std::vector<std::array<std::uint32_t, 2>> differingStarts;
 };
 
 // Everything run() works out, under both decodings until it is known which one applies.
@@ -695,7 +700,7 @@ public:
             }
             record(state->files[0], k, line1);
             record(state->files[1], k, line2);
-            comparePair(k, line1, line2);
+            comparePair(k, line1, line2, *state);
         }
         pacer_.report();
 
@@ -767,7 +772,7 @@ private:
         file.lines = k + 1;
         const LargeComparisonBuffers& sizes = LargeComparisonBuffers::current();
         if (file.index.empty() || k - file.index.back().line >= sizes.indexLines ||
-            line.start - file.index.back().offset >= sizes.indexBytes) {
+            line.start - file.index.back().offset >= std::min(sizes.indexBytes, kMostIndexBytes)) {
             file.index.push_back({k, line.start});
         }
     }
@@ -795,7 +800,7 @@ private:
         return counts;
     }
 
-    void comparePair(std::uint64_t k, const Line& line1, const Line& line2) {
+    void comparePair(std::uint64_t k, const Line& line1, const Line& line2, const Findings& state) {
         // Lines held in the buffers are compared at once; longer ones are counted right away.
         const bool equal = line1.present && line2.present && line1.length == line2.length &&
                            line1.bytes != nullptr && line2.bytes != nullptr &&
@@ -823,14 +828,19 @@ private:
         }
         if (counts[1].differing1 + counts[1].differing2 > 0) {
             differing_.push_back(k);
-            differingStarts_.push_back({startOf(line1), startOf(line2)});
+            differingStarts_.push_back(
+                {startOf(line1, state.files[0]), startOf(line2, state.files[1])});
         }
         if (k == 0) {
             first_ = {line1, line2, counts[1]};
         }
     }
 
-    static std::uint64_t startOf(const Line& line) { return line.present ? line.start : kNone; }
+    // Where `line`, just recorded in `file`, starts after its index entry.
+    static std::uint32_t startOf(const Line& line, const FileRecord& file) {
+        return line.present ? static_cast<std::uint32_t>(line.start - file.index.back().offset)
+                            : kNoStart;
+    }
 
     static void add(Totals& totals, const PairCounts& counts, int sign) {
         const auto apply = [sign](std::uint64_t& total, std::uint64_t value) {
@@ -866,6 +876,14 @@ private:
                 file.index.push_back({0, 0});
             }
             file.index.front().offset = 0;
+            // The other lines before the next index entry now start three bytes further after
+            // the first one.
+            const std::uint64_t next = file.index.size() > 1 ? file.index[1].line : kNone;
+            for (std::size_t i = 0; i < differing_.size() && differing_[i] < next; ++i) {
+                if (differingStarts_[i][f] != kNoStart) {
+                    differingStarts_[i][f] += kUtf8ByteOrderMark.size();
+                }
+            }
         }
         // Whole lines from the files, as bytes in memory are gone.
         const auto counts = [&] {
@@ -887,8 +905,9 @@ private:
         totals.longest[1] = std::max(totals.longest[1], counts.length2);
         if (counts.differing1 + counts.differing2 > 0) {
             differing_.insert(differing_.begin(), 0);
-            differingStarts_.insert(differingStarts_.begin(),
-                                    {startOf(lines[0]), startOf(lines[1])});
+            // Line 0 starts where the first index entry says, in both files.
+            differingStarts_.insert(differingStarts_.begin(), {lines[0].present ? 0 : kNoStart,
+                                                               lines[1].present ? 0 : kNoStart});
         }
     }
 
@@ -903,7 +922,7 @@ private:
     std::array<bool, 2> bom_{};
     std::array<Totals, 2> totals_; // under UTF-8, under Windows-1252
     std::vector<std::uint64_t> differing_;
-    std::vector<std::array<std::uint64_t, 2>> differingStarts_;
+    std::vector<std::array<std::uint32_t, 2>> differingStarts_;
     FirstPair first_;
 };
 
@@ -1104,10 +1123,15 @@ std::vector<LinePairSlice> LargeComparison::differingPairs(std::uint64_t fromLin
         LinePairSlice& slice = slices.emplace_back();
         slice.line = lines[i];
         for (int f = 0; f < 2; ++f) {
-            const std::uint64_t start = state_->differingStarts[i][f];
-            if (start == kNone) {
+            const std::uint32_t after = state_->differingStarts[i][f];
+            if (after == kNoStart) {
                 continue;
             }
+            const std::vector<IndexEntry>& index = state_->files[f].index;
+            const auto entry = std::prev(std::upper_bound(
+                index.begin(), index.end(), lines[i],
+                [](std::uint64_t line, const IndexEntry& e) { return line < e.line; }));
+            const std::uint64_t start = entry->offset + after;
             LineReader& reader = readerOf(f, start);
             reader.seek(start);
             const Line line = reader.next();
