@@ -976,7 +976,9 @@ SourceFile reopen(const FileRecord& file) {
 
 } // namespace
 
-struct LargeComparison::State : Findings {};
+struct LargeComparison::State : Findings {
+    IndexEntry nearestStart(int f, std::uint64_t line) const;
+};
 
 LargeComparisonBuffers& LargeComparisonBuffers::current() {
     static LargeComparisonBuffers sizes;
@@ -1062,14 +1064,19 @@ std::vector<LinePairSlice> LargeComparison::linePairs(std::uint64_t first, std::
             continue;
         }
         const SourceFile source = reopen(file);
-        const auto entry = std::prev(std::upper_bound(
-            file.index.begin(), file.index.end(), first,
-            [](std::uint64_t line, const IndexEntry& e) { return line < e.line; }));
-        LineReader reader(source, entry->offset, LargeComparisonBuffers::current().slice);
-        if (!reader.skip(first - entry->line)) {
+        const IndexEntry from = state_->nearestStart(f, first);
+        const std::uint64_t here = std::min(count, file.lines - first);
+        // The first read holds the lines up to the last one wanted, if they are no longer than
+        // the longest; later reads grow.
+        const std::uint64_t lines = first - from.line + here;
+        const std::uint64_t perLine = std::min(file.longestBytes, UINT64_MAX / 4) + 2;
+        const std::uint64_t slice = LargeComparisonBuffers::current().slice;
+        const std::size_t firstRead = static_cast<std::size_t>(
+            lines > slice / perLine ? slice : std::max(kMinimumRead, lines * perLine));
+        LineReader reader(source, from.offset, slice, nullptr, nullptr, firstRead);
+        if (!reader.skip(first - from.line)) {
             throwChangedSince(file.path);
         }
-        const std::uint64_t here = std::min(count, file.lines - first);
         for (std::size_t s = 0; s < here; ++s) {
             const Line line = reader.next();
             if (!line.present) {
@@ -1085,6 +1092,24 @@ std::vector<LinePairSlice> LargeComparison::linePairs(std::uint64_t first, std::
         addRuns(slice);
     }
     return slices;
+}
+
+// The known line start of file `f` (0 or 1) nearest before line `line`, which that file has:
+// its last index entry at or before it, or a differing line between them.
+IndexEntry LargeComparison::State::nearestStart(int f, std::uint64_t line) const {
+    const std::vector<IndexEntry>& index = files[f].index;
+    const IndexEntry entry = *std::prev(
+        std::upper_bound(index.begin(), index.end(), line,
+                         [](std::uint64_t k, const IndexEntry& e) { return k < e.line; }));
+    const auto after = std::upper_bound(differing.begin(), differing.end(), line);
+    if (after == differing.begin() || *std::prev(after) <= entry.line) {
+        return entry;
+    }
+    const auto i = static_cast<std::size_t>(std::prev(after) - differing.begin());
+    if (differingStarts[i][f] == kNoStart) {
+        return entry;
+    }
+    return {differing[i], entry.offset + differingStarts[i][f]};
 }
 
 std::vector<LinePairSlice> LargeComparison::differingPairs(std::uint64_t fromLine,

@@ -1,5 +1,6 @@
-// LargeComparison::differingPairs(): the differing line pairs a batch at a time, as linePairs()
-// gives each of them, whatever the buffer sizes, and FileChangedError when a file changed.
+// LargeComparison::differingPairs(): the differing line pairs a batch at a time, as a sweep of
+// linePairs() gives them, whatever the buffer sizes, and FileChangedError when a file changed;
+// and linePairs() from any line, which may start where the pass found a differing line.
 
 #include "comparison/large_comparison.h"
 #include "comparison/large_comparison_buffers.h"
@@ -60,16 +61,16 @@ void expectSame(const LinePairSlice& expected, const LinePairSlice& actual) {
 }
 
 // What differingPairs(fromLine, maxPairs, maxColumns) must give when no batch is cut short:
-// linePairs() of each differing line.
+// the differing pairs of one sweep of linePairs() from line 0, which reads every line in turn
+// and so owes nothing to where the pass found the differing ones.
 std::vector<LinePairSlice> expectedPairs(const LargeComparison& large, std::uint64_t fromLine,
                                          std::uint64_t maxPairs, std::uint64_t maxColumns) {
+    std::vector<LinePairSlice> sweep = large.linePairs(0, large.pairCount(), 0, maxColumns);
     std::vector<LinePairSlice> pairs;
     std::optional<std::uint64_t> line =
         fromLine == 0 ? large.firstDifferingLine() : large.nextDifferingLine(fromLine - 1);
     for (; line && pairs.size() < maxPairs; line = large.nextDifferingLine(*line)) {
-        std::vector<LinePairSlice> one = large.linePairs(*line, 1, 0, maxColumns);
-        EXPECT_EQ(1u, one.size());
-        pairs.push_back(std::move(one.front()));
+        pairs.push_back(std::move(sweep.at(*line)));
     }
     return pairs;
 }
@@ -140,6 +141,32 @@ TEST_F(DifferingPairsTest, AgreesWithLinePairs) {
             const LargeComparison large =
                 direction == 1 ? compare(c.file1, c.file2) : compare(c.file2, c.file1);
             checkAgreement(large);
+        }
+    }
+}
+
+// linePairs() from any line starts from the nearest line start it knows (an index entry or a
+// differing line): from every line, it gives what one sweep from line 0 gives.
+TEST_F(DifferingPairsTest, LinePairsFromAnyLineAgreeWithOneSweep) {
+    for (const std::size_t bytes : {2, 5, 64}) {
+        const Sizes sizes(tiny(bytes));
+        for (const AgreementCase& c : agreementCases()) {
+            SCOPED_TRACE(std::string(c.name) + ", buffers of " + std::to_string(bytes));
+            const LargeComparison large = compare(c.file1, c.file2);
+            const std::uint64_t pairs = large.pairCount();
+            for (const std::uint64_t maxColumns : {std::uint64_t{2}, UINT64_MAX}) {
+                const auto sweep = large.linePairs(0, pairs, 0, maxColumns);
+                for (std::uint64_t first = 0; first < pairs; ++first) {
+                    for (const std::uint64_t count : {1, 3}) {
+                        const auto part = large.linePairs(first, count, 0, maxColumns);
+                        ASSERT_EQ(std::min(count, pairs - first), part.size());
+                        for (std::size_t i = 0; i < part.size(); ++i) {
+                            SCOPED_TRACE("line " + std::to_string(first + i));
+                            expectSame(sweep[first + i], part[i]);
+                        }
+                    }
+                }
+            }
         }
     }
 }
