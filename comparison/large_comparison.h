@@ -107,7 +107,8 @@ public:
     std::uint64_t differingLinesBefore(std::uint64_t line) const;
 
     // `count` line pairs from `first` on (fewer at the end), each from column `firstColumn` on,
-    // at most `maxColumns` columns of each line. Throws FileChangedError.
+    // at most `maxColumns` columns of each line. Reading starts at the nearest line start known
+    // before `first` (a sparse index entry or a differing line). Throws FileChangedError.
     std::vector<LinePairSlice> linePairs(std::uint64_t first, std::uint64_t count,
                                          std::uint64_t firstColumn = 0,
                                          std::uint64_t maxColumns = UINT64_MAX) const;
