@@ -9,8 +9,8 @@ QString ComparisonSummary::tip(const QStringList& notes) const {
                      .arg(std::max(lines - otherLines, 0));
     } else if (lines != otherLines) {
         // Lines that are empty in one file and missing in the other hold no differing character.
-        parts << QStringLiteral("Los caracteres son los mismos, pero este fichero tiene %1 "
-                                "líneas y el otro %2: las que sobran están vacías")
+        parts << QStringLiteral("Los caracteres son los mismos, pero las líneas no: este fichero "
+                                "tiene %1 y el otro %2 (las que sobran están vacías)")
                      .arg(lines)
                      .arg(otherLines);
     }

@@ -182,8 +182,9 @@ QRect ReadingAids::cellRect(const DiffView* view, TextCell cell) const {
 void ReadingAids::describeCaret(DiffView* view) {
     const TextCell cell = caretCell(view);
     const QRect rect = view->cursorRect();
-    QToolTip::showText(view->viewport()->mapToGlobal(rect.bottomRight()), cellTip(view, cell),
-                       view->viewport(), rect.adjusted(-2, -2, 2, 2));
+    // No area: the pointer may be anywhere, and moving it must not hide the tip at once.
+    QToolTip::showText(view->viewport()->mapToGlobal(rect.topRight()), cellTip(view, cell),
+                       view->viewport());
 }
 
 void ReadingAids::moveCarets(TextCell cell) {
@@ -248,8 +249,8 @@ DiffView* ReadingAids::noteView(int line) const {
 
 void ReadingAids::showNote(DiffView* view, const QString& text) {
     const QRect rect = view->cursorRect();
-    QToolTip::showText(view->viewport()->mapToGlobal(rect.bottomRight()), text, view->viewport(),
-                       {}, kNoteMilliseconds);
+    QToolTip::showText(view->viewport()->mapToGlobal(rect.topRight()), text, view->viewport(), {},
+                       kNoteMilliseconds);
 }
 
 QMenu* ReadingAids::createContextMenu(DiffView* view, TextCell cell) {
@@ -266,8 +267,8 @@ QMenu* ReadingAids::createContextMenu(DiffView* view, TextCell cell) {
     QAction* describe = add("describeCharacter", QStringLiteral("Describir el carácter\tCtrl+I"));
     connect(describe, &QAction::triggered, this, [this, view, cell] {
         const QRect rect = cellRect(view, cell);
-        QToolTip::showText(view->viewport()->mapToGlobal(rect.bottomRight()), cellTip(view, cell),
-                           view->viewport(), rect.adjusted(-2, -2, 2, 2));
+        QToolTip::showText(view->viewport()->mapToGlobal(rect.topRight()), cellTip(view, cell),
+                           view->viewport());
     });
     QAction* copy = add("copyPosition", QStringLiteral("Copiar posición"));
     connect(copy, &QAction::triggered, this,

@@ -377,8 +377,8 @@ void ReadingAidsTest::notesOnWhatOnlyTheBytesShow_data() {
         << "Los saltos de línea difieren: CR LF y LF / LF";
     QTest::newRow("an empty line more")
         << QByteArray("uno\n") << QByteArray("uno\n\n") << true
-        << "Los caracteres son los mismos, pero este fichero tiene 1 líneas y el otro 2: las que "
-           "sobran están vacías";
+        << "Los caracteres son los mismos, pero las líneas no: este fichero tiene 1 y el otro 2 "
+           "(las que sobran están vacías)";
     QTest::newRow("decoding")
         << QByteArray("caf\xE9\n") << QByteArray("caf\xC3\xA9\n") << false
         << "Caracteres distintos en este fichero: 1\nLíneas con diferencias: 1\n"
