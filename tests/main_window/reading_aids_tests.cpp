@@ -49,6 +49,7 @@ private slots:
     void cellTipsTellBothFiles();
     void namesOfInvisibleCharacters_data();
     void namesOfInvisibleCharacters();
+    void hoveringACharacterShowsItsTip_data();
     void hoveringACharacterShowsItsTip();
     void hoveringWhereNoCharacterIsShowsTheTotals();
     void ctrlIDescribesTheCharacterAtTheCaret();
@@ -58,6 +59,7 @@ private slots:
     void aRunFarRightIsScrolledIntoView();
     void contextMenuCopiesThePositionAndMoves();
     void contextMenuOpensOnTheView();
+    void contextMenuFromTheKeyboardIsAboutTheCaret();
     void totalsOfEachFile();
     void notesOnWhatOnlyTheBytesShow_data();
     void notesOnWhatOnlyTheBytesShow();
@@ -195,17 +197,42 @@ void ReadingAidsTest::namesOfInvisibleCharacters() {
     QCOMPARE(character_info::nameOf(char32_t(character)), name);
 }
 
+void ReadingAidsTest::hoveringACharacterShowsItsTip_data() {
+    QTest::addColumn<int>("which");
+    QTest::addColumn<TextCell>("cell");
+    QTest::addColumn<QString>("tip");
+    // "uno" / "a😀\tb" / "xyz" against "uno" / "axc".
+    QTest::newRow("letter") << 2 << TextCell{1, 2}
+                            << "Línea 2, columna 3\n«c» U+0063\nEn el otro fichero: U+0009 "
+                               "tabulador";
+    QTest::newRow("emoji") << 1 << TextCell{1, 1}
+                           << "Línea 2, columna 2\n«\U0001F600» U+1F600\nEn el otro fichero: «x» "
+                              "U+0078";
+    QTest::newRow("tab after an emoji")
+        << 1 << TextCell{1, 2}
+        << "Línea 2, columna 3\nU+0009 tabulador\nEn el otro fichero: «c» U+0063";
+    QTest::newRow("past the end of the shorter line")
+        << 1 << TextCell{1, 3}
+        << "Línea 2, columna 4\n«b» U+0062\nLa línea del otro fichero es más corta";
+    QTest::newRow("missing partner line")
+        << 1 << TextCell{2, 1}
+        << "Línea 3, columna 2\n«y» U+0079\nEl otro fichero no tiene esta línea";
+}
+
+// Through the viewport's own tooltip event, as a pointer resting on the character sends it.
 void ReadingAidsTest::hoveringACharacterShowsItsTip() {
-    compareBytes("uno\nabc\n", "uno\nabd\n");
-    auto* rtb2 = view(2);
-    const QPoint at = middleOf(rtb2, {1, 2});
-    QCOMPARE(aids()->cellUnder(rtb2, at), std::optional(TextCell{1, 2}));
-    QHelpEvent hover(QEvent::ToolTip, at, rtb2->viewport()->mapToGlobal(at));
-    QApplication::sendEvent(rtb2->viewport(), &hover);
+    QFETCH(int, which);
+    QFETCH(TextCell, cell);
+    QFETCH(QString, tip);
+    compareBytes("uno\na\xF0\x9F\x98\x80\tb\nxyz\n", "uno\naxc\n");
+    auto* shown = view(which);
+    const QPoint at = middleOf(shown, cell);
+    QCOMPARE(aids()->cellUnder(shown, at), std::optional(cell));
+    QHelpEvent hover(QEvent::ToolTip, at, shown->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(shown->viewport(), &hover);
     QTRY_VERIFY(QToolTip::isVisible());
-    QCOMPARE(QToolTip::text(), QStringLiteral("Línea 2, columna 3\n«d» U+0064\n"
-                                              "En el otro fichero: «c» U+0063"));
-    QCOMPARE(aids()->tipAt(rtb2, at), QToolTip::text());
+    QCOMPARE(QToolTip::text(), tip);
+    QCOMPARE(aids()->tipAt(shown, at), tip);
 }
 
 void ReadingAidsTest::hoveringWhereNoCharacterIsShowsTheTotals() {
@@ -345,6 +372,20 @@ void ReadingAidsTest::contextMenuOpensOnTheView() {
     menu->close();
 }
 
+void ReadingAidsTest::contextMenuFromTheKeyboardIsAboutTheCaret() {
+    compareBytes("uno\nabc\n", "uno\nabd\n");
+    auto* rtb2 = view(2);
+    rtb2->setSelectionStart(7); // line 2, column 3
+    const QPoint anywhere(2, 2);
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, anywhere, rtb2->mapToGlobal(anywhere));
+    QApplication::sendEvent(rtb2, &request);
+    QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    menu->findChild<QAction*>("copyPosition")->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), path2 + QStringLiteral(":2:3"));
+    menu->close();
+}
+
 void ReadingAidsTest::totalsOfEachFile() {
     compareBytes("abc\nsame\nxy\n", "abd\nsame\nxyz\nmore\nlines\n");
     QCOMPARE(aids()->summaryTip(view(1)), QStringLiteral("Caracteres distintos en este fichero: 1\n"
@@ -402,6 +443,8 @@ void ReadingAidsTest::notesOnWhatOnlyTheBytesShow() {
 }
 
 void ReadingAidsTest::nothingIsShownBeforeAComparison() {
+    QToolTip::hideText();
+    QTRY_VERIFY(!QToolTip::isVisible());
     auto* rtb1 = view(1);
     const QPoint at(10, 10);
     QCOMPARE(aids()->tipAt(rtb1, at), QString());
