@@ -57,7 +57,8 @@ void addCells(const DiffView* view, const std::vector<std::int16_t>& positions,
 } // namespace
 
 ReadingAids::ReadingAids(DiffView* first, DiffView* second, QWidget* window)
-    : QObject(window), first_(first), second_(second), window_(window) {
+    : QObject(window), first_(first), second_(second), viewport1_(first->viewport()),
+      viewport2_(second->viewport()), lastUsed_(first), window_(window) {
     setObjectName(QStringLiteral("readingAids"));
     for (DiffView* view : {first_, second_}) {
         view->installEventFilter(this);
@@ -101,11 +102,13 @@ DiffView* ReadingAids::other(const DiffView* view) const {
     return view == first_ ? second_ : first_;
 }
 
+// Only compares pointers: a view may be on its way out when one of its events comes.
 DiffView* ReadingAids::viewOf(const QObject* object) const {
-    for (DiffView* view : {first_, second_}) {
-        if (object == view || object == view->viewport()) {
-            return view;
-        }
+    if (object == first_ || object == viewport1_) {
+        return first_;
+    }
+    if (object == second_ || object == viewport2_) {
+        return second_;
     }
     return nullptr;
 }
@@ -243,8 +246,7 @@ void ReadingAids::noteDifference(Direction direction) {
 }
 
 DiffView* ReadingAids::noteView(int line) const {
-    DiffView* focused = second_->hasFocus() ? second_ : first_;
-    return caretCell(focused).line == line ? focused : other(focused);
+    return caretCell(lastUsed_).line == line ? lastUsed_ : other(lastUsed_);
 }
 
 void ReadingAids::showNote(DiffView* view, const QString& text) {
@@ -254,6 +256,7 @@ void ReadingAids::showNote(DiffView* view, const QString& text) {
 }
 
 QMenu* ReadingAids::createContextMenu(DiffView* view, TextCell cell) {
+    lastUsed_ = view;
     QMenu* menu = view->createStandardContextMenu();
     menu->addSeparator();
     const bool compared = navigator_.compared();
@@ -263,20 +266,27 @@ QMenu* ReadingAids::createContextMenu(DiffView* view, TextCell cell) {
         action->setEnabled(compared);
         return action;
     };
-    // The keys are named after a tab, where a menu shows an entry's shortcut.
+    // The keys are named after a tab, where a menu shows an entry's shortcut. The entries that
+    // show a tip do their work once the menu has closed: the focus coming back to the view would
+    // hide a tip shown before.
     QAction* describe = add("describeCharacter", QStringLiteral("Describir el carácter\tCtrl+I"));
-    connect(describe, &QAction::triggered, this, [this, view, cell] {
-        const QRect rect = cellRect(view, cell);
-        QToolTip::showText(view->viewport()->mapToGlobal(rect.topRight()), cellTip(view, cell),
-                           view->viewport());
-    });
+    connect(
+        describe, &QAction::triggered, this,
+        [this, view, cell] {
+            const QRect rect = cellRect(view, cell);
+            QToolTip::showText(view->viewport()->mapToGlobal(rect.topRight()), cellTip(view, cell),
+                               view->viewport());
+        },
+        Qt::QueuedConnection);
     QAction* copy = add("copyPosition", QStringLiteral("Copiar posición"));
     connect(copy, &QAction::triggered, this,
             [this, view, cell] { QApplication::clipboard()->setText(positionText(view, cell)); });
     QAction* next = add("nextDifference", QStringLiteral("Siguiente diferencia\tAlt+↓"));
-    connect(next, &QAction::triggered, this, &ReadingAids::nextDifferenceRequested);
+    connect(next, &QAction::triggered, this, &ReadingAids::nextDifferenceRequested,
+            Qt::QueuedConnection);
     QAction* previous = add("previousDifference", QStringLiteral("Diferencia anterior\tAlt+↑"));
-    connect(previous, &QAction::triggered, this, &ReadingAids::previousDifferenceRequested);
+    connect(previous, &QAction::triggered, this, &ReadingAids::previousDifferenceRequested,
+            Qt::QueuedConnection);
     return menu;
 }
 
@@ -300,18 +310,18 @@ bool ReadingAids::showContextMenu(DiffView* view, QEvent* event) {
 }
 
 bool ReadingAids::eventFilter(QObject* watched, QEvent* event) {
-    // Only these two events are looked at; a view being destroyed gets neither.
-    if (event->type() != QEvent::ContextMenu && event->type() != QEvent::ToolTip) {
-        return false;
-    }
     DiffView* view = viewOf(watched);
     if (!view) {
+        return false;
+    }
+    if (event->type() == QEvent::FocusIn && watched == view) {
+        lastUsed_ = view;
         return false;
     }
     if (event->type() == QEvent::ContextMenu) {
         return showContextMenu(view, event);
     }
-    if (event->type() == QEvent::ToolTip && watched == view->viewport()) {
+    if (event->type() == QEvent::ToolTip && watched != view) {
         auto* help = static_cast<QHelpEvent*>(event);
         const std::optional<TextCell> cell = cellUnder(view, help->pos());
         const QString tip = cell ? cellTip(view, *cell) : summaryTip(view);

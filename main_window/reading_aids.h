@@ -79,7 +79,7 @@ private:
     // Where both carets stand: the further of the two, as a caret stops at its file's end.
     TextCell carets() const;
     void moveCarets(TextCell cell);
-    // The view that shows a note: the focused one, unless its caret could not reach `line`.
+    // The view that shows a note: the one last used, unless its caret could not reach `line`.
     DiffView* noteView(int line) const;
     void showNote(DiffView* view, const QString& text);
     QRect cellRect(const DiffView* view, TextCell cell) const;
@@ -87,6 +87,9 @@ private:
 
     DiffView* first_;
     DiffView* second_;
+    QWidget* viewport1_; // the views' viewports, told apart without asking the views
+    QWidget* viewport2_;
+    DiffView* lastUsed_; // the view last focused or last asked for its menu
     QWidget* window_;
     DifferenceNavigator navigator_;
     QString shownPath1_, shownPath2_;
