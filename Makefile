@@ -8,7 +8,7 @@ LOGS = $(BUILD)/logs
 PHASE = scripts/phase
 CTEST_SUMMARY = '^[0-9]+% tests passed|^Total Test time'
 
-.PHONY: all bootstrap configure build run test test-sanitize bench fuzz package clean
+.PHONY: all bootstrap configure build run test test-sanitize style bench fuzz package clean
 
 all: build
 
@@ -34,6 +34,10 @@ run:
 test: build
 	@$(PHASE) --summary $(CTEST_SUMMARY) $(LOGS)/test.log "Probando…" \
 		env QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+# The house style: formatting and braces, as CI checks them.
+style: build
+	@scripts/check-style $(BUILD)
 
 # The engine and window tests again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: bootstrap

@@ -15,21 +15,21 @@
 
 namespace {
 
-const QColor Black(0, 0, 0);
-const QColor Red(255, 0, 0);
-const QColor Yellow(255, 255, 0);
+const QColor kBlack(0, 0, 0);
+const QColor kRed(255, 0, 0);
+const QColor kYellow(255, 255, 0);
 
 QPalette textOnBlack(QPalette palette, const QColor& text) {
-    palette.setColor(QPalette::Window, Black);
+    palette.setColor(QPalette::Window, kBlack);
     palette.setColor(QPalette::WindowText, text);
     return palette;
 }
 
-// One line of 673 characters. Every entry is followed by a run of spaces far
-// wider than the label, so word wrapping starts each entry on a line of its
-// own whatever the font; the last run fills the line up to its length.
-constexpr int AboutTextLength = 673;
-constexpr int SpacesAfterEntry = 140;
+// One line of 673 characters. Every entry is followed by a run of spaces far wider than the label,
+// so word wrapping starts each entry on a line of its own whatever the font; the last run fills the
+// line up to its length.
+constexpr int kAboutTextLength = 673;
+constexpr int kSpacesAfterEntry = 140;
 
 QString aboutText() {
     const QStringList entries = {
@@ -39,10 +39,11 @@ QString aboutText() {
         QStringLiteral("E-Mail: info@parvane.example.org"),
     };
     QString text;
-    for (const QString& entry : entries)
-        text += entry + QString(SpacesAfterEntry, QLatin1Char(' '));
-    Q_ASSERT(text.size() <= AboutTextLength);
-    text.resize(AboutTextLength, QLatin1Char(' '));
+    for (const QString& entry : entries) {
+        text += entry + QString(kSpacesAfterEntry, QLatin1Char(' '));
+    }
+    Q_ASSERT(text.size() <= kAboutTextLength);
+    text.resize(kAboutTextLength, QLatin1Char(' '));
     return text;
 }
 
@@ -60,8 +61,9 @@ AboutWindow::AboutWindow(QWidget* owner) : QWidget(owner, Qt::Tool | Qt::Framele
 
 AboutWindow* AboutWindow::showFor(QWidget* owner) {
     AboutWindow* window = findOpen(owner);
-    if (!window)
+    if (!window) {
         window = new AboutWindow(owner);
+    }
     window->setEnabled(true);
     window->show();
     window->raise();
@@ -69,9 +71,8 @@ AboutWindow* AboutWindow::showFor(QWidget* owner) {
 }
 
 void AboutWindow::closeEvent(QCloseEvent* event) {
-    // Once closed the window only waits to be deleted; showFor() must not
-    // hand it out again.
-    closing = true;
+    // Once closed the window only waits to be deleted; showFor() must not hand it out again.
+    closing_ = true;
     QWidget::closeEvent(event);
 }
 
@@ -83,13 +84,15 @@ AboutWindow* AboutWindow::findOpen(QWidget* owner) {
         const QWidgetList topLevels = QApplication::topLevelWidgets();
         for (QWidget* widget : topLevels) {
             auto* about = qobject_cast<AboutWindow*>(widget);
-            if (about && !about->parentWidget())
+            if (about && !about->parentWidget()) {
                 windows.append(about);
+            }
         }
     }
     for (AboutWindow* window : std::as_const(windows)) {
-        if (!window->closing)
+        if (!window->closing_) {
             return window;
+        }
     }
     return nullptr;
 }
@@ -99,7 +102,7 @@ void AboutWindow::setUpWindow() {
     setWindowTitle(QStringLiteral("Form3"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(units::pixelRect(0, 0, 5895, 2115).size());
-    setPalette(textOnBlack(palette(), Black));
+    setPalette(textOnBlack(palette(), kBlack));
     setAutoFillBackground(true);
 }
 
@@ -118,12 +121,12 @@ QLabel* AboutWindow::addTextLabel(const char* name, QRect twips, const QColor& c
 }
 
 void AboutWindow::createAboutText() {
-    addTextLabel("Label1", {60, 120, 3555, 1995}, Red, aboutText())->setWordWrap(true);
+    addTextLabel("Label1", {60, 120, 3555, 1995}, kRed, aboutText())->setWordWrap(true);
 }
 
 void AboutWindow::createPicture() {
-    // The frame reaches 3 px past the window's right edge; the picture is
-    // stretched to the whole frame all the same.
+    // The frame reaches 3 px past the window's right edge; the picture is stretched to the whole
+    // frame all the same.
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("Image1"));
     picture->setGeometry(units::pixelRect(4200, 0, 1740, 1890));
@@ -132,7 +135,7 @@ void AboutWindow::createPicture() {
 }
 
 void AboutWindow::createSignature() {
-    addTextLabel("Label2", {4200, 1860, 1695, 255}, Yellow, QStringLiteral("Parvane, Jaca"));
+    addTextLabel("Label2", {4200, 1860, 1695, 255}, kYellow, QStringLiteral("Parvane, Jaca"));
 }
 
 void AboutWindow::startDeadline() {
@@ -141,7 +144,7 @@ void AboutWindow::startDeadline() {
     timer->setObjectName(QStringLiteral("Timer1"));
     timer->setSingleShot(true);
     timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(LifetimeMs);
+    timer->setInterval(kLifetimeMs);
     connect(timer, &QTimer::timeout, this, &QWidget::close);
     timer->start();
 }

@@ -28,6 +28,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
@@ -94,12 +95,10 @@ FilePair splitInput(const std::uint8_t* data, std::size_t size) {
 
 // ---------------------------------------------------------------------------------------------
 // The model: what a comparison must give, computed the plain way (whole texts, int positions,
-// the limits checked once on the last values instead of at every addition).
+// the limits checked once on whole counts instead of at every addition, with no shortcut for
+// large files).
 
 namespace model {
-
-constexpr int kMaxPosition = 32767;
-constexpr std::size_t kMaxFileBytes = 4 * 32766;
 
 // Strict UTF-8: every code point read with its continuation bytes, then refused unless it was
 // written in its shortest form, is no surrogate and is at most U+10FFFF.
@@ -211,21 +210,59 @@ std::vector<std::u32string_view> lines(std::u32string& text) {
     return result;
 }
 
+// Why a comparison may be refused. The engine gives the first limit it meets, which depends on
+// the order in which it reads; the model only says which answers are right: every limit that the
+// files pass is one.
+enum class Refusal {
+    TextTooLarge, // the file's own text does not fit
+    LineTooLong,  // the file has a line that does not fit
+    TooLargeWith, // the file fits alone, not with a line break for each line the other adds
+};
+
+struct RefusalOf {
+    Refusal kind;
+    int file; // 0 or 1
+    friend bool operator==(const RefusalOf&, const RefusalOf&) = default;
+};
+
 struct Outcome {
-    bool overflow = false;
+    std::vector<RefusalOf> refusals; // the right answers when the comparison must be refused
     std::string display[2];
     std::vector<int> differences[2];
 };
+
+// The limits, as the program states them: a display text holds at most 32766 characters and a
+// line at most 32764, every line counting two more for the line break after it. The display text
+// of a file has a line break for every line pair, so the lines of the other file that this one
+// does not have add two characters each.
+constexpr std::size_t kLongestText = 32766;
+constexpr std::size_t kLongestLine = 32764;
+
+std::vector<RefusalOf> refusals(const std::vector<std::u32string_view> (&lineList)[2]) {
+    std::vector<RefusalOf> result;
+    const std::size_t pairs = std::max(lineList[0].size(), lineList[1].size());
+    for (int f = 0; f < 2; ++f) {
+        std::size_t characters = 0;
+        for (const std::u32string_view line : lineList[f]) {
+            characters += line.size();
+            if (line.size() > kLongestLine) {
+                result.push_back({Refusal::LineTooLong, f});
+            }
+        }
+        const std::size_t own = characters + 2 * lineList[f].size();
+        if (own > kLongestText) {
+            result.push_back({Refusal::TextTooLarge, f});
+        } else if (characters + 2 * pairs > kLongestText) {
+            result.push_back({Refusal::TooLargeWith, f});
+        }
+    }
+    return result;
+}
 
 Outcome compare(const FilePair& files) {
     Outcome outcome;
     const std::string& a = files.bytes[0];
     const std::string& b = files.bytes[1];
-    if (a.size() > kMaxFileBytes || b.size() > kMaxFileBytes) {
-        // More bytes than 32766 characters of four bytes each: refused without a look inside.
-        outcome.overflow = true;
-        return outcome;
-    }
 
     std::u32string text[2];
     std::optional<std::u32string> utf8a = fromUtf8(a);
@@ -245,24 +282,8 @@ Outcome compare(const FilePair& files) {
 
     const std::vector<std::u32string_view> lineList[2] = {lines(text[0]), lines(text[1])};
     const std::size_t pairs = std::max(lineList[0].size(), lineList[1].size());
-
-    // The limits, checked once: a position only grows, so its last value says whether it ever
-    // passed 32767. That value is 1, plus the file's characters, plus 2 for every line pair (also
-    // the pairs after the file's end). A next-slot counter never passes its file's position (it
-    // grows by one only where the position does too), so it needs no check of its own.
-    for (int f = 0; f < 2; ++f) {
-        std::size_t last = 1 + 2 * pairs;
-        for (const std::u32string_view line : lineList[f]) {
-            last += line.size();
-            if (line.size() > std::size_t{kMaxPosition}) {
-                outcome.overflow = true;
-            }
-        }
-        if (last > std::size_t{kMaxPosition}) {
-            outcome.overflow = true;
-        }
-    }
-    if (outcome.overflow) {
+    outcome.refusals = refusals(lineList);
+    if (!outcome.refusals.empty()) {
         return outcome;
     }
 
@@ -304,7 +325,7 @@ Outcome compare(const FilePair& files) {
 // Running the engine and checking it
 
 struct Scratch {
-    fs::path folder, files[2];
+    fs::path folder, files[2], subfolder, missing;
 
     Scratch() {
         std::string pattern = (fs::temp_directory_path() / "parvane-fuzz-XXXXXX").string();
@@ -315,6 +336,12 @@ struct Scratch {
         folder = pattern;
         files[0] = folder / "fichero1.txt";
         files[1] = folder / "fichero2.txt";
+        subfolder = folder / "carpeta";
+        missing = folder / "no-existe.txt";
+        if (::mkdir(subfolder.c_str(), 0700) != 0) {
+            std::perror("mkdir");
+            std::abort();
+        }
     }
     ~Scratch() {
         std::error_code ignored;
@@ -419,6 +446,79 @@ void checkLargeComparison(const FilePair& files, const parvane::Comparison& boun
 
 } // namespace
 
+// Which limit an OverflowError's message reports, and for which file; none when the message is
+// not one of the three forms or names a file that is not compared.
+std::optional<model::RefusalOf> refusalIn(const std::string& message) {
+    const auto quote = [](int f) { return "«" + scratch().files[f].string() + "»"; };
+    for (int f = 0; f < 2; ++f) {
+        const std::string named = "No se puede comparar " + quote(f);
+        if (!message.starts_with(named)) {
+            continue;
+        }
+        const std::string rest = message.substr(named.size());
+        const std::string other = quote(1 - f);
+        if (rest.starts_with(": es demasiado grande.") && rest.find("32766") != std::string::npos) {
+            return model::RefusalOf{model::Refusal::TextTooLarge, f};
+        }
+        if (rest.starts_with(": tiene una línea de más de 32764 caracteres")) {
+            return model::RefusalOf{model::Refusal::LineTooLong, f};
+        }
+        if (rest.starts_with(" con " + other + ": " + other + " tiene más líneas") &&
+            rest.find(quote(f) + " pasa de 32766 caracteres") != std::string::npos) {
+            return model::RefusalOf{model::Refusal::TooLargeWith, f};
+        }
+    }
+    return std::nullopt;
+}
+
+void checkRefusal(const FilePair& files, const model::Outcome& expected,
+                  const std::string& message) {
+    if (expected.refusals.empty()) {
+        std::fprintf(stderr, "\n    engine: %s\n", message.c_str());
+        mismatch(files, "engine: OverflowError, model: success");
+    }
+    const std::optional<model::RefusalOf> given = refusalIn(message);
+    if (!given || std::find(expected.refusals.begin(), expected.refusals.end(), *given) ==
+                      expected.refusals.end()) {
+        std::fprintf(stderr,
+                     "\n    engine: %s\n    model: %zu possible refusals, the first of "
+                     "kind %d for file %d\n",
+                     message.c_str(), expected.refusals.size(), int(expected.refusals[0].kind),
+                     expected.refusals[0].file + 1);
+        mismatch(files, "the refusal names the wrong limit or file");
+    }
+}
+
+// A path that is not a readable regular file is refused with a FileError naming it, whatever the
+// other file holds, by both comparisons.
+void checkFileErrors(const FilePair& files) {
+    const Scratch& paths = scratch();
+    const bool first = (files.bytes[0].size() + files.bytes[1].size()) % 2 == 0;
+    for (const fs::path& bad : {paths.subfolder, paths.missing}) {
+        const fs::path& file1 = first ? bad : paths.files[0];
+        const fs::path& file2 = first ? paths.files[1] : bad;
+        const std::string named = "No se puede leer «" + bad.string() + "»: ";
+        const auto expectFileError = [&](const auto& compare, const char* which) {
+            try {
+                compare();
+            } catch (const parvane::FileError& error) {
+                if (std::string_view(error.what()).starts_with(named)) {
+                    return;
+                }
+                std::fprintf(stderr, "\n    %s: %s\n", which, error.what());
+                mismatch(files, "a file error names the wrong file");
+            } catch (const std::exception& error) {
+                std::fprintf(stderr, "\n    %s: %s\n", which, error.what());
+                mismatch(files, "a bad path gives something other than a FileError");
+            }
+            std::fprintf(stderr, "\n    %s accepted %s\n", which, bad.c_str());
+            mismatch(files, "a bad path is compared");
+        };
+        expectFileError([&] { parvane::compareFiles(file1, file2); }, "compareFiles");
+        expectFileError([&] { parvane::LargeComparison::run(file1, file2); }, "LargeComparison");
+    }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const FilePair files = splitInput(data, size);
     const Scratch& paths = scratch();
@@ -430,16 +530,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::optional<parvane::Comparison> actual;
     try {
         actual = parvane::compareFiles(paths.files[0], paths.files[1]);
-    } catch (const parvane::OverflowError&) {
-        if (!expected.overflow) {
-            mismatch(files, "engine: OverflowError, model: success");
-        }
+    } catch (const parvane::OverflowError& error) {
+        checkRefusal(files, expected, error.what());
+        checkFileErrors(files);
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "\n    unexpected error: %s\n", error.what());
         mismatch(files, "engine threw something other than OverflowError");
     }
-    if (expected.overflow) {
+    if (!expected.refusals.empty()) {
         mismatch(files, "engine: success, model: OverflowError");
     }
     checkText(files, 0, actual->displayText1, expected.display[0]);
@@ -447,5 +546,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkList(files, 0, actual->differences1, expected.differences[0]);
     checkList(files, 1, actual->differences2, expected.differences[1]);
     checkLargeComparison(files, *actual);
+    checkFileErrors(files);
     return 0;
 }

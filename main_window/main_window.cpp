@@ -150,6 +150,9 @@ void MainWindow::moveEvent(QMoveEvent* event) {
 // Moves and sizes the controls for the window's outer size (frame included), or leaves them all
 // where they are when the window is too small for the layout.
 void MainWindow::layOutForSize() {
+    if (!cmdEjecutar_) {
+        return; // a move or resize while the window is being built
+    }
     const QRect outer = frameGeometry();
     const ResizeLayout layout = resizeLayout(float(outer.width() * units::kTwipsPerPixel),
                                              float(outer.height() * units::kTwipsPerPixel));
@@ -159,11 +162,7 @@ void MainWindow::layOutForSize() {
     // Each control takes its new place once, with every value that the layout does not set kept.
     std::vector<std::pair<QWidget*, QRect>> places;
     for (const LayoutValue& value : layout.values) {
-        auto* control =
-            findChild<QWidget*>(QLatin1String(value.control), Qt::FindDirectChildrenOnly);
-        if (!control) {
-            continue; // a resize before the controls exist
-        }
+        QWidget* control = layoutControl(value.control);
         auto place = std::find_if(places.begin(), places.end(),
                                   [control](const auto& entry) { return entry.first == control; });
         if (place == places.end()) {
@@ -181,6 +180,26 @@ void MainWindow::layOutForSize() {
     for (const auto& [control, rect] : places) {
         control->setGeometry(rect);
     }
+}
+
+// Every control the layout moves; a control added to the layout must be added here, which the
+// compiler checks (the switch covers every value and has no default).
+QWidget* MainWindow::layoutControl(LayoutControl control) const {
+    switch (control) {
+    case LayoutControl::CmdEjecutar: return cmdEjecutar_;
+    case LayoutControl::TxtFichero1: return txtFichero1_;
+    case LayoutControl::TxtFichero2: return txtFichero2_;
+    case LayoutControl::CmdExaminar1: return cmdExaminar1_;
+    case LayoutControl::CmdExaminar2: return cmdExaminar2_;
+    case LayoutControl::RTB1: return rtb1_;
+    case LayoutControl::RTB2: return rtb2_;
+    case LayoutControl::Command1: return command1_;
+    case LayoutControl::Command2: return command2_;
+    case LayoutControl::TxtNumeracion1: return txtNumeracion1_;
+    case LayoutControl::TxtNumeracion2: return txtNumeracion2_;
+    }
+    Q_UNREACHABLE();
+    return nullptr;
 }
 
 void MainWindow::createControls() {

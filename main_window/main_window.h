@@ -18,6 +18,7 @@
 #include <memory>
 #include <vector>
 
+enum class LayoutControl;
 class DiffView;
 class NumberColumn;
 class PathBox;
@@ -56,6 +57,7 @@ protected:
 private:
     void createControls();
     void layOutForSize();
+    QWidget* layoutControl(LayoutControl control) const;
     void setUpTabOrder();
     void connectCommands();
     void createShortcuts();

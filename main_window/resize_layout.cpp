@@ -13,6 +13,23 @@ bool isSize(LayoutSide side) { return side == LayoutSide::Width || side == Layou
 
 } // namespace
 
+const char* objectNameOf(LayoutControl control) {
+    switch (control) {
+    case LayoutControl::CmdEjecutar: return "CmdEjecutar";
+    case LayoutControl::TxtFichero1: return "TxtFichero1";
+    case LayoutControl::TxtFichero2: return "TxtFichero2";
+    case LayoutControl::CmdExaminar1: return "CmdExaminar1";
+    case LayoutControl::CmdExaminar2: return "CmdExaminar2";
+    case LayoutControl::RTB1: return "RTB1";
+    case LayoutControl::RTB2: return "RTB2";
+    case LayoutControl::Command1: return "Command1";
+    case LayoutControl::Command2: return "Command2";
+    case LayoutControl::TxtNumeracion1: return "TxtNumeracion1";
+    case LayoutControl::TxtNumeracion2: return "TxtNumeracion2";
+    }
+    return "";
+}
+
 ResizeLayout resizeLayout(float outerWidth, float outerHeight) {
     const float w = outerWidth;
     const float h = outerHeight;
@@ -41,28 +58,29 @@ ResizeLayout resizeLayout(float outerWidth, float outerHeight) {
     const float txtNumeracion2Height = txtNumeracion1Height;
 
     using enum LayoutSide;
+    using enum LayoutControl;
     ResizeLayout layout{{{
-        {"RTB2", Width, rtb2Width},
-        {"RTB2", Left, rtb2Left},
-        {"TxtNumeracion2", Left, txtNumeracion2Left},
-        {"RTB1", Width, rtb1Width},
-        {"RTB2", Height, rtb2Height},
-        {"RTB1", Height, rtb1Height},
-        {"CmdExaminar2", Width, cmdExaminar2Width},
-        {"CmdExaminar2", Left, cmdExaminar2Left},
-        {"TxtFichero2", Width, txtFichero2Width},
-        {"TxtFichero2", Left, txtFichero2Left},
-        {"CmdExaminar1", Width, cmdExaminar1Width},
-        {"CmdExaminar1", Left, cmdExaminar1Left},
-        {"TxtFichero1", Width, txtFichero1Width},
-        {"TxtFichero1", Left, txtFichero1Left},
-        {"Command2", Top, command2Top},
-        {"Command1", Top, command1Top},
-        {"Command1", Left, command1Left},
-        {"CmdEjecutar", Top, cmdEjecutarTop},
-        {"CmdEjecutar", Width, cmdEjecutarWidth},
-        {"TxtNumeracion1", Height, txtNumeracion1Height},
-        {"TxtNumeracion2", Height, txtNumeracion2Height},
+        {RTB2, Width, rtb2Width},
+        {RTB2, Left, rtb2Left},
+        {TxtNumeracion2, Left, txtNumeracion2Left},
+        {RTB1, Width, rtb1Width},
+        {RTB2, Height, rtb2Height},
+        {RTB1, Height, rtb1Height},
+        {CmdExaminar2, Width, cmdExaminar2Width},
+        {CmdExaminar2, Left, cmdExaminar2Left},
+        {TxtFichero2, Width, txtFichero2Width},
+        {TxtFichero2, Left, txtFichero2Left},
+        {CmdExaminar1, Width, cmdExaminar1Width},
+        {CmdExaminar1, Left, cmdExaminar1Left},
+        {TxtFichero1, Width, txtFichero1Width},
+        {TxtFichero1, Left, txtFichero1Left},
+        {Command2, Top, command2Top},
+        {Command1, Top, command1Top},
+        {Command1, Left, command1Left},
+        {CmdEjecutar, Top, cmdEjecutarTop},
+        {CmdEjecutar, Width, cmdEjecutarWidth},
+        {TxtNumeracion1, Height, txtNumeracion1Height},
+        {TxtNumeracion2, Height, txtNumeracion2Height},
     }}};
 
     layout.fits = true;

@@ -10,8 +10,26 @@
 
 enum class LayoutSide { Left, Top, Width, Height };
 
+// The controls the layout moves, named as their objectName.
+enum class LayoutControl {
+    CmdEjecutar,
+    TxtFichero1,
+    TxtFichero2,
+    CmdExaminar1,
+    CmdExaminar2,
+    RTB1,
+    RTB2,
+    Command1,
+    Command2,
+    TxtNumeracion1,
+    TxtNumeracion2,
+};
+
+// The objectName of `control`.
+const char* objectNameOf(LayoutControl control);
+
 struct LayoutValue {
-    const char* control; // objectName of the control
+    LayoutControl control;
     LayoutSide side;
     float twips;
 };

@@ -8,6 +8,7 @@
 #include "app/report.h"
 #include "comparison/comparison.h"
 #include "comparison/text_decoding.h"
+#include "tests/support/run_as_nobody.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -28,23 +29,15 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <grp.h>
-#include <poll.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
 using Format = ReportRequest::Format;
-
-constexpr int kCannotDropPrivileges = 97;
-constexpr int kCannotRunProgram = 98;
 
 struct Result {
     int status = -1;
@@ -185,8 +178,6 @@ private slots:
     void agreesWithCompareFiles();
 
 private:
-    void runUnprivileged(const char* testFunction);
-
     std::unique_ptr<QTemporaryDir> dir_;
     fs::path home_;
 };
@@ -684,7 +675,7 @@ void ReportTest::htmlUnwritable() {
 // The test needs a user whom permissions bind: run as root, it runs again as "nobody".
 void ReportTest::htmlReadOnlyFolder() {
     if (::geteuid() == 0) {
-        runUnprivileged("htmlReadOnlyFolder");
+        runAsNobody("htmlReadOnlyFolder");
         return;
     }
     writeFile("uno.txt", "a\n");
@@ -754,7 +745,7 @@ void ReportTest::badInput() {
 
 void ReportTest::unreadableFile() {
     if (::geteuid() == 0) {
-        runUnprivileged("unreadableFile");
+        runAsNobody("unreadableFile");
         return;
     }
     writeFile("bueno.txt", "hola\n");
@@ -973,71 +964,6 @@ void ReportTest::agreesWithCompareFiles() {
         QCOMPARE(totals["differingCharacters2"].toInteger(), qint64(expected.differences2.size()));
         const bool identical = expected.differences1.empty() && expected.differences2.empty();
         QCOMPARE(result.status, identical ? 0 : 1);
-    }
-}
-
-// Runs `testFunction` of this program again in a child process as the user "nobody", and passes
-// or fails as it did there; skips when the child cannot become that user.
-void ReportTest::runUnprivileged(const char* testFunction) {
-    const passwd* nobody = ::getpwnam("nobody");
-    const uid_t uid = nobody ? nobody->pw_uid : 65534;
-    const gid_t gid = nobody ? nobody->pw_gid : 65534;
-    QTemporaryDir home;
-    QVERIFY(home.isValid());
-    fs::permissions(home.path().toStdString(), fs::perms::all);
-
-    // Prepared before fork(): the child makes only system calls until it runs the program.
-    QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
-    QByteArray function(testFunction);
-    std::vector<QByteArray> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const QByteArray variable(*entry);
-        if (!variable.startsWith("HOME=") && !variable.startsWith("TMPDIR=")) {
-            environment.push_back(variable);
-        }
-    }
-    environment.push_back("HOME=" + QFile::encodeName(home.path()));
-    environment.push_back("TMPDIR=" + QFile::encodeName(home.path()));
-    std::vector<char*> envp;
-    for (QByteArray& variable : environment) {
-        envp.push_back(variable.data());
-    }
-    envp.push_back(nullptr);
-    char* argv[] = {program.data(), function.data(), nullptr};
-    const QByteArray folder = QFile::encodeName(home.path());
-
-    int output[2];
-    QVERIFY(::pipe2(output, O_CLOEXEC) == 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::dup2(output[1], STDOUT_FILENO);
-        ::dup2(output[1], STDERR_FILENO);
-        if (::chdir(folder.constData()) != 0 || ::setgroups(0, nullptr) != 0 ||
-            ::setgid(gid) != 0 || ::setuid(uid) != 0 || ::setuid(0) == 0) {
-            ::_exit(kCannotDropPrivileges);
-        }
-        ::execve(program.constData(), argv, envp.data());
-        ::_exit(kCannotRunProgram);
-    }
-    ::close(output[1]);
-    QVERIFY(child > 0);
-    QByteArray printed;
-    char buffer[4096];
-    for (ssize_t got; (got = ::read(output[0], buffer, sizeof buffer)) > 0;) {
-        printed.append(buffer, got);
-    }
-    ::close(output[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (WIFEXITED(status) && WEXITSTATUS(status) == kCannotDropPrivileges) {
-        QSKIP("cannot run as the user nobody");
-    }
-    if (WIFEXITED(status) && WEXITSTATUS(status) == kCannotRunProgram) {
-        QSKIP("the user nobody cannot run this test program (a folder above it is closed)");
-    }
-    QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, printed.constData());
-    if (printed.contains("SKIP   :")) {
-        QSKIP(printed.constData());
     }
 }
 

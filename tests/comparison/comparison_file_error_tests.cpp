@@ -36,8 +36,9 @@ protected:
 
     fs::path makeFifo(const char* name) const {
         const auto path = folder_.path() / name;
-        if (::mkfifo(path.c_str(), 0600) != 0)
+        if (::mkfifo(path.c_str(), 0600) != 0) {
             ADD_FAILURE() << "mkfifo failed for " << path;
+        }
         return path;
     }
 
@@ -46,19 +47,22 @@ protected:
         const auto path = folder_.path() / name;
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
-        if (path.string().size() >= sizeof address.sun_path)
+        if (path.string().size() >= sizeof address.sun_path) {
             return {};
+        }
         path.string().copy(address.sun_path, sizeof address.sun_path - 1);
         socket_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
         if (socket_ < 0 ||
-            ::bind(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+            ::bind(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
             return {};
+        }
         return path;
     }
 
     void TearDown() override {
-        if (socket_ >= 0)
+        if (socket_ >= 0) {
             ::close(socket_);
+        }
     }
 
     fs::path good_;
@@ -92,8 +96,9 @@ TEST_F(ComparisonFileErrorTest, BadPaths) {
         {"character device /dev/zero", "/dev/zero", "no es un fichero normal"},
         {"character device /dev/null", "/dev/null", "no es un fichero normal"},
     };
-    if (const auto socket = makeSocket("enchufe"); !socket.empty())
+    if (const auto socket = makeSocket("enchufe"); !socket.empty()) {
         cases.push_back({"socket", socket, "no es un fichero normal"});
+    }
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         {
@@ -142,8 +147,9 @@ TEST_F(ComparisonFileErrorTest, FileOneIsOpenedFirst) {
 }
 
 TEST_F(ComparisonFileErrorTest, FileWithoutReadPermission) {
-    if (::geteuid() == 0)
+    if (::geteuid() == 0) {
         GTEST_SKIP() << "running as root, which may read any file";
+    }
     const auto locked = folder_.write("cerrado.txt", "secreto\n");
     fs::permissions(locked, fs::perms::owner_write);
     expectFileError(locked, good_, locked, "sin permiso de lectura");

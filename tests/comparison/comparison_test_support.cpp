@@ -37,8 +37,9 @@ std::filesystem::path TempFolder::write(const std::string& name, std::string_vie
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    if (!out)
+    if (!out) {
         throw std::runtime_error("cannot write " + file.string());
+    }
     return file;
 }
 
@@ -65,8 +66,9 @@ Outcome compareGuarded(const std::filesystem::path& file1, const std::filesystem
         }
         promise->set_value(outcome);
     }).detach();
-    if (future.wait_for(limit) != std::future_status::ready)
+    if (future.wait_for(limit) != std::future_status::ready) {
         return {Outcome::Kind::TimedOut, "", static_cast<double>(limit.count())};
+    }
     Outcome outcome = future.get();
     outcome.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -107,15 +109,17 @@ std::string utf8(char32_t c) {
 std::string repeat(std::string_view text, int count) {
     std::string out;
     out.reserve(text.size() * static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
         out += text;
+    }
     return out;
 }
 
 Positions range(int first, int last) {
     Positions out;
-    for (int p = first; p <= last; ++p)
+    for (int p = first; p <= last; ++p) {
         out.push_back(static_cast<std::int16_t>(p));
+    }
     return out;
 }
 

@@ -148,9 +148,11 @@ TEST_F(ComparisonTextTest, LineEnds) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Positions characters; // positions in the display text that are not line breaks
-        for (std::size_t i = 0; i < c.display.size(); ++i)
-            if (c.display[i] != '\r' && c.display[i] != '\n')
+        for (std::size_t i = 0; i < c.display.size(); ++i) {
+            if (c.display[i] != '\r' && c.display[i] != '\n') {
                 characters.push_back(static_cast<std::int16_t>(i + 1));
+            }
+        }
         const Comparison result = compareContents(c.file, "");
         EXPECT_EQ(c.display, result.displayText1);
         EXPECT_EQ("", result.displayText2);

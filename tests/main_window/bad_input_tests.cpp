@@ -13,6 +13,8 @@
 #include "about_window/about_window.h"
 #include "main_window/diff_view.h"
 #include "main_window/main_window.h"
+#include "tests/support/run_as_nobody.h"
+#include "tests/support/watchdog.h"
 #include "window_test_support.h"
 
 #include <QApplication>
@@ -29,29 +31,19 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iterator>
-#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <fcntl.h>
-#include <grp.h>
-#include <poll.h>
-#include <pwd.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -62,49 +54,11 @@ namespace fs = std::filesystem;
 constexpr qint64 kAtOnceMs = 3000;
 constexpr std::chrono::seconds kHangLimit{30};
 
-// Exit codes of the unprivileged child process when it cannot even start the test.
-constexpr int kCannotDropPrivileges = 120;
-constexpr int kCannotRunProgram = 121;
-
 const QString kMissingAdvice = QStringLiteral("Compruebe la ruta o elija otro fichero.");
 const QString kChooseTextAdvice = QStringLiteral("Elija un fichero de texto.");
 const QString kNotRegular = QStringLiteral("no es un fichero normal");
 const QString kTooLarge = QStringLiteral("es demasiado grande");
 const QString kSplitFileAdvice = QStringLiteral("Divida el fichero en partes más pequeñas.");
-
-// Stops the whole test program when the command it guards has not returned within its limit.
-class Watchdog {
-public:
-    Watchdog(const QString& what, std::chrono::seconds limit)
-        : what_(what.toStdString()), thread_([this, limit] { watch(limit); }) {}
-    ~Watchdog() {
-        {
-            std::lock_guard lock(mutex_);
-            returned_ = true;
-        }
-        wake_.notify_one();
-        thread_.join();
-    }
-    Watchdog(const Watchdog&) = delete;
-    Watchdog& operator=(const Watchdog&) = delete;
-
-private:
-    void watch(std::chrono::seconds limit) {
-        std::unique_lock lock(mutex_);
-        if (!wake_.wait_for(lock, limit, [this] { return returned_; })) {
-            std::fprintf(stderr, "FAIL!  : %s has not returned after %lld s: it hangs. Stopping.\n",
-                         what_.c_str(), static_cast<long long>(limit.count()));
-            std::fflush(stderr);
-            std::abort();
-        }
-    }
-
-    std::string what_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool returned_ = false;
-    std::thread thread_; // last: it starts watching once everything above exists
-};
 
 QString currentTestName() {
     QString name = QString::fromLatin1(QTest::currentTestFunction());
@@ -141,12 +95,6 @@ public:
 
 private:
     QString previous_;
-};
-
-// What both views show, with their red characters.
-struct Views {
-    QString text1, text2;
-    std::set<int> red1, red2;
 };
 
 // An input that "Comparar" refuses, with what its message must say.
@@ -189,10 +137,8 @@ private:
     qint64 clickCompare();
     qint64 compare(const QString& path1, const QString& path2);
     void expectRefused(qint64 ms, qsizetype messagesBefore, const QString& path,
-                       const QString& reason, const QString& advice, const Views& before);
+                       const QString& reason, const QString& advice, const ShownViews& before);
     void expectGoodComparisonWorks();
-    Views views();
-    void runUnprivileged(const char* testFunction);
 
     QList<Refused> refused;
     int socketDescriptor = -1;
@@ -257,8 +203,8 @@ void BadInputTest::cleanupTestCase() {
 
 // Clicks "Comparar" and returns how long the command took, in milliseconds.
 qint64 BadInputTest::clickCompare() {
-    const Watchdog watchdog(QStringLiteral("\"Comparar\" in %1").arg(currentTestName()),
-                            kHangLimit);
+    const Watchdog watchdog(
+        QStringLiteral("\"Comparar\" in %1").arg(currentTestName()).toStdString(), kHangLimit);
     QElapsedTimer timer;
     timer.start();
     QTest::mouseClick(control<QPushButton>("CmdEjecutar"), Qt::LeftButton);
@@ -271,17 +217,11 @@ qint64 BadInputTest::compare(const QString& path1, const QString& path2) {
     return clickCompare();
 }
 
-Views BadInputTest::views() {
-    auto* rtb1 = control<DiffView>("RTB1");
-    auto* rtb2 = control<DiffView>("RTB2");
-    return {rtb1->displayText(), rtb2->displayText(), redPositions(rtb1), redPositions(rtb2)};
-}
-
 // The last command was refused because of `path`: at once, with one error message that quotes
 // the path, gives `reason` and ends with `advice`, and with both views as they were.
 void BadInputTest::expectRefused(qint64 ms, qsizetype messagesBefore, const QString& path,
                                  const QString& reason, const QString& advice,
-                                 const Views& before) {
+                                 const ShownViews& before) {
     QVERIFY2(ms < kAtOnceMs, qPrintable(QStringLiteral("took %1 ms").arg(ms)));
     QCOMPARE(messages->shown.size(), messagesBefore + 1);
     const RecordingMessages::Shown& shown = messages->shown.last();
@@ -293,11 +233,7 @@ void BadInputTest::expectRefused(qint64 ms, qsizetype messagesBefore, const QStr
     QVERIFY2(text.indexOf(reason) < text.lastIndexOf(advice), qPrintable(text));
     QCOMPARE(shown.view1, before.text1);
     QCOMPARE(shown.view2, before.text2);
-    const Views after = views();
-    QCOMPARE(after.text1, before.text1);
-    QCOMPARE(after.text2, before.text2);
-    QCOMPARE(after.red1, before.red1);
-    QCOMPARE(after.red2, before.red2);
+    QCOMPARE(views(), before);
 }
 
 // Two good files compare as usual after whatever came before.
@@ -329,7 +265,7 @@ void BadInputTest::refusedInputs() {
     const QString good2 = write(QStringLiteral("bueno 2.txt"), "hola\nmando\n");
     compare(good1, good2);
     QVERIFY(messages->shown.isEmpty());
-    const Views before = views();
+    const ShownViews before = views();
     QCOMPARE(before.red1.size(), std::size_t(1));
 
     for (const bool asFirst : {true, false}) {
@@ -393,7 +329,7 @@ void BadInputTest::sixteenBitLimits() {
         // Something to keep: a comparison of two good files.
         compare(write(QStringLiteral("antes 1.txt"), "abc\n"),
                 write(QStringLiteral("antes 2.txt"), "abd\n"));
-        const Views before = views();
+        const ShownViews before = views();
         const qsizetype count = messages->shown.size();
         const qint64 ms = bigFirst ? compare(bigPath, smallPath) : compare(smallPath, bigPath);
         auto* bigView = control<DiffView>(bigFirst ? "RTB1" : "RTB2");
@@ -415,11 +351,7 @@ void BadInputTest::sixteenBitLimits() {
             QVERIFY(shown.isError);
             QVERIFY2(shown.text.contains(reason), qPrintable(shown.text));
             QVERIFY2(shown.text.contains(QStringLiteral("Divida")), qPrintable(shown.text));
-            const Views after = views();
-            QCOMPARE(after.text1, before.text1);
-            QCOMPARE(after.text2, before.text2);
-            QCOMPARE(after.red1, before.red1);
-            QCOMPARE(after.red2, before.red2);
+            QCOMPARE(views(), before);
             QVERIFY2(shown.text.contains(u'«' + bigPath + u'»') &&
                          shown.text.contains(u'«' + smallPath + u'»') == bothNamed,
                      qPrintable(shown.text));
@@ -481,7 +413,7 @@ void BadInputTest::fileChangedAfterChoosing() {
         QCOMPARE(control<QLineEdit>("TxtFichero2")->text(), path2);
         clickCompare();
         QVERIFY(messages->shown.isEmpty());
-        const Views before = views();
+        const ShownViews before = views();
         QCOMPARE(before.red2, documentPositions(control<DiffView>("RTB2"), {3}));
 
         const QString changed = first ? path1 : path2;
@@ -506,11 +438,7 @@ void BadInputTest::fileChangedAfterChoosing() {
         write(QFileInfo(changed).fileName(), first ? "uno\n" : "uni\n");
         clickCompare();
         QCOMPARE(messages->shown.size(), 1);
-        const Views again = views();
-        QCOMPARE(again.text1, before.text1);
-        QCOMPARE(again.text2, before.text2);
-        QCOMPARE(again.red1, before.red1);
-        QCOMPARE(again.red2, before.red2);
+        QCOMPARE(views(), before);
         messages->shown.clear();
     }
     expectGoodComparisonWorks();
@@ -542,8 +470,7 @@ void BadInputTest::fileSwappedWithAFifoWhileComparing() {
     auto* button = control<QPushButton>("CmdEjecutar");
     int clicks = 0;
     {
-        const Watchdog watchdog(QStringLiteral("\"Comparar\" on a path that turns into a FIFO"),
-                                kHangLimit);
+        const Watchdog watchdog("\"Comparar\" on a path that turns into a FIFO", kHangLimit);
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < 1500) {
@@ -575,7 +502,7 @@ void BadInputTest::fileSwappedWithAFifoWhileComparing() {
 // in a child process as the user "nobody"; when that is impossible it is skipped, saying why.
 void BadInputTest::fileWithoutReadPermission() {
     if (::geteuid() == 0) {
-        runUnprivileged("fileWithoutReadPermission");
+        runAsNobody("fileWithoutReadPermission", kHangLimit);
         return;
     }
     const QString locked = write(QStringLiteral("sin permiso.txt"), "secreto\n");
@@ -594,7 +521,7 @@ void BadInputTest::fileWithoutReadPermission() {
 
     const QString good = write(QStringLiteral("bueno.txt"), "hola\n");
     compare(good, write(QStringLiteral("otro.txt"), "holo\n"));
-    const Views before = views();
+    const ShownViews before = views();
     struct Case {
         QString path, reason, advice;
     };
@@ -619,111 +546,6 @@ void BadInputTest::fileWithoutReadPermission() {
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (!QTest::currentTestFailed()) {
         expectGoodComparisonWorks();
-    }
-}
-
-// Runs `testFunction` of this program in a child process as the user "nobody" and passes, fails
-// or skips as it did there; skips, saying why, when the child cannot be started that way.
-void BadInputTest::runUnprivileged(const char* testFunction) {
-    const passwd* nobody = ::getpwnam("nobody");
-    const uid_t uid = nobody ? nobody->pw_uid : 65534;
-    const gid_t gid = nobody ? nobody->pw_gid : 65534;
-
-    // The child's home and temporary folder, open to it.
-    QTemporaryDir home;
-    QVERIFY(home.isValid());
-    QVERIFY(QFile::setPermissions(
-        home.path(), QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther |
-                         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
-
-    // Everything is prepared before fork(): between fork() and exec() the child only makes system
-    // calls.
-    QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
-    QByteArray function(testFunction);
-    std::vector<QByteArray> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const QByteArray variable(*entry);
-        if (!variable.startsWith("HOME=") && !variable.startsWith("TMPDIR=") &&
-            !variable.startsWith("XDG_") && !variable.startsWith("QT_QPA_PLATFORM=")) {
-            environment.push_back(variable);
-        }
-    }
-    environment.push_back("HOME=" + QFile::encodeName(home.path()));
-    environment.push_back("TMPDIR=" + QFile::encodeName(home.path()));
-    environment.push_back("QT_QPA_PLATFORM=offscreen");
-    std::vector<char*> envp;
-    for (QByteArray& variable : environment) {
-        envp.push_back(variable.data());
-    }
-    envp.push_back(nullptr);
-    char* argv[] = {program.data(), function.data(), nullptr};
-
-    int output[2];
-    QVERIFY(::pipe2(output, O_CLOEXEC) == 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::dup2(output[1], STDOUT_FILENO);
-        ::dup2(output[1], STDERR_FILENO);
-        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0 ||
-            ::setuid(0) == 0) {
-            ::_exit(kCannotDropPrivileges);
-        }
-        ::execve(program.constData(), argv, envp.data());
-        ::_exit(kCannotRunProgram);
-    }
-    ::close(output[1]);
-    if (child < 0) {
-        ::close(output[0]);
-        QFAIL("fork() failed");
-    }
-
-    // Collect what the child prints, but never wait for it past the hang limit.
-    QByteArray printed;
-    QElapsedTimer timer;
-    timer.start();
-    bool ended = false;
-    while (!ended) {
-        const qint64 left = std::chrono::milliseconds(kHangLimit).count() - timer.elapsed();
-        if (left <= 0) {
-            break;
-        }
-        pollfd readable{output[0], POLLIN, 0};
-        if (::poll(&readable, 1, int(left)) > 0) {
-            char buffer[4096];
-            const ssize_t got = ::read(output[0], buffer, sizeof buffer);
-            if (got > 0) {
-                printed.append(buffer, got);
-            } else {
-                ended = true;
-            }
-        }
-    }
-    ::close(output[0]);
-    if (!ended) {
-        ::kill(child, SIGKILL);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    const QByteArray report = "\n--- the run as user nobody ---\n" + printed;
-    if (!ended) {
-        QFAIL(qPrintable("the run as user nobody did not end in time" + report));
-    }
-    QVERIFY2(WIFEXITED(status), qPrintable("the run as user nobody crashed" + report));
-    if (WEXITSTATUS(status) == kCannotDropPrivileges) {
-        QSKIP("running as root, and cannot switch to the user nobody to try a file without read "
-              "permission");
-    }
-    if (WEXITSTATUS(status) == kCannotRunProgram) {
-        QSKIP(qPrintable("running as root, and the user nobody may not run " +
-                         QString::fromLocal8Bit(program) +
-                         ", so a file without read permission cannot be tried"));
-    }
-    QVERIFY2(WEXITSTATUS(status) == 0, qPrintable("the run as user nobody failed" + report));
-    const QByteArray passed = "PASS   : BadInputTest::" + function + "()";
-    if (!printed.contains(passed)) {
-        QVERIFY2(printed.contains("SKIP"),
-                 qPrintable("no verdict from the run as user nobody" + report));
-        QSKIP(qPrintable("skipped in the run as user nobody" + report));
     }
 }
 
@@ -768,7 +590,7 @@ void BadInputTest::unusualPathsWork() {
 
     // Once gone, the message quotes the name just as it was typed.
     QVERIFY(QFile::remove(full));
-    const Views before = views();
+    const ShownViews before = views();
     const qint64 ms = compare(reference, typed);
     expectRefused(ms, 1, typed, QStringLiteral("no existe"), kMissingAdvice, before);
 }
@@ -924,7 +746,7 @@ void BadInputTest::manyQuickClicksKeepTheResultRight() {
     int clicks = 0;
     const auto counter = connect(button, &QPushButton::clicked, this, [&clicks] { ++clicks; });
     {
-        const Watchdog watchdog(QStringLiteral("50 queued clicks"), kHangLimit);
+        const Watchdog watchdog("50 queued clicks", kHangLimit);
         QCoreApplication::processEvents();
     }
     disconnect(counter);
@@ -962,7 +784,7 @@ void BadInputTest::comparingWhileTheAboutWindowIsOpen() {
     QCOMPARE(rtb1->displayText(), QStringLiteral("Parvane\r\n"));
     QCOMPARE(redPositions(rtb1), documentPositions(rtb1, {7}));
 
-    const Views before = views();
+    const ShownViews before = views();
     const QString missing = QDir(dir.path()).filePath(QStringLiteral("no está.txt"));
     const qint64 ms = compare(path1, missing);
     expectRefused(ms, 0, missing, QStringLiteral("no existe"), kMissingAdvice, before);

@@ -112,14 +112,18 @@ void MainWindowTest::controlsFollowTheDesign() {
     // The resize layout moves the rest; these values it never touches.
     const QRect design(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15);
     const QRect actual = widget->geometry();
-    if (kept.contains('x'))
+    if (kept.contains('x')) {
         QCOMPARE(actual.x(), design.x());
-    if (kept.contains('y'))
+    }
+    if (kept.contains('y')) {
         QCOMPARE(actual.y(), design.y());
-    if (kept.contains('w'))
+    }
+    if (kept.contains('w')) {
         QCOMPARE(actual.width(), design.width());
-    if (kept.contains('h'))
+    }
+    if (kept.contains('h')) {
         QCOMPARE(actual.height(), design.height());
+    }
     QCOMPARE(widget->font().family(), QStringLiteral("Comic Sans MS"));
     QCOMPARE(widget->font().pointSizeF(), points);
     QCOMPARE(widget->font().weight(), QFont::Normal);

@@ -35,7 +35,7 @@ const char* sideName(LayoutSide side) {
 QList<float> valuesOf(const ResizeLayout& layout, const QByteArray& control, LayoutSide side) {
     QList<float> found;
     for (const LayoutValue& value : layout.values) {
-        if (control == value.control && value.side == side) {
+        if (control == objectNameOf(value.control) && value.side == side) {
             found << value.twips;
         }
     }
@@ -222,13 +222,15 @@ void ResizeLayoutTest::placesForSize() {
 }
 
 void ResizeLayoutTest::everyValueNamesAControl() {
+    MainWindow window;
     const ResizeLayout layout = resizeLayout(10365, 9420);
     for (const LayoutValue& value : layout.values) {
+        const char* name = objectNameOf(value.control);
         QVERIFY2(std::find_if(std::begin(kControls), std::end(kControls),
-                              [&](const char* name) {
-                                  return qstrcmp(name, value.control) == 0;
-                              }) != std::end(kControls),
-                 value.control);
+                              [&](const char* control) { return qstrcmp(name, control) == 0; }) !=
+                     std::end(kControls),
+                 name);
+        QVERIFY2(window.findChild<QWidget*>(QLatin1String(name), Qt::FindDirectChildrenOnly), name);
     }
 }
 

@@ -26,6 +26,24 @@ QString WindowTestCase::write(const QString& name, const QByteArray& content) {
     return writeTestFile(dir.path(), name, content);
 }
 
+ShownViews WindowTestCase::views() const {
+    const auto* rtb1 = control<DiffView>("RTB1");
+    const auto* rtb2 = control<DiffView>("RTB2");
+    return {rtb1->displayText(), rtb2->displayText(), redPositions(rtb1), redPositions(rtb2)};
+}
+
+char* toString(const ShownViews& views) {
+    const auto describe = [](const QString& text, const std::set<int>& red) {
+        return QStringLiteral("%1 characters \"%2\", %3 red")
+            .arg(text.size())
+            .arg(text.left(40))
+            .arg(red.size());
+    };
+    return qstrdup(
+        qPrintable(QStringLiteral("view 1: %1; view 2: %2")
+                       .arg(describe(views.text1, views.red1), describe(views.text2, views.red2))));
+}
+
 QString writeTestFile(const QString& folder, const QString& name, const QByteArray& content) {
     const QString path = QDir(folder).filePath(name);
     QFile file(path);

@@ -52,6 +52,16 @@ private:
     }
 };
 
+// What both views show, with their red characters (document positions).
+struct ShownViews {
+    QString text1, text2;
+    std::set<int> red1, red2;
+    friend bool operator==(const ShownViews&, const ShownViews&) = default;
+};
+
+// For QCOMPARE: the texts' lengths and beginnings and the red counts.
+char* toString(const ShownViews& views);
+
 // Base of the window test classes: before every test a main window that uses the two stand-ins
 // above is shown, and afterwards it is deleted; test files go to a temporary folder.
 class WindowTestCase : public QObject {
@@ -60,6 +70,7 @@ class WindowTestCase : public QObject {
 protected:
     QString write(const QString& name, const QByteArray& content);
     template <typename T> T* control(const char* name) const { return window->findChild<T*>(name); }
+    ShownViews views() const;
 
     QTemporaryDir dir;
     MainWindow* window = nullptr;
