@@ -19,6 +19,7 @@
 #include <map>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class LevelLayout;
@@ -56,6 +57,10 @@ public:
 
     // The document position at which the character at `offset` is shown.
     int documentPosition(int offset) const;
+
+    // The character at each offset, and the offset at which each line starts (see text_grid.h).
+    std::u32string_view characters() const { return characters_; }
+    std::span<const int> lineStarts() const { return lineStarts_; }
 
 protected:
     QMimeData* createMimeDataFromSelection() const override;

@@ -6,7 +6,8 @@
 //
 // Beyond the buttons: the two views scroll together; Alt+Down and Alt+Up move both to the next or
 // previous line that holds a difference; a file dropped on a path box or a view fills that side's
-// path box, and two files dropped anywhere on the window are compared.
+// path box, and two files dropped anywhere on the window are compared. The views' reading aids
+// (tooltips, notes of moves, context menu) are in reading_aids.h.
 
 #include "main_window/file_dialog.h"
 #include "main_window/message_boxes.h"
@@ -21,6 +22,7 @@ enum class LayoutControl;
 class DiffView;
 class NumberColumn;
 class PathBox;
+class ReadingAids;
 class QMimeData;
 class QPushButton;
 
@@ -96,4 +98,5 @@ private:
     QPushButton* command2_ = nullptr;
 
     std::vector<int> differenceLines_; // lines holding a difference in either file, increasing
+    ReadingAids* readingAids_ = nullptr;
 };
