@@ -149,3 +149,16 @@ std::vector<parvane::LinePairSlice> BoundedReportSource::linePairs(std::uint64_t
     }
     return slices;
 }
+
+std::vector<parvane::LinePairSlice>
+BoundedReportSource::differingPairs(std::uint64_t fromLine, std::uint64_t maxPairs,
+                                    std::uint64_t maxColumns) const {
+    // The files hold 32767 characters at most, so a batch of them stays small.
+    std::vector<parvane::LinePairSlice> slices;
+    for (auto line = std::lower_bound(differingLines_.begin(), differingLines_.end(), fromLine);
+         line != differingLines_.end() && slices.size() < maxPairs; ++line) {
+        std::vector<parvane::LinePairSlice> one = linePairs(*line, 1, 0, maxColumns);
+        slices.push_back(std::move(one.front()));
+    }
+    return slices;
+}

@@ -24,6 +24,9 @@ public:
     std::vector<parvane::LinePairSlice> linePairs(std::uint64_t first, std::uint64_t count,
                                                   std::uint64_t firstColumn,
                                                   std::uint64_t maxColumns) const override;
+    std::vector<parvane::LinePairSlice> differingPairs(std::uint64_t fromLine,
+                                                       std::uint64_t maxPairs,
+                                                       std::uint64_t maxColumns) const override;
     bool unlimited() const override { return false; }
 
 private:

@@ -64,6 +64,9 @@ std::string hex(char32_t c, int digits) {
 } // namespace
 
 bool needsEscape(char32_t c) {
+    if (c < 0x7F) {
+        return c < 0x20 && c != '\t';
+    }
     return (c < 0x20 && c != '\t') || (c >= 0x7F && c <= 0x9F) || inRanges(kInvisible, c);
 }
 
@@ -78,6 +81,9 @@ std::string escape(char32_t c) {
 }
 
 int terminalWidth(char32_t c) {
+    if (c >= 0x20 && c < 0x7F) {
+        return 1;
+    }
     if (needsEscape(c)) {
         return static_cast<int>(escape(c).size());
     }

@@ -6,6 +6,9 @@ namespace {
 
 using parvane::ColumnRun;
 
+// Differing line pairs read from the source at a time.
+constexpr std::uint64_t kBatchPairs = 256;
+
 // Writes one file's side of a line pair: {"length": N, "columns": [[a, b], ...]} or null.
 void writeSide(ReportOutput& out, bool has, std::uint64_t length,
                const std::vector<ColumnRun>& runs) {
@@ -48,14 +51,23 @@ void ReportJsonWriter::write(ReportOutput& out, const ReportSource& source,
     const std::uint64_t all = source.totals().differingLines;
     const std::uint64_t limit = std::min(all, maxLines.value_or(all));
     std::uint64_t shown = 0;
-    for (std::optional<std::uint64_t> line = source.firstDifferingLine(); line && shown < limit;
-         line = source.nextDifferingLine(*line), ++shown) {
-        const parvane::LinePairSlice pair = source.reportedPair(*line);
-        out << (shown == 0 ? "\n" : ",\n") << "    {\"line\": " << *line + 1 << ", \"file1\": ";
-        writeSide(out, pair.has1, pair.length1, pair.runs1);
-        out << ", \"file2\": ";
-        writeSide(out, pair.has2, pair.length2, pair.runs2);
-        out << ", \"cut\": " << (ReportSource::isCut(pair) ? "true" : "false") << "}";
+    std::uint64_t from = 0; // where the next batch starts
+    while (shown < limit) {
+        const std::vector<parvane::LinePairSlice> batch =
+            source.reportedPairs(from, std::min(kBatchPairs, limit - shown));
+        if (batch.empty()) {
+            break;
+        }
+        for (const parvane::LinePairSlice& pair : batch) {
+            out << (shown == 0 ? "\n" : ",\n") << "    {\"line\": " << pair.line + 1
+                << ", \"file1\": ";
+            writeSide(out, pair.has1, pair.length1, pair.runs1);
+            out << ", \"file2\": ";
+            writeSide(out, pair.has2, pair.length2, pair.runs2);
+            out << ", \"cut\": " << (ReportSource::isCut(pair) ? "true" : "false") << "}";
+            ++shown;
+        }
+        from = batch.back().line + 1;
     }
     out << (shown == 0 ? "],\n" : "\n  ],\n");
     out << "  \"shownLines\": " << shown << ",\n";

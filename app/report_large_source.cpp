@@ -25,3 +25,9 @@ std::vector<parvane::LinePairSlice> LargeReportSource::linePairs(std::uint64_t f
                                                                  std::uint64_t maxColumns) const {
     return comparison_.linePairs(first, count, firstColumn, maxColumns);
 }
+
+std::vector<parvane::LinePairSlice>
+LargeReportSource::differingPairs(std::uint64_t fromLine, std::uint64_t maxPairs,
+                                  std::uint64_t maxColumns) const {
+    return comparison_.differingPairs(fromLine, maxPairs, maxColumns);
+}

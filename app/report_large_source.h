@@ -1,6 +1,7 @@
 #pragma once
 
-// The report's view of LargeComparison: files of any size, read again for every slice.
+// The report's view of LargeComparison: files of any size, read again for every slice or
+// batch of differing pairs.
 // open() makes the comparison's one pass and throws what LargeComparison::run() throws
 // (FileError); slices throw FileChangedError when a file changed since.
 
@@ -22,6 +23,9 @@ public:
     std::vector<parvane::LinePairSlice> linePairs(std::uint64_t first, std::uint64_t count,
                                                   std::uint64_t firstColumn,
                                                   std::uint64_t maxColumns) const override;
+    std::vector<parvane::LinePairSlice> differingPairs(std::uint64_t fromLine,
+                                                       std::uint64_t maxPairs,
+                                                       std::uint64_t maxColumns) const override;
     bool unlimited() const override { return true; }
 
 private:

@@ -16,6 +16,11 @@ parvane::LinePairSlice ReportSource::reportedPair(std::uint64_t line) const {
     return std::move(pairs.front());
 }
 
+std::vector<parvane::LinePairSlice> ReportSource::reportedPairs(std::uint64_t fromLine,
+                                                                std::uint64_t maxPairs) const {
+    return differingPairs(fromLine, maxPairs, kMaxReportedColumns);
+}
+
 bool ReportSource::isCut(const parvane::LinePairSlice& pair) {
     return std::max(pair.length1, pair.length2) > pair.firstColumn + kMaxReportedColumns;
 }

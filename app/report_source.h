@@ -5,7 +5,9 @@
 // are 0-based here, as in comparison/large_comparison.h, whose types are used.
 //
 // Reading slices may throw parvane::ComparisonError (a file changed since it was compared, for
-// the pass that reads the files again). An object is used from one thread at a time.
+// the pass that reads the files again). An object is used from one thread at a time. Writers
+// read the differing pairs a batch at a time (reportedPairs()), so that memory stays bounded
+// and the pass without limits reads each file once per batch, not once per line.
 
 #include "comparison/large_comparison.h"
 
@@ -34,12 +36,21 @@ public:
     virtual std::vector<parvane::LinePairSlice> linePairs(std::uint64_t first, std::uint64_t count,
                                                           std::uint64_t firstColumn,
                                                           std::uint64_t maxColumns) const = 0;
+    // At most `maxPairs` of the differing line pairs from `fromLine` on, in increasing order,
+    // each from column 0 on and at most `maxColumns` columns of each line; fewer when their text
+    // grows large, but at least one while any is left, and none past the last.
+    virtual std::vector<parvane::LinePairSlice> differingPairs(std::uint64_t fromLine,
+                                                               std::uint64_t maxPairs,
+                                                               std::uint64_t maxColumns) const = 0;
     // True for the pass without the window's size limits.
     virtual bool unlimited() const = 0;
 
     std::uint64_t pairCount() const;
     // Line pair `line` up to kMaxReportedColumns.
     parvane::LinePairSlice reportedPair(std::uint64_t line) const;
+    // differingPairs() up to kMaxReportedColumns, at most `maxPairs` of them.
+    std::vector<parvane::LinePairSlice> reportedPairs(std::uint64_t fromLine,
+                                                      std::uint64_t maxPairs) const;
     // True when `pair`, read by reportedPair(), leaves out columns of a longer line.
     static bool isCut(const parvane::LinePairSlice& pair);
     bool identical() const { return totals().differingLines == 0; }

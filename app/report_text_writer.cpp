@@ -16,6 +16,8 @@ constexpr std::string_view kPrefix1 = "  fichero 1: ";
 constexpr std::string_view kPrefix2 = "  fichero 2: ";
 constexpr std::size_t kPrefixWidth = kPrefix1.size();
 constexpr std::size_t kTabStop = 8;
+// Differing line pairs read from the source at a time.
+constexpr std::uint64_t kBatchPairs = 256;
 
 // The union of two increasing lists of runs, increasing.
 std::vector<ColumnRun> unite(const std::vector<ColumnRun>& a, const std::vector<ColumnRun>& b) {
@@ -59,6 +61,29 @@ void showLine(std::u32string_view line, std::uint64_t start, const std::vector<C
             ++run;
         }
         const bool differs = run != runs.end() && run->first <= start + i;
+        if (c >= 0x20 && c < 0x7F) {
+            // Printable ASCII, most of any text: a column each, shown as itself. They are taken
+            // together up to the next other character or the next edge of a differing run.
+            std::size_t edge = line.size();
+            if (run != runs.end()) {
+                const std::uint64_t at = differs ? run->last + 1 : run->first;
+                edge = static_cast<std::size_t>(std::min<std::uint64_t>(at - start, edge));
+            }
+            std::size_t k = i + 1;
+            while (k < edge && line[k] >= 0x20 && line[k] < 0x7F) {
+                ++k;
+            }
+            const std::size_t at = text.size();
+            text.resize(at + (k - i));
+            std::transform(line.begin() + static_cast<std::ptrdiff_t>(i),
+                           line.begin() + static_cast<std::ptrdiff_t>(k), text.begin() + at,
+                           [](char32_t ascii) { return static_cast<char>(ascii); });
+            markers.append(k - i, differs ? '^' : ' ');
+            lastCell = markers.size() - 1;
+            column += k - i;
+            i = k - 1;
+            continue;
+        }
         if (c == '\t') {
             const std::size_t stop = (column / kTabStop + 1) * kTabStop;
             text += '\t';
@@ -142,9 +167,8 @@ void writePieces(ReportOutput& out, const LinePairSlice& pair) {
     }
 }
 
-void writeLinePair(ReportOutput& out, const ReportSource& source, std::uint64_t line) {
-    const LinePairSlice pair = source.reportedPair(line);
-    out << "Línea " << line + 1 << ", ";
+void writeLinePair(ReportOutput& out, const LinePairSlice& pair) {
+    out << "Línea " << pair.line + 1 << ", ";
     writeColumns(out, unite(pair.runs1, pair.runs2));
     if (!pair.has1) {
         out << ", falta en el fichero 1";
@@ -207,10 +231,19 @@ void ReportTextWriter::write(ReportOutput& out, const ReportSource& source,
     const std::uint64_t all = source.totals().differingLines;
     const std::uint64_t limit = std::min(all, maxLines.value_or(all));
     std::uint64_t shown = 0;
-    for (std::optional<std::uint64_t> line = source.firstDifferingLine(); line && shown < limit;
-         line = source.nextDifferingLine(*line), ++shown) {
-        writeLinePair(out, source, *line);
-        out << "\n";
+    std::uint64_t from = 0; // where the next batch starts
+    while (shown < limit) {
+        const std::vector<LinePairSlice> batch =
+            source.reportedPairs(from, std::min(kBatchPairs, limit - shown));
+        if (batch.empty()) {
+            break;
+        }
+        for (const LinePairSlice& pair : batch) {
+            writeLinePair(out, pair);
+            out << "\n";
+        }
+        shown += batch.size();
+        from = batch.back().line + 1;
     }
     if (shown < all) {
         writeShownPart(out, shown, all);

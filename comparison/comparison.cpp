@@ -219,7 +219,7 @@ Comparison compareFiles(const fs::path& file1, const fs::path& file2) {
         }
     }
     return {side1.takeDisplayText(), side2.takeDisplayText(), side1.takeDifferences(),
-            side2.takeDifferences()};
+            side2.takeDifferences(), traitsOf(bytes1),        traitsOf(bytes2)};
 }
 
 } // namespace parvane

@@ -14,6 +14,11 @@
 // 32766 characters, or with a line of more than 32764), throws OverflowError. A path that is not a
 // readable regular file throws FileError. Messages are Spanish and name the file. Both files are
 // closed whatever happens.
+//
+// The result also gives each file's traits (file_traits.h): what its bytes hold beyond the
+// characters compared, such as its kind of line break.
+
+#include "comparison/file_traits.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -26,6 +31,7 @@ namespace parvane {
 struct Comparison {
     std::string displayText1, displayText2;               // UTF-8, every line followed by "\r\n"
     std::vector<std::int16_t> differences1, differences2; // 1-based text positions, increasing
+    FileTraits traits1, traits2;                          // of each file's bytes
 };
 
 Comparison compareFiles(const std::filesystem::path& file1, const std::filesystem::path& file2);

@@ -22,6 +22,12 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr std::uint64_t kNone = UINT64_MAX;
+constexpr std::uint32_t kNoStart = UINT32_MAX;
+// A line start is indexed at least this often in bytes, so that the start of any line fits 32
+// bits after its index entry, with room left for the three bytes of a byte-order mark.
+constexpr std::uint64_t kMostIndexBytes = UINT32_MAX - 4;
+// The least a read of differingPairs() asks for, however short the lines.
+constexpr std::uint64_t kMinimumRead = 64;
 constexpr auto kProgressInterval = std::chrono::milliseconds(25);
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
@@ -191,16 +197,35 @@ struct Line {
     const unsigned char* bytes = nullptr; // null for a line longer than the buffer
 };
 
-// Reads a file forwards from an offset in large pieces and cuts it into lines. It keeps the
-// position of the next CR and LF it has seen, so that finding line ends stays linear whatever
-// the mix of line breaks.
+// Reads a file forwards from an offset in pieces of up to `capacity` bytes and cuts it into
+// lines. It keeps the position of the next CR and LF it has seen, so that finding line ends stays
+// linear whatever the mix of line breaks. A read takes `firstRead` bytes at most after a start
+// or a jump, twice as many as the read before while reading on.
 class LineReader {
 public:
     LineReader(const SourceFile& file, std::uint64_t offset, std::size_t capacity,
-               Utf8Validator* validator = nullptr, Pacer* pacer = nullptr)
+               Utf8Validator* validator = nullptr, Pacer* pacer = nullptr,
+               std::size_t firstRead = SIZE_MAX)
         : file_(file), capacity_(std::max<std::size_t>(capacity, 2)),
-          buffer_(new unsigned char[capacity_]), base_(offset), validator_(validator),
-          pacer_(pacer) {}
+          buffer_(new unsigned char[capacity_]), base_(offset),
+          firstRead_(std::clamp<std::size_t>(firstRead, 1, capacity_)), readSize_(firstRead_),
+          validator_(validator), pacer_(pacer) {}
+
+    // Makes next() return the line that starts at `offset`, at or after the start of the line
+    // next() would return. Bytes already held are used again.
+    void seek(std::uint64_t offset) {
+        if (offset <= base_ + end_) {
+            pos_ = static_cast<std::size_t>(offset - base_);
+            return;
+        }
+        base_ = offset;
+        pos_ = 0;
+        end_ = 0;
+        eof_ = false;
+        lf_ = {};
+        cr_ = {};
+        readSize_ = firstRead_;
+    }
 
     Line next() {
         if (pos_ == end_ && !fill()) {
@@ -302,9 +327,11 @@ private:
             end_ -= pos_;
             pos_ = 0;
         }
+        const std::size_t want = std::min(capacity_ - end_, readSize_);
+        readSize_ = std::min(capacity_, readSize_ * 2);
         ssize_t got;
         do {
-            got = ::pread(file_.descriptor(), buffer_.get() + end_, capacity_ - end_,
+            got = ::pread(file_.descriptor(), buffer_.get() + end_, want,
                           static_cast<off_t>(base_ + end_));
         } while (got < 0 && errno == EINTR);
         if (got < 0) {
@@ -333,6 +360,8 @@ private:
     std::size_t end_ = 0; // bytes held
     bool eof_ = false;
     Seen lf_, cr_;
+    std::size_t firstRead_;
+    std::size_t readSize_; // bytes the next read asks for at most
     Utf8Validator* validator_;
     Pacer* pacer_;
 };
@@ -554,6 +583,19 @@ std::uint64_t sliceLine(Bytes& bytes, Decoding decoding, std::uint64_t firstColu
                 continue;
             }
         }
+        if (column >= firstColumn && window[0] < 0x80) {
+            // A run of ASCII in the slice: a character per byte.
+            const std::size_t most =
+                static_cast<std::size_t>(std::min<std::uint64_t>(window.size(), stop - column));
+            std::size_t run = 1;
+            while (run < most && window[run] < 0x80) {
+                ++run;
+            }
+            text.append(window.begin(), window.begin() + static_cast<std::ptrdiff_t>(run));
+            column += run;
+            bytes.consume(run);
+            continue;
+        }
         const std::size_t length = std::min(utf8Length(window[0]), window.size());
         if (column >= firstColumn) {
             text.push_back(utf8Code(window.data(), length));
@@ -569,10 +611,22 @@ std::uint64_t sliceLine(Bytes& bytes, Decoding decoding, std::uint64_t firstColu
 std::vector<ColumnRun> differingRuns(const std::u32string& text, const std::u32string& other,
                                      std::uint64_t otherLength, std::uint64_t firstColumn) {
     std::vector<ColumnRun> runs;
+    // Columns that both lines have; past them every column differs.
+    const std::size_t both = static_cast<std::size_t>(
+        std::min<std::uint64_t>(std::min(text.size(), other.size()),
+                                otherLength > firstColumn ? otherLength - firstColumn : 0));
+    constexpr std::size_t kBlock = 8;
     for (std::size_t j = 0; j < text.size(); ++j) {
+        // Equal columns are passed over a block at a time.
+        while (j + kBlock <= both &&
+               std::memcmp(text.data() + j, other.data() + j, kBlock * sizeof(char32_t)) == 0) {
+            j += kBlock;
+        }
+        if (j >= text.size()) {
+            break;
+        }
         const std::uint64_t column = firstColumn + j;
-        const bool differs = column >= otherLength || j >= other.size() || text[j] != other[j];
-        if (!differs) {
+        if (j < both && text[j] == other[j]) {
             continue;
         }
         if (!runs.empty() && runs.back().last + 1 == column) {
@@ -594,8 +648,9 @@ struct FileRecord {
     fs::path path;
     Identity identity;
     std::uint64_t lines = 0;
-    std::uint64_t longest = 0;
-    std::vector<IndexEntry> index; // the start of line 0, then sparse line starts
+    std::uint64_t longest = 0;      // in characters
+    std::uint64_t longestBytes = 0; // without the line break
+    std::vector<IndexEntry> index;  // the start of line 0, then sparse line starts
 };
 
 // What a comparison keeps once its pass is over.
@@ -604,6 +659,9 @@ struct Findings {
     Decoding decoding = Decoding::Utf8;
     ComparisonTotals totals;
     std::vector<std::uint64_t> differing;
+    // Where each differing line pair's lines start in files 1 and 2: bytes after the offset of
+    // the file's last index entry at or before that line (kNoStart for a missing line).
+    std::vector<std::array<std::uint32_t, 2>> differingStarts;
 };
 
 // Everything run() works out, under both decodings until it is known which one applies.
@@ -642,7 +700,7 @@ public:
             }
             record(state->files[0], k, line1);
             record(state->files[1], k, line2);
-            comparePair(k, line1, line2);
+            comparePair(k, line1, line2, *state);
         }
         pacer_.report();
 
@@ -663,8 +721,11 @@ public:
         }
         for (int f = 0; f < 2; ++f) {
             state->files[f].longest = totals.longest[f];
+            // Under Windows-1252 a character is a byte.
+            state->files[f].longestBytes = totals_[1].longest[f];
         }
         state->differing = std::move(differing_);
+        state->differingStarts = std::move(differingStarts_);
         ComparisonTotals& out = state->totals;
         out.differingCharacters1 = totals.differing[0];
         out.differingCharacters2 = totals.differing[1];
@@ -711,7 +772,7 @@ private:
         file.lines = k + 1;
         const LargeComparisonBuffers& sizes = LargeComparisonBuffers::current();
         if (file.index.empty() || k - file.index.back().line >= sizes.indexLines ||
-            line.start - file.index.back().offset >= sizes.indexBytes) {
+            line.start - file.index.back().offset >= std::min(sizes.indexBytes, kMostIndexBytes)) {
             file.index.push_back({k, line.start});
         }
     }
@@ -739,7 +800,7 @@ private:
         return counts;
     }
 
-    void comparePair(std::uint64_t k, const Line& line1, const Line& line2) {
+    void comparePair(std::uint64_t k, const Line& line1, const Line& line2, const Findings& state) {
         // Lines held in the buffers are compared at once; longer ones are counted right away.
         const bool equal = line1.present && line2.present && line1.length == line2.length &&
                            line1.bytes != nullptr && line2.bytes != nullptr &&
@@ -767,10 +828,18 @@ private:
         }
         if (counts[1].differing1 + counts[1].differing2 > 0) {
             differing_.push_back(k);
+            differingStarts_.push_back(
+                {startOf(line1, state.files[0]), startOf(line2, state.files[1])});
         }
         if (k == 0) {
             first_ = {line1, line2, counts[1]};
         }
+    }
+
+    // Where `line`, just recorded in `file`, starts after its index entry.
+    static std::uint32_t startOf(const Line& line, const FileRecord& file) {
+        return line.present ? static_cast<std::uint32_t>(line.start - file.index.back().offset)
+                            : kNoStart;
     }
 
     static void add(Totals& totals, const PairCounts& counts, int sign) {
@@ -792,6 +861,7 @@ private:
         totals.differing[1] -= first_.counts.differing2;
         if (!differing_.empty() && differing_.front() == 0) {
             differing_.erase(differing_.begin());
+            differingStarts_.erase(differingStarts_.begin());
         }
         std::array<Line, 2> lines{first_.line1, first_.line2};
         for (int f = 0; f < 2; ++f) {
@@ -806,6 +876,14 @@ private:
                 file.index.push_back({0, 0});
             }
             file.index.front().offset = 0;
+            // The other lines before the next index entry now start three bytes further after
+            // the first one.
+            const std::uint64_t next = file.index.size() > 1 ? file.index[1].line : kNone;
+            for (std::size_t i = 0; i < differing_.size() && differing_[i] < next; ++i) {
+                if (differingStarts_[i][f] != kNoStart) {
+                    differingStarts_[i][f] += kUtf8ByteOrderMark.size();
+                }
+            }
         }
         // Whole lines from the files, as bytes in memory are gone.
         const auto counts = [&] {
@@ -827,6 +905,9 @@ private:
         totals.longest[1] = std::max(totals.longest[1], counts.length2);
         if (counts.differing1 + counts.differing2 > 0) {
             differing_.insert(differing_.begin(), 0);
+            // Line 0 starts where the first index entry says, in both files.
+            differingStarts_.insert(differingStarts_.begin(), {lines[0].present ? 0 : kNoStart,
+                                                               lines[1].present ? 0 : kNoStart});
         }
     }
 
@@ -841,8 +922,43 @@ private:
     std::array<bool, 2> bom_{};
     std::array<Totals, 2> totals_; // under UTF-8, under Windows-1252
     std::vector<std::uint64_t> differing_;
+    std::vector<std::array<std::uint32_t, 2>> differingStarts_;
     FirstPair first_;
 };
+
+// Reads the slice of `line` (just returned by a reader of `source`) into one file's side of
+// `slice`.
+void readSide(const SourceFile& source, const Line& line, Decoding decoding,
+              std::uint64_t firstColumn, std::uint64_t maxColumns, int f, LinePairSlice& slice) {
+    std::u32string& text = f == 0 ? slice.text1 : slice.text2;
+    std::uint64_t length;
+    if (line.bytes != nullptr) {
+        // No more characters than bytes, and the line fits a reader's buffer.
+        if (firstColumn == 0) {
+            text.reserve(static_cast<std::size_t>(std::min(line.length, maxColumns)));
+        }
+        MemoryBytes bytes(line.bytes, line.length);
+        length = sliceLine(bytes, decoding, firstColumn, maxColumns, text);
+    } else {
+        FileBytes bytes(source, line.start, line.length, nullptr, false);
+        length = sliceLine(bytes, decoding, firstColumn, maxColumns, text);
+    }
+    (f == 0 ? slice.has1 : slice.has2) = true;
+    (f == 0 ? slice.length1 : slice.length2) = length;
+}
+
+void addRuns(LinePairSlice& slice) {
+    slice.runs1 = differingRuns(slice.text1, slice.text2, slice.length2, slice.firstColumn);
+    slice.runs2 = differingRuns(slice.text2, slice.text1, slice.length1, slice.firstColumn);
+}
+
+// Throws FileChangedError unless `source` is still the compared file.
+void checkUnchanged(const SourceFile& source, const FileRecord& file) {
+    const std::optional<Identity> now = Identity::of(source.descriptor());
+    if (!now || !(*now == file.identity)) {
+        throwChangedSince(file.path);
+    }
+}
 
 // Opens a compared file again for reading, or throws FileChangedError if it is not the same.
 SourceFile reopen(const FileRecord& file) {
@@ -860,7 +976,9 @@ SourceFile reopen(const FileRecord& file) {
 
 } // namespace
 
-struct LargeComparison::State : Findings {};
+struct LargeComparison::State : Findings {
+    IndexEntry nearestStart(int f, std::uint64_t line) const;
+};
 
 LargeComparisonBuffers& LargeComparisonBuffers::current() {
     static LargeComparisonBuffers sizes;
@@ -946,42 +1064,115 @@ std::vector<LinePairSlice> LargeComparison::linePairs(std::uint64_t first, std::
             continue;
         }
         const SourceFile source = reopen(file);
-        const auto entry = std::prev(std::upper_bound(
-            file.index.begin(), file.index.end(), first,
-            [](std::uint64_t line, const IndexEntry& e) { return line < e.line; }));
-        LineReader reader(source, entry->offset, LargeComparisonBuffers::current().slice);
-        if (!reader.skip(first - entry->line)) {
+        const IndexEntry from = state_->nearestStart(f, first);
+        const std::uint64_t here = std::min(count, file.lines - first);
+        // The first read holds the lines up to the last one wanted, if they are no longer than
+        // the longest; later reads grow.
+        const std::uint64_t lines = first - from.line + here;
+        const std::uint64_t perLine = std::min(file.longestBytes, UINT64_MAX / 4) + 2;
+        const std::uint64_t slice = LargeComparisonBuffers::current().slice;
+        const std::size_t firstRead = static_cast<std::size_t>(
+            lines > slice / perLine ? slice : std::max(kMinimumRead, lines * perLine));
+        LineReader reader(source, from.offset, slice, nullptr, nullptr, firstRead);
+        if (!reader.skip(first - from.line)) {
             throwChangedSince(file.path);
         }
-        const std::uint64_t here = std::min(count, file.lines - first);
         for (std::size_t s = 0; s < here; ++s) {
             const Line line = reader.next();
             if (!line.present) {
                 throwChangedSince(file.path);
             }
-            LinePairSlice& slice = slices[s];
-            std::u32string& text = f == 0 ? slice.text1 : slice.text2;
-            std::uint64_t length;
-            if (line.bytes != nullptr) {
-                MemoryBytes bytes(line.bytes, line.length);
-                length = sliceLine(bytes, state_->decoding, firstColumn, maxColumns, text);
-            } else {
-                FileBytes bytes(source, line.start, line.length, nullptr, false);
-                length = sliceLine(bytes, state_->decoding, firstColumn, maxColumns, text);
-            }
-            (f == 0 ? slice.has1 : slice.has2) = true;
-            (f == 0 ? slice.length1 : slice.length2) = length;
+            readSide(source, line, state_->decoding, firstColumn, maxColumns, f, slices[s]);
         }
         // Whatever was read must still be the compared file.
-        const std::optional<Identity> now = Identity::of(source.descriptor());
-        if (!now || !(*now == file.identity)) {
-            throwChangedSince(file.path);
-        }
+        checkUnchanged(source, file);
     }
 
     for (LinePairSlice& slice : slices) {
-        slice.runs1 = differingRuns(slice.text1, slice.text2, slice.length2, firstColumn);
-        slice.runs2 = differingRuns(slice.text2, slice.text1, slice.length1, firstColumn);
+        addRuns(slice);
+    }
+    return slices;
+}
+
+// The known line start of file `f` (0 or 1) nearest before line `line`, which that file has:
+// its last index entry at or before it, or a differing line between them.
+IndexEntry LargeComparison::State::nearestStart(int f, std::uint64_t line) const {
+    const std::vector<IndexEntry>& index = files[f].index;
+    const IndexEntry entry = *std::prev(
+        std::upper_bound(index.begin(), index.end(), line,
+                         [](std::uint64_t k, const IndexEntry& e) { return k < e.line; }));
+    const auto after = std::upper_bound(differing.begin(), differing.end(), line);
+    if (after == differing.begin() || *std::prev(after) <= entry.line) {
+        return entry;
+    }
+    const auto i = static_cast<std::size_t>(std::prev(after) - differing.begin());
+    if (differingStarts[i][f] == kNoStart) {
+        return entry;
+    }
+    return {differing[i], entry.offset + differingStarts[i][f]};
+}
+
+std::vector<LinePairSlice> LargeComparison::differingPairs(std::uint64_t fromLine,
+                                                           std::uint64_t maxPairs,
+                                                           std::uint64_t maxColumns) const {
+    std::vector<LinePairSlice> slices;
+    const auto& lines = state_->differing;
+    const auto begin = std::lower_bound(lines.begin(), lines.end(), fromLine);
+    if (begin == lines.end() || maxPairs == 0) {
+        return slices;
+    }
+    const auto first = static_cast<std::size_t>(begin - lines.begin());
+    const std::size_t count =
+        static_cast<std::size_t>(std::min<std::uint64_t>(maxPairs, lines.size() - first));
+    const LargeComparisonBuffers& sizes = LargeComparisonBuffers::current();
+
+    // A file is opened once the first of its lines is wanted; a reader starts with a read that
+    // holds its longest line, so that pairs far apart cost a read each.
+    std::array<std::optional<SourceFile>, 2> sources;
+    std::array<std::unique_ptr<LineReader>, 2> readers;
+    const auto readerOf = [&](int f, std::uint64_t start) -> LineReader& {
+        if (!readers[f]) {
+            const FileRecord& file = state_->files[f];
+            sources[f].emplace(reopen(file));
+            const std::size_t firstRead = static_cast<std::size_t>(std::clamp<std::uint64_t>(
+                std::min(file.longestBytes, UINT64_MAX - 2) + 2, kMinimumRead, sizes.slice));
+            readers[f] = std::make_unique<LineReader>(*sources[f], start, sizes.slice, nullptr,
+                                                      nullptr, firstRead);
+        }
+        return *readers[f];
+    };
+
+    std::uint64_t characters = 0;
+    for (std::size_t i = first;
+         i < first + count && (i == first || characters < sizes.batchCharacters); ++i) {
+        LinePairSlice& slice = slices.emplace_back();
+        slice.line = lines[i];
+        for (int f = 0; f < 2; ++f) {
+            const std::uint32_t after = state_->differingStarts[i][f];
+            if (after == kNoStart) {
+                continue;
+            }
+            const std::vector<IndexEntry>& index = state_->files[f].index;
+            const auto entry = std::prev(std::upper_bound(
+                index.begin(), index.end(), lines[i],
+                [](std::uint64_t line, const IndexEntry& e) { return line < e.line; }));
+            const std::uint64_t start = entry->offset + after;
+            LineReader& reader = readerOf(f, start);
+            reader.seek(start);
+            const Line line = reader.next();
+            if (!line.present) {
+                throwChangedSince(state_->files[f].path);
+            }
+            readSide(*sources[f], line, state_->decoding, 0, maxColumns, f, slice);
+        }
+        addRuns(slice);
+        characters += slice.text1.size() + slice.text2.size();
+    }
+    // Whatever was read must still be the compared files.
+    for (int f = 0; f < 2; ++f) {
+        if (sources[f]) {
+            checkUnchanged(*sources[f], state_->files[f]);
+        }
     }
     return slices;
 }

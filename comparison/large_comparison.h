@@ -7,10 +7,12 @@
 // when both are valid UTF-8, a leading byte-order mark then not being text; else both
 // Windows-1252), counts the lines, finds the line pairs that differ and counts what differs.
 // Its memory grows with the number of lines at most (a sparse index of line starts, the set of
-// differing line pairs), never with the size of a line or the number of differing characters.
+// differing line pairs with where each starts in both files), never with the size of a line or
+// the number of differing characters.
 // The files are read with read-sized pieces into bounded buffers (never mapped), and are closed
-// when run() returns; linePairs() opens them again and checks that each is still the file that
-// was compared (same device, inode, size and modification and change times).
+// when run() returns; linePairs() and differingPairs() open them again for the call and check,
+// after reading, that each is still the file that was compared (same device, inode, size and
+// modification and change times).
 //
 // Lines and columns are 0-based here; a column counts characters (code points) of the decoded
 // line, as the comparison does. A line pair k holds line k of each file, or nothing for a file
@@ -105,10 +107,21 @@ public:
     std::uint64_t differingLinesBefore(std::uint64_t line) const;
 
     // `count` line pairs from `first` on (fewer at the end), each from column `firstColumn` on,
-    // at most `maxColumns` columns of each line. Throws FileChangedError.
+    // at most `maxColumns` columns of each line. Reading starts at the nearest line start known
+    // before `first` (a sparse index entry or a differing line). Throws FileChangedError.
     std::vector<LinePairSlice> linePairs(std::uint64_t first, std::uint64_t count,
                                          std::uint64_t firstColumn = 0,
                                          std::uint64_t maxColumns = UINT64_MAX) const;
+
+    // The differing line pairs from `fromLine` on, in increasing order: at most `maxPairs` of
+    // them, each as linePairs(line, 1, 0, maxColumns) gives it. Fewer when the text read so far
+    // reaches LargeComparisonBuffers::batchCharacters, but at least one while any is left; empty
+    // past the last. Each line is read where the pass found it, with a read sized to the longest
+    // line and growing while the pairs asked for lie close together, so a batch costs about the
+    // bytes of its lines, not of the lines between them. Memory grows with the text returned.
+    // Throws FileChangedError when a file is not the one compared, or changes during the call.
+    std::vector<LinePairSlice> differingPairs(std::uint64_t fromLine, std::uint64_t maxPairs,
+                                              std::uint64_t maxColumns = UINT64_MAX) const;
 
 private:
     struct State;

@@ -2,7 +2,7 @@
 
 // The sizes LargeComparison reads with and indexes by. Only tests change them, to make every
 // buffer boundary and index step occur in small files; set them while no comparison is running
-// (they are read when run() or linePairs() starts).
+// (they are read when run(), linePairs() or differingPairs() starts).
 
 #include <cstddef>
 #include <cstdint>
@@ -11,10 +11,12 @@ namespace parvane {
 
 struct LargeComparisonBuffers {
     std::size_t pass = std::size_t{2} << 20;    // bytes of each file held during the pass (>= 2)
-    std::size_t slice = std::size_t{256} << 10; // bytes held by linePairs() (>= 2)
+    std::size_t slice = std::size_t{256} << 10; // bytes held by linePairs(), differingPairs()
     std::size_t stream = std::size_t{64} << 10; // pieces of a line longer than those (>= 4)
     std::uint64_t indexLines = 1024;            // a line start is indexed every so many lines,
     std::uint64_t indexBytes = std::uint64_t{1} << 20; // or after so many bytes
+    // differingPairs() starts no more pairs once it holds so many characters (>= 1).
+    std::uint64_t batchCharacters = std::uint64_t{1} << 20;
 
     // The sizes in use, which start as above.
     static LargeComparisonBuffers& current();

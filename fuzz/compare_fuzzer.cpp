@@ -403,13 +403,48 @@ void checkList(const FilePair& files, int f, const std::vector<std::int16_t>& en
     mismatch(files, "difference list");
 }
 
+bool sameSlice(const parvane::LinePairSlice& a, const parvane::LinePairSlice& b) {
+    return a.line == b.line && a.has1 == b.has1 && a.has2 == b.has2 && a.length1 == b.length1 &&
+           a.length2 == b.length2 && a.text1 == b.text1 && a.text2 == b.text2 &&
+           a.runs1 == b.runs1 && a.runs2 == b.runs2;
+}
+
+// The differing pairs, read in batches, are exactly the pairs of `all` that hold a red character,
+// each as linePairs() gives it.
+void checkDifferingPairs(const FilePair& files, const parvane::LargeComparison& large,
+                         const std::vector<parvane::LinePairSlice>& all) {
+    const std::uint64_t batch = 1 + (files.bytes[0].size() + files.bytes[1].size()) % 3;
+    std::vector<parvane::LinePairSlice> differing;
+    for (std::uint64_t from = 0;;) {
+        const std::vector<parvane::LinePairSlice> got = large.differingPairs(from, batch);
+        if (got.empty()) {
+            break;
+        }
+        if (got.size() > batch) {
+            mismatch(files, "differingPairs() gives more pairs than asked for");
+        }
+        differing.insert(differing.end(), got.begin(), got.end());
+        from = got.back().line + 1;
+    }
+    std::vector<parvane::LinePairSlice> expected;
+    for (const parvane::LinePairSlice& slice : all) {
+        if (!slice.runs1.empty() || !slice.runs2.empty()) {
+            expected.push_back(slice);
+        }
+    }
+    if (differing.size() != expected.size() || differing.size() != large.differingLineCount() ||
+        !std::equal(differing.begin(), differing.end(), expected.begin(), sameSlice)) {
+        mismatch(files, "differingPairs() against the differing pairs of linePairs()");
+    }
+}
+
 // The comparison of files of any size must count what compareFiles() colours. Its buffers are
 // made small (from the input's size) so that their boundaries fall inside the lines.
 void checkLargeComparison(const FilePair& files, const parvane::Comparison& bounded) {
     const std::size_t size = files.bytes[0].size() + files.bytes[1].size();
     parvane::LargeComparisonBuffers& buffers = parvane::LargeComparisonBuffers::current();
     const parvane::LargeComparisonBuffers saved = buffers;
-    buffers = {2 + size % 7, 2 + size % 5, 4 + size % 3, 1 + size % 4, 1 + size % 9};
+    buffers = {2 + size % 7, 2 + size % 5, 4 + size % 3, 1 + size % 4, 1 + size % 9, 1 + size % 11};
     const parvane::LargeComparison large =
         parvane::LargeComparison::run(scratch().files[0], scratch().files[1]);
     const auto lines = [](const std::string& display) {
@@ -430,7 +465,9 @@ void checkLargeComparison(const FilePair& files, const parvane::Comparison& boun
         mismatch(files, "large comparison: line count");
     }
     std::uint64_t red1 = 0, red2 = 0;
-    for (const parvane::LinePairSlice& slice : large.linePairs(0, large.pairCount())) {
+    const std::vector<parvane::LinePairSlice> all = large.linePairs(0, large.pairCount());
+    checkDifferingPairs(files, large, all);
+    for (const parvane::LinePairSlice& slice : all) {
         for (const parvane::ColumnRun& run : slice.runs1) {
             red1 += run.last - run.first + 1;
         }

@@ -19,6 +19,7 @@
 #include <map>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class LevelLayout;
@@ -60,6 +61,9 @@ public:
     // Leaves room at the view's right and bottom edges, beside the text, for scroll bars that a
     // caller places there; 0 and 0 for none.
     void setRoomForBars(int right, int bottom) { setViewportMargins(0, 0, right, bottom); }
+    // The character at each offset, and the offset at which each line starts (see text_grid.h).
+    std::u32string_view characters() const { return characters_; }
+    std::span<const int> lineStarts() const { return lineStarts_; }
 
 protected:
     QMimeData* createMimeDataFromSelection() const override;

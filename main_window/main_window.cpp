@@ -10,6 +10,7 @@
 #include "main_window/path_box.h"
 #include "main_window/qt_file_dialog.h"
 #include "main_window/qt_message_boxes.h"
+#include "main_window/reading_aids.h"
 #include "main_window/resize_layout.h"
 #include "main_window/view_synchronizer.h"
 
@@ -122,6 +123,11 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> fileDialog,
     connectCommands();
     createShortcuts();
     new ViewSynchronizer(rtb1_, rtb2_, this);
+    readingAids_ = new ReadingAids(rtb1_, rtb2_, this);
+    connect(readingAids_, &ReadingAids::nextDifferenceRequested, this,
+            &MainWindow::goToNextDifference);
+    connect(readingAids_, &ReadingAids::previousDifferenceRequested, this,
+            &MainWindow::goToPreviousDifference);
     bigViews_ = new BigComparisonViews(rtb1_, rtb2_, txtNumeracion1_, txtNumeracion2_,
                                        messages_.get(), this);
     setAcceptDrops(true);
@@ -333,6 +339,8 @@ void MainWindow::showComparison(const std::filesystem::path& path1,
     differenceLines_.clear();
     std::set_union(lines1.begin(), lines1.end(), lines2.begin(), lines2.end(),
                    std::back_inserter(differenceLines_));
+    readingAids_->setComparison(result, differenceLines_, txtFichero1_->text(),
+                                txtFichero2_->text());
     if (result.differences1.empty() && result.differences2.empty()) {
         messages_->inform(this, kIdenticalMessage);
     }
@@ -362,6 +370,7 @@ void MainWindow::goToNextDifference() {
         rtb1_->moveCaretToLine(*next);
         rtb2_->moveCaretToLine(*next);
     }
+    readingAids_->noteDifference(DifferenceNavigator::Direction::Forward);
 }
 
 void MainWindow::goToPreviousDifference() {
@@ -376,6 +385,7 @@ void MainWindow::goToPreviousDifference() {
         rtb1_->moveCaretToLine(line);
         rtb2_->moveCaretToLine(line);
     }
+    readingAids_->noteDifference(DifferenceNavigator::Direction::Backward);
 }
 
 PathBox* MainWindow::dropTarget(QPoint position) const {

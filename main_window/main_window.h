@@ -6,8 +6,9 @@
 //
 // Beyond the buttons: the two views scroll together; Alt+Down and Alt+Up move both to the next or
 // previous line that holds a difference; a file dropped on a path box or a view fills that side's
-// path box, and two files dropped anywhere on the window are compared. Files past the size limits
-// may be compared without them ("Comparar sin límite"), see big_comparison_views.h.
+// path box, and two files dropped anywhere on the window are compared. The views' reading aids
+// (tooltips, notes of moves, context menu) are in reading_aids.h. Files past the size limits may
+// be compared without them ("Comparar sin límite"), see big_comparison_views.h.
 
 #include "main_window/file_dialog.h"
 #include "main_window/message_boxes.h"
@@ -23,6 +24,7 @@ class BigComparisonViews;
 class DiffView;
 class NumberColumn;
 class PathBox;
+class ReadingAids;
 class QMimeData;
 class QPushButton;
 
@@ -100,6 +102,7 @@ private:
     QPushButton* command2_ = nullptr;
 
     std::vector<int> differenceLines_; // lines holding a difference in either file, increasing
+    ReadingAids* readingAids_ = nullptr;
     // Drives the views while they show a comparison without limits.
     BigComparisonViews* bigViews_ = nullptr;
 };

@@ -1,0 +1,33 @@
+#pragma once
+
+// What a comparison came to for one view, as the view's tooltip says it when no character is
+// pointed at: the totals (characters that differ in this file, lines with a difference, lines
+// the other file lacks) and what differs in the two files' bytes although the characters may be
+// the same (line breaks, a byte-order mark, a final line break, the decoding, trailing empty
+// lines). Plain text; nothing here fails.
+
+#include "comparison/file_traits.h"
+
+#include <QString>
+#include <QStringList>
+
+struct ComparisonSummary {
+    int differingCharacters = 0; // in this view's file
+    int differingLines = 0;      // holding a difference in either file
+    int lines = 0, otherLines = 0;
+
+    // The tip: the totals when any character differs, then the notes; empty when there is
+    // nothing to say.
+    QString tip(const QStringList& notes) const;
+};
+
+namespace comparison_summary {
+
+// What differs in the bytes of the first and second file beyond the characters compared, one
+// sentence each: "Los saltos de línea difieren: CR LF / LF", and so on.
+QStringList byteNotes(const parvane::FileTraits& first, const parvane::FileTraits& second);
+
+// "CR LF", "LF", "CR", "CR LF y LF"...; "ninguno" when the file has no line break.
+QString lineBreaksOf(const parvane::FileTraits& traits);
+
+} // namespace comparison_summary

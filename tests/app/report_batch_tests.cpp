@@ -1,0 +1,183 @@
+// The report reads differing line pairs a batch at a time: across batch edges, with --max-lineas
+// on and around them, and with lines long enough to cut a batch short, the pass without limits
+// gives the same text and JSON as the bounded comparison, or every line in order.
+
+#include "app/report.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Format = ReportRequest::Format;
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string readAll(std::FILE* stream) {
+    std::rewind(stream);
+    std::string text;
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) {
+        text.append(buffer, got);
+    }
+    return text;
+}
+
+Result run(Format format, bool unlimited, std::optional<std::uint64_t> maxLines) {
+    ReportRequest request;
+    request.file1 = "uno.txt";
+    request.file2 = "dos.txt";
+    request.format = format;
+    request.unlimited = unlimited;
+    request.maxLines = maxLines;
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    Result result;
+    result.status = Report::write(request, out, err);
+    result.out = readAll(out);
+    result.err = readAll(err);
+    std::fclose(out);
+    std::fclose(err);
+    return result;
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+} // namespace
+
+class ReportBatchTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void agreesWithBoundedPassAcrossBatches_data();
+    void agreesWithBoundedPassAcrossBatches();
+    void longLinesCutBatchesShort();
+
+private:
+    fs::path home_;
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+void ReportBatchTest::init() {
+    home_ = fs::current_path();
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    fs::current_path(dir_->path().toStdString());
+}
+
+void ReportBatchTest::cleanup() {
+    fs::current_path(home_);
+    dir_.reset();
+}
+
+void ReportBatchTest::agreesWithBoundedPassAcrossBatches_data() {
+    QTest::addColumn<int>("maxLines"); // -1: all
+    QTest::addColumn<bool>("json");
+    for (const bool json : {false, true}) {
+        const char* format = json ? "json" : "text";
+        for (const int maxLines : {-1, 0, 1, 255, 256, 257, 512, 700}) {
+            QTest::addRow("%s, %d lines", format, maxLines) << maxLines << json;
+        }
+    }
+}
+
+// 602 differing line pairs of every kind (some batches of the report hold 256 of them), among
+// equal lines, with lines only in file 2 at the end; small enough for the bounded comparison.
+void ReportBatchTest::agreesWithBoundedPassAcrossBatches() {
+    QFETCH(int, maxLines);
+    QFETCH(bool, json);
+    std::string file1, file2;
+    for (int k = 0; k < 1800; ++k) {
+        const std::string line = std::to_string(k % 10);
+        file1 += line + (k % 5 == 0 ? "\r\n" : "\n");
+        if (k % 3 != 1) {
+            file2 += line + "\n";
+        } else if (k % 2 == 0) {
+            file2 += "é\t" + line + "\n";
+        } else {
+            file2 += line + "x\r";
+        }
+    }
+    file2 += "solo\n\nen el dos\n";
+    writeFile("uno.txt", file1);
+    writeFile("dos.txt", file2);
+    const std::optional<std::uint64_t> limit =
+        maxLines < 0 ? std::nullopt : std::optional<std::uint64_t>(maxLines);
+    const Format format = json ? Format::Json : Format::Text;
+
+    const Result bounded = run(format, false, limit);
+    const Result unlimited = run(format, true, limit);
+    QCOMPARE(bounded.status, 1);
+    QCOMPARE(bounded.err, std::string());
+    QCOMPARE(unlimited.status, 1);
+    QCOMPARE(unlimited.err, std::string());
+    QCOMPARE(QString::fromStdString(unlimited.out), QString::fromStdString(bounded.out));
+    const std::string marker = json ? "{\"line\": " : "Línea ";
+    std::size_t shown = 0;
+    for (std::size_t at = bounded.out.find(marker); at != std::string::npos;
+         at = bounded.out.find(marker, at + 1)) {
+        ++shown;
+    }
+    QCOMPARE(shown, std::min<std::size_t>(602, limit.value_or(602)));
+}
+
+// Pairs of 300000 characters: a batch stops after a few of them, and every pair still comes,
+// in order, each cut to the columns a report goes over.
+void ReportBatchTest::longLinesCutBatchesShort() {
+    std::string file1, file2;
+    constexpr int kLines = 9;
+    for (int k = 0; k < kLines; ++k) {
+        std::string line(300000, static_cast<char>('a' + k));
+        file1 += line + "\n";
+        line[static_cast<std::size_t>(k) * 1000] = 'Z';
+        file2 += line + "\n";
+    }
+    writeFile("uno.txt", file1);
+    writeFile("dos.txt", file2);
+    const Result text = run(Format::Text, true, std::nullopt);
+    QCOMPARE(text.status, 1);
+    QCOMPARE(text.err, std::string());
+    std::size_t from = 0;
+    for (int k = 0; k < kLines; ++k) {
+        const std::string header = "Línea " + std::to_string(k + 1) + ", columna " +
+                                   std::to_string(k * 1000 + 1) +
+                                   " (solo las primeras 262144 columnas de 300000):\n";
+        const std::size_t at = text.out.find(header, from);
+        QVERIFY2(at != std::string::npos, header.c_str());
+        from = at + header.size();
+    }
+    QVERIFY(text.out.find("Línea " + std::to_string(kLines + 1)) == std::string::npos);
+
+    const Result json = run(Format::Json, true, std::nullopt);
+    QCOMPARE(json.status, 1);
+    from = 0;
+    for (int k = 0; k < kLines; ++k) {
+        const std::string entry = "{\"line\": " + std::to_string(k + 1) +
+                                  ", \"file1\": {\"length\": 300000, \"columns\": [[" +
+                                  std::to_string(k * 1000 + 1) + ", " +
+                                  std::to_string(k * 1000 + 1) + "]]}";
+        const std::size_t at = json.out.find(entry, from);
+        QVERIFY2(at != std::string::npos, entry.c_str());
+        from = at + entry.size();
+    }
+    QVERIFY(json.out.find("\"shownLines\": 9,") != std::string::npos);
+}
+
+QTEST_GUILESS_MAIN(ReportBatchTest)
+#include "report_batch_tests.moc"
