@@ -5,17 +5,22 @@
 #include "main_window/message_boxes.h"
 #include "main_window/number_column.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QMenu>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTextBlock>
 #include <QTimer>
+#include <QToolTip>
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 
 namespace {
 
@@ -96,6 +101,20 @@ BigComparisonViews::BigComparisonViews(DiffView* view1, DiffView* view2, NumberC
             connect(own, &QScrollBar::rangeChanged, this, &BigComparisonViews::followViews);
         }
         view->installEventFilter(this);
+        // After the reading aids' filter, so that this one sees the viewport's events first.
+        viewports_[v] = view->viewport();
+        view->viewport()->installEventFilter(this);
+    }
+}
+
+// The reading aids' Ctrl+I, off while the views show a window (see the header).
+void BigComparisonViews::enableCharacterDescriptions(bool enabled) {
+    for (DiffView* view : views_) {
+        for (QAction* action : view->actions()) {
+            if (action->objectName() == QStringLiteral("describeCharacter")) {
+                action->setEnabled(enabled);
+            }
+        }
     }
 }
 
@@ -158,6 +177,8 @@ void BigComparisonViews::show(parvane::LargeComparison comparison) {
     }
     fill(0, 0);
     updateBars();
+    enableCharacterDescriptions(false);
+    emit shownWithoutLimits();
 }
 
 void BigComparisonViews::stop() {
@@ -178,6 +199,7 @@ void BigComparisonViews::stop() {
         views_[v]->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         numbers_[v]->showNumbersFrom(1);
     }
+    enableCharacterDescriptions(true);
 }
 
 int BigComparisonViews::visibleLines() const {
@@ -422,16 +444,40 @@ void BigComparisonViews::goToEdge(int view, bool end) {
     }
 }
 
+// Only the few events handled here are looked at, and the object only by its address: a view
+// may be on its way out when one of its events comes.
 bool BigComparisonViews::eventFilter(QObject* watched, QEvent* event) {
-    if (!comparison_) {
+    const QEvent::Type type = event->type();
+    if (!comparison_ || (type != QEvent::ToolTip && type != QEvent::ContextMenu &&
+                         type != QEvent::Resize && type != QEvent::KeyPress)) {
         return false;
     }
-    if (event->type() == QEvent::Resize) {
+    const auto index = [](const auto& objects, const QObject* object) {
+        return object == objects[0] ? 0 : object == objects[1] ? 1 : -1;
+    };
+    if (const int viewport = index(viewports_, watched); viewport >= 0) {
+        if (type == QEvent::ToolTip) {
+            QToolTip::hideText();
+            return true;
+        }
+        if (type == QEvent::ContextMenu) {
+            const auto* request = static_cast<QContextMenuEvent*>(event);
+            const std::unique_ptr<QMenu> menu(
+                views_[viewport]->createStandardContextMenu(request->pos()));
+            menu->exec(request->globalPos());
+            return true;
+        }
+        return false;
+    }
+    const int view = index(views_, watched);
+    if (view < 0) {
+        return false;
+    }
+    if (type == QEvent::Resize) {
         placeBars();
         refill_->start();
-    } else if (event->type() == QEvent::KeyPress) {
+    } else if (type == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        const int view = watched == views_[0] ? 0 : 1;
         if (key->modifiers().testFlag(Qt::ControlModifier) &&
             (key->key() == Qt::Key_Home || key->key() == Qt::Key_End)) {
             goToEdge(view, key->key() == Qt::Key_End);
@@ -442,7 +488,7 @@ bool BigComparisonViews::eventFilter(QObject* watched, QEvent* event) {
             fill(caret.line - std::min(caret.line, half), caret.column);
         }
     }
-    return QObject::eventFilter(watched, event);
+    return false;
 }
 
 void BigComparisonViews::followViews() {

@@ -12,6 +12,10 @@
 // Scrolling near a window's edge fills a new window around what is in view, keeping the carets
 // on their lines and columns, and a selection while the new window holds both its ends.
 //
+// The reading aids (reading_aids.h) count lines and columns in the views' text, which is only a
+// window here: while this class shows a comparison, the views' tooltips and Ctrl+I are off and
+// their context menu is the standard one.
+//
 // Errors are shown with the window's MessageBoxes: a file that cannot be compared, and a file
 // that changed after the comparison (once; the views then keep what they show until the next
 // comparison). The views, number columns and messages must outlive this object.
@@ -76,6 +80,10 @@ public:
 
     void setPassPrelude(ComparisonProgress::Prelude prelude) { prelude_ = std::move(prelude); }
 
+signals:
+    // The views have started to show a comparison without limits.
+    void shownWithoutLimits();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -109,8 +117,10 @@ private:
     void horizontalBarMoved(int value);
     void updateBars();
     void placeBars();
+    void enableCharacterDescriptions(bool enabled);
 
     std::array<DiffView*, 2> views_;
+    std::array<QWidget*, 2> viewports_;
     std::array<NumberColumn*, 2> numbers_;
     std::array<QScrollBar*, 2> vBars_;
     std::array<QScrollBar*, 2> hBars_;

@@ -130,6 +130,10 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> fileDialog,
             &MainWindow::goToPreviousDifference);
     bigViews_ = new BigComparisonViews(rtb1_, rtb2_, txtNumeracion1_, txtNumeracion2_,
                                        messages_.get(), this);
+    // The aids' moves know nothing of a comparison without limits.
+    connect(bigViews_, &BigComparisonViews::shownWithoutLimits, this, [this] {
+        readingAids_->setComparison({}, {}, txtFichero1_->text(), txtFichero2_->text());
+    });
     setAcceptDrops(true);
     cmdEjecutar_->setFocus();
 }

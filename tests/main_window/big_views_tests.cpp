@@ -9,6 +9,7 @@
 #include "main_window/number_column.h"
 #include "window_test_support.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -21,6 +22,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>
+#include <QToolTip>
 
 #include <atomic>
 #include <chrono>
@@ -97,6 +99,7 @@ private slots:
     void aSelectionOutlivesAWindowThatHoldsIt();
     void longLinesAreShownInAWindowOfColumns();
     void boundedComparisonAfterABigOneIsAsBefore();
+    void readingAidsStayOutOfWindows();
     void aShorterFileEndsAsWithinTheLimits();
     void emptyFilesAreIdentical();
     void numberColumnsKeepTheLastDigitsOfLongNumbers();
@@ -455,6 +458,30 @@ void BigViewsTest::boundedComparisonAfterABigOneIsAsBefore() {
     QCOMPARE(control<NumberColumn>("TxtNumeracion1")->toPlainText(),
              NumberColumn::numbersText().replace("\r\n", "\n"));
     QCOMPARE(redPositions(rtb1()), documentPositions(rtb1(), {3}));
+}
+
+// The reading aids count lines in the views' text, which is only a window: their tips and Ctrl+I
+// are off while the views show one, and back after a comparison within the limits.
+void BigViewsTest::readingAidsStayOutOfWindows() {
+    const auto describe = [this] {
+        for (QAction* action : rtb1()->actions()) {
+            if (action->objectName() == "describeCharacter") {
+                return action;
+            }
+        }
+        return static_cast<QAction*>(nullptr);
+    };
+    QVERIFY(describe());
+    QVERIFY(describe()->isEnabled());
+    compareBig({5});
+    big()->verticalBar(1)->setValue(1500);
+    QHelpEvent tip(QEvent::ToolTip, QPoint(10, 10),
+                   rtb1()->viewport()->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(rtb1()->viewport(), &tip);
+    QVERIFY(!QToolTip::isVisible());
+    QVERIFY(!describe()->isEnabled());
+    compare(write("c.txt", "abc\n"), write("d.txt", "abd\n"));
+    QVERIFY(describe()->isEnabled());
 }
 
 // Past the end of the shorter file, its view holds nothing and every character of the other is
