@@ -556,11 +556,13 @@ void BigComparisonViews::updateBars() {
     const std::uint64_t pairs = comparison_->pairCount();
     const int width = characterWidth();
     bool placesChanged = false;
+    // The whole files scroll as far past the window's end as the views scroll past their own; both
+    // views alike, as one of them may not have laid out its window yet.
+    const std::uint64_t beyond = std::uint64_t(std::max(
+        {0, views_[0]->verticalScrollBar()->maximum(), views_[1]->verticalScrollBar()->maximum()}));
     for (int v = 0; v < 2; ++v) {
         const QScrollBar* ownV = views_[v]->verticalScrollBar();
         const QScrollBar* ownH = views_[v]->horizontalScrollBar();
-        // The whole files scroll as far past the window's end as the view scrolls past its own.
-        const std::uint64_t beyond = std::uint64_t(std::max(0, ownV->maximum()));
         const std::uint64_t vMaximum =
             pairs + beyond > count_ ? pairs + beyond - count_ : std::uint64_t{0};
         std::uint64_t hMaximum = std::uint64_t(std::max(0, ownH->maximum()));

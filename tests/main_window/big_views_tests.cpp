@@ -101,6 +101,8 @@ private slots:
     void boundedComparisonAfterABigOneIsAsBefore();
     void readingAidsStayOutOfWindows();
     void aShorterFileEndsAsWithinTheLimits();
+    void bothWholeFileBarsShowWhenOneFileIsShort_data();
+    void bothWholeFileBarsShowWhenOneFileIsShort();
     void emptyFilesAreIdentical();
     void numberColumnsKeepTheLastDigitsOfLongNumbers();
     void cancellingThePassKeepsTheViews();
@@ -486,6 +488,26 @@ void BigViewsTest::readingAidsStayOutOfWindows() {
 
 // Past the end of the shorter file, its view holds nothing and every character of the other is
 // red; its caret stops at its end.
+void BigViewsTest::bothWholeFileBarsShowWhenOneFileIsShort_data() {
+    QTest::addColumn<bool>("shortFirst");
+    QTest::newRow("short file first") << true;
+    QTest::newRow("short file second") << false;
+}
+
+// Both views scroll over the longer file, as within the limits, from the first paint on.
+void BigViewsTest::bothWholeFileBarsShowWhenOneFileIsShort() {
+    QFETCH(bool, shortFirst);
+    messages->takeUnlimited = true;
+    const QString shortFile = write("corto.txt", "hola\n");
+    const QString empties = write("vacías.txt", QByteArray(40000, '\n'));
+    compare(shortFirst ? shortFile : empties, shortFirst ? empties : shortFile);
+    QVERIFY(big()->active());
+    QCoreApplication::processEvents();
+    QVERIFY(big()->verticalBar(1)->isVisible());
+    QVERIFY(big()->verticalBar(2)->isVisible());
+    QCOMPARE(big()->verticalBar(1)->maximum(), big()->verticalBar(2)->maximum());
+}
+
 void BigViewsTest::aShorterFileEndsAsWithinTheLimits() {
     messages->takeUnlimited = true;
     compare(write("a.txt", fileOf(10)), write("b.txt", fileOf(kLines)));
