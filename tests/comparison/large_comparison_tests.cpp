@@ -541,6 +541,56 @@ TEST_F(LargeComparisonTest, FileChangedAfterThePass) {
     }
 }
 
+// A file that grows, shrinks or is replaced while the pass reads it ends the pass with the
+// message that it changed, naming it; the pass never reports what it read as a comparison.
+TEST_F(LargeComparisonTest, FileChangedWhileThePassReadsIt) {
+    const TinyBuffers small(1 << 12, 1 << 12, 1 << 10, 1024, 1 << 20);
+    const std::string content = std::string(1 << 20, 'a') + "\n" + std::string(1 << 20, 'b') + "\n";
+    struct Change {
+        const char* name;
+        void (*apply)(const fs::path& path, const TempFolder& folder);
+    };
+    const std::vector<Change> changes = {
+        {"grown by a megabyte",
+         [](const fs::path& path, const TempFolder&) {
+             std::FILE* file = std::fopen(path.c_str(), "ab");
+             const std::string more(1 << 20, 'c');
+             std::fwrite(more.data(), 1, more.size(), file);
+             std::fclose(file);
+         }},
+        {"truncated to nothing",
+         [](const fs::path& path, const TempFolder&) { fs::resize_file(path, 0); }},
+        {"replaced by rename",
+         [](const fs::path& path, const TempFolder& folder) {
+             fs::rename(folder.write("nuevo.txt", "otro\n"), path);
+         }},
+    };
+    for (const Change& change : changes) {
+        for (const int changed : {1, 2}) {
+            SCOPED_TRACE(std::string(change.name) + ", file " + std::to_string(changed));
+            const auto path1 = folder_.write("uno.txt", content);
+            const auto path2 = folder_.write("dos.txt", content);
+            const fs::path& path = changed == 1 ? path1 : path2;
+            bool applied = false;
+            try {
+                LargeComparison::run(path1, path2, [&](std::uint64_t, std::uint64_t) {
+                    if (!applied) {
+                        applied = true;
+                        change.apply(path, folder_);
+                    }
+                    return true;
+                });
+                ADD_FAILURE() << "no FileChangedError";
+            } catch (const FileChangedError& error) {
+                const std::string message = error.what();
+                EXPECT_NE(std::string::npos, message.find(quoted(path))) << message;
+                EXPECT_NE(std::string::npos, message.find("ha cambiado")) << message;
+            }
+            EXPECT_TRUE(applied);
+        }
+    }
+}
+
 TEST_F(LargeComparisonTest, ProgressCanCancel) {
     const auto path = folder_.write("uno.txt", std::string(3 << 20, 'a') + "\n");
     const TinyBuffers small(1 << 12, 1 << 12, 1 << 10, 1024, 1 << 20);
