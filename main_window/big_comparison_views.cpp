@@ -5,22 +5,17 @@
 #include "main_window/message_boxes.h"
 #include "main_window/number_column.h"
 
-#include <QAction>
-#include <QContextMenuEvent>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLocale>
-#include <QMenu>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTextBlock>
 #include <QTimer>
-#include <QToolTip>
 
 #include <algorithm>
 #include <climits>
-#include <memory>
 
 namespace {
 
@@ -101,20 +96,6 @@ BigComparisonViews::BigComparisonViews(DiffView* view1, DiffView* view2, NumberC
             connect(own, &QScrollBar::rangeChanged, this, &BigComparisonViews::followViews);
         }
         view->installEventFilter(this);
-        // After the reading aids' filter, so that this one sees the viewport's events first.
-        viewports_[v] = view->viewport();
-        view->viewport()->installEventFilter(this);
-    }
-}
-
-// The reading aids' Ctrl+I, off while the views show a window (see the header).
-void BigComparisonViews::enableCharacterDescriptions(bool enabled) {
-    for (DiffView* view : views_) {
-        for (QAction* action : view->actions()) {
-            if (action->objectName() == QStringLiteral("describeCharacter")) {
-                action->setEnabled(enabled);
-            }
-        }
     }
 }
 
@@ -177,7 +158,6 @@ void BigComparisonViews::show(parvane::LargeComparison comparison) {
     }
     fill(0, 0);
     updateBars();
-    enableCharacterDescriptions(false);
     emit shownWithoutLimits();
 }
 
@@ -199,7 +179,6 @@ void BigComparisonViews::stop() {
         views_[v]->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         numbers_[v]->showNumbersFrom(1);
     }
-    enableCharacterDescriptions(true);
 }
 
 int BigComparisonViews::visibleLines() const {
@@ -304,6 +283,7 @@ bool BigComparisonViews::fill(std::uint64_t top, std::uint64_t left) {
                                                        INT_MAX / characterWidth())) *
                                characterWidth()
                          : ownLeft;
+    emit windowFilled(first_, firstColumn_);
     for (DiffView* view : views_) {
         view->verticalScrollBar()->setValue(ownTop);
         view->horizontalScrollBar()->setValue(ownX);
@@ -448,28 +428,10 @@ void BigComparisonViews::goToEdge(int view, bool end) {
 // may be on its way out when one of its events comes.
 bool BigComparisonViews::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
-    if (!comparison_ || (type != QEvent::ToolTip && type != QEvent::ContextMenu &&
-                         type != QEvent::Resize && type != QEvent::KeyPress)) {
+    if (!comparison_ || (type != QEvent::Resize && type != QEvent::KeyPress)) {
         return false;
     }
-    const auto index = [](const auto& objects, const QObject* object) {
-        return object == objects[0] ? 0 : object == objects[1] ? 1 : -1;
-    };
-    if (const int viewport = index(viewports_, watched); viewport >= 0) {
-        if (type == QEvent::ToolTip) {
-            QToolTip::hideText();
-            return true;
-        }
-        if (type == QEvent::ContextMenu) {
-            const auto* request = static_cast<QContextMenuEvent*>(event);
-            const std::unique_ptr<QMenu> menu(
-                views_[viewport]->createStandardContextMenu(request->pos()));
-            menu->exec(request->globalPos());
-            return true;
-        }
-        return false;
-    }
-    const int view = index(views_, watched);
+    const int view = watched == views_[0] ? 0 : watched == views_[1] ? 1 : -1;
     if (view < 0) {
         return false;
     }

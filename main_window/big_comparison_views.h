@@ -13,8 +13,7 @@
 // on their lines and columns, and a selection while the new window holds both its ends.
 //
 // The reading aids (reading_aids.h) count lines and columns in the views' text, which is only a
-// window here: while this class shows a comparison, the views' tooltips and Ctrl+I are off and
-// their context menu is the standard one.
+// window here: windowFilled() tells where each new window starts in the whole files.
 //
 // Errors are shown with the window's MessageBoxes: a file that cannot be compared, and a file
 // that changed after the comparison (once; the views then keep what they show until the next
@@ -83,6 +82,8 @@ public:
 signals:
     // The views have started to show a comparison without limits.
     void shownWithoutLimits();
+    // The views hold a new window, from line pair `firstLine` and column `firstColumn` (0-based).
+    void windowFilled(std::uint64_t firstLine, std::uint64_t firstColumn);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -117,10 +118,8 @@ private:
     void horizontalBarMoved(int value);
     void updateBars();
     void placeBars();
-    void enableCharacterDescriptions(bool enabled);
 
     std::array<DiffView*, 2> views_;
-    std::array<QWidget*, 2> viewports_;
     std::array<NumberColumn*, 2> numbers_;
     std::array<QScrollBar*, 2> vBars_;
     std::array<QScrollBar*, 2> hBars_;

@@ -88,7 +88,11 @@ QString describe(char32_t c) {
 }
 
 QString positionTip(TextCell cell, TextPlace mine, TextPlace other) {
-    QString tip = QStringLiteral("Línea %1, columna %2").arg(cell.line + 1).arg(cell.column + 1);
+    return positionTip(std::uint64_t(cell.line) + 1, std::uint64_t(cell.column) + 1, mine, other);
+}
+
+QString positionTip(std::uint64_t line, std::uint64_t column, TextPlace mine, TextPlace other) {
+    QString tip = QStringLiteral("Línea %1, columna %2").arg(line).arg(column);
     switch (mine.kind) {
     case TextPlace::Kind::Character: tip += u'\n' + describe(mine.character); break;
     case TextPlace::Kind::LineEnd:

@@ -10,6 +10,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 namespace character_info {
 
 // The Spanish name of `c` when it is invisible or space-like; empty for any other character.
@@ -25,5 +27,8 @@ QString describe(char32_t c);
 // The tip for `cell` (0-based) of one file: "Línea 12, columna 34", then what stands there in this
 // file (`mine`) and what stands at the same line and column of the other one (`other`).
 QString positionTip(TextCell cell, TextPlace mine, TextPlace other);
+// The same for a cell of a view that shows a window of the files: `line` and `column` are the
+// cell's 1-based numbers in the whole files.
+QString positionTip(std::uint64_t line, std::uint64_t column, TextPlace mine, TextPlace other);
 
 } // namespace character_info

@@ -1,12 +1,14 @@
 #include "main_window/comparison_summary.h"
 
+#include <algorithm>
+
 QString ComparisonSummary::tip(const QStringList& notes) const {
     QStringList parts;
     if (differingCharacters > 0 || differingLines > 0) {
         parts << QStringLiteral("Caracteres distintos en este fichero: %1").arg(differingCharacters)
               << QStringLiteral("Líneas con diferencias: %1").arg(differingLines)
               << QStringLiteral("Líneas que el otro fichero no tiene: %1")
-                     .arg(std::max(lines - otherLines, 0));
+                     .arg(std::max(lines - otherLines, qint64{0}));
     } else if (lines != otherLines) {
         // Lines that are empty in one file and missing in the other hold no differing character.
         parts << QStringLiteral("Los caracteres son los mismos, pero las líneas no: este fichero "

@@ -12,9 +12,9 @@
 #include <QStringList>
 
 struct ComparisonSummary {
-    int differingCharacters = 0; // in this view's file
-    int differingLines = 0;      // holding a difference in either file
-    int lines = 0, otherLines = 0;
+    qint64 differingCharacters = 0; // in this view's file
+    qint64 differingLines = 0;      // holding a difference in either file
+    qint64 lines = 0, otherLines = 0;
 
     // The tip: the totals when any character differs, then the notes; empty when there is
     // nothing to say.

@@ -5,6 +5,7 @@
 #include "common/units.h"
 #include "comparison/comparison.h"
 #include "main_window/big_comparison_views.h"
+#include "main_window/comparison_summary.h"
 #include "main_window/diff_view.h"
 #include "main_window/number_column.h"
 #include "main_window/path_box.h"
@@ -130,10 +131,10 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> fileDialog,
             &MainWindow::goToPreviousDifference);
     bigViews_ = new BigComparisonViews(rtb1_, rtb2_, txtNumeracion1_, txtNumeracion2_,
                                        messages_.get(), this);
-    // The aids' moves know nothing of a comparison without limits.
-    connect(bigViews_, &BigComparisonViews::shownWithoutLimits, this, [this] {
-        readingAids_->setComparison({}, {}, txtFichero1_->text(), txtFichero2_->text());
-    });
+    connect(bigViews_, &BigComparisonViews::shownWithoutLimits, this,
+            &MainWindow::describeComparisonWithoutLimits);
+    connect(bigViews_, &BigComparisonViews::windowFilled, readingAids_,
+            &ReadingAids::setWindowOrigin);
     setAcceptDrops(true);
     cmdEjecutar_->setFocus();
 }
@@ -348,6 +349,23 @@ void MainWindow::showComparison(const std::filesystem::path& path1,
     if (result.differences1.empty() && result.differences2.empty()) {
         messages_->inform(this, kIdenticalMessage);
     }
+}
+
+// The reading aids of a comparison without limits: its totals, and tips counted from the window.
+void MainWindow::describeComparisonWithoutLimits() {
+    const parvane::LargeComparison* comparison = bigViews_->comparison();
+    const parvane::ComparisonTotals& totals = comparison->totals();
+    const auto summary = [&](int file) {
+        ComparisonSummary s;
+        s.differingCharacters =
+            qint64(file == 1 ? totals.differingCharacters1 : totals.differingCharacters2);
+        s.differingLines = qint64(totals.differingLines);
+        s.lines = qint64(comparison->lineCount(file));
+        s.otherLines = qint64(comparison->lineCount(3 - file));
+        return s;
+    };
+    readingAids_->setWindowedComparison(summary(1), summary(2), txtFichero1_->text(),
+                                        txtFichero2_->text());
 }
 
 void MainWindow::openAbout() { AboutWindow::showFor(this); }

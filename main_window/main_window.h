@@ -71,6 +71,7 @@ private:
     // As compare(), with no size limit.
     void compareWithoutLimits();
     void showComparison(const std::filesystem::path& path1, const std::filesystem::path& path2);
+    void describeComparisonWithoutLimits();
     void openAbout();
     void quit();
     int caretLine() const;

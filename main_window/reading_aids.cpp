@@ -85,6 +85,9 @@ ReadingAids::ReadingAids(DiffView* first, DiffView* second, QWidget* window)
 
 void ReadingAids::setComparison(const parvane::Comparison& result, std::vector<int> differenceLines,
                                 const QString& shownPath1, const QString& shownPath2) {
+    windowed_.reset();
+    originLine_ = 0;
+    originColumn_ = 0;
     differences1_ = result.differences1;
     differences2_ = result.differences2;
     traits1_ = result.traits1;
@@ -96,6 +99,18 @@ void ReadingAids::setComparison(const parvane::Comparison& result, std::vector<i
     addCells(first_, differences1_, cells);
     addCells(second_, differences2_, cells);
     navigator_.setDifferences(std::move(differenceLines), std::move(cells));
+}
+
+void ReadingAids::setWindowedComparison(const ComparisonSummary& first,
+                                        const ComparisonSummary& second, const QString& shownPath1,
+                                        const QString& shownPath2) {
+    setComparison({}, {}, shownPath1, shownPath2);
+    windowed_.emplace(first, second);
+}
+
+void ReadingAids::setWindowOrigin(std::uint64_t firstLine, std::uint64_t firstColumn) {
+    originLine_ = firstLine;
+    originColumn_ = firstColumn;
 }
 
 DiffView* ReadingAids::other(const DiffView* view) const {
@@ -114,11 +129,15 @@ DiffView* ReadingAids::viewOf(const QObject* object) const {
 }
 
 QString ReadingAids::cellTip(const DiffView* view, TextCell cell) const {
-    return character_info::positionTip(cell, gridOf(view).placeAt(cell),
-                                       gridOf(other(view)).placeAt(cell));
+    return character_info::positionTip(
+        originLine_ + std::uint64_t(cell.line) + 1, originColumn_ + std::uint64_t(cell.column) + 1,
+        gridOf(view).placeAt(cell), gridOf(other(view)).placeAt(cell));
 }
 
 QString ReadingAids::summaryTip(const DiffView* view) const {
+    if (windowed_) {
+        return (view == first_ ? windowed_->first : windowed_->second).tip({});
+    }
     if (!navigator_.compared()) {
         return {};
     }
@@ -139,8 +158,8 @@ QString ReadingAids::tipAt(const DiffView* view, QPoint point) const {
 QString ReadingAids::positionText(const DiffView* view, TextCell cell) const {
     return QStringLiteral("%1:%2:%3")
         .arg(view == first_ ? shownPath1_ : shownPath2_)
-        .arg(cell.line + 1)
-        .arg(cell.column + 1);
+        .arg(originLine_ + std::uint64_t(cell.line) + 1)
+        .arg(originColumn_ + std::uint64_t(cell.column) + 1);
 }
 
 // cursorForPosition() gives the caret position nearest to the point, which lies on either side

@@ -9,10 +9,14 @@
 //    Alt+Left to the next and previous run of differing characters; each move (Alt+Down and
 //    Alt+Up too, through noteDifference()) shows for a moment which difference it reached;
 //  - the views' context menu adds "Copiar posición" and the moves between differences.
+// For a comparison without limits, whose views hold windows of the files, the tips and positions
+// count from the window's origin and the summary gives the whole comparison's totals; the moves by
+// run and to the first or last difference are off.
 // Notes and tips are tooltips: nothing modal, nothing that stays. The aids are children of the
 // window and refer to its two views, which must live as long as they do.
 
 #include "comparison/comparison.h"
+#include "main_window/comparison_summary.h"
 #include "main_window/difference_navigator.h"
 #include "main_window/text_grid.h"
 
@@ -20,7 +24,9 @@
 #include <QPoint>
 #include <QString>
 
+#include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class DiffView;
@@ -40,6 +46,15 @@ public:
     // (0-based, increasing) and each file's path as the path boxes showed it.
     void setComparison(const parvane::Comparison& result, std::vector<int> differenceLines,
                        const QString& shownPath1, const QString& shownPath2);
+
+    // Takes in a comparison without limits, whose views show windows of the files: the totals for
+    // the summary and the lines of each file; the moves between differences by run and to the
+    // first or last one are then the window's business (they do nothing here).
+    void setWindowedComparison(const ComparisonSummary& first, const ComparisonSummary& second,
+                               const QString& shownPath1, const QString& shownPath2);
+    // Where the views' windows start in the whole files (0-based line pair and column), which
+    // the tips and positions add to what they count in the views.
+    void setWindowOrigin(std::uint64_t firstLine, std::uint64_t firstColumn);
 
     // The tooltip for `point` of `view`'s viewport: the character there, or the summary.
     QString tipAt(const DiffView* view, QPoint point) const;
@@ -95,4 +110,6 @@ private:
     QString shownPath1_, shownPath2_;
     std::vector<std::int16_t> differences1_, differences2_;
     parvane::FileTraits traits1_, traits2_;
+    std::optional<std::pair<ComparisonSummary, ComparisonSummary>> windowed_; // their totals
+    std::uint64_t originLine_ = 0, originColumn_ = 0;
 };

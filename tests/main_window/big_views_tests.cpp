@@ -7,6 +7,7 @@
 #include "main_window/diff_view.h"
 #include "main_window/main_window.h"
 #include "main_window/number_column.h"
+#include "main_window/reading_aids.h"
 #include "window_test_support.h"
 
 #include <QAction>
@@ -99,7 +100,7 @@ private slots:
     void aSelectionOutlivesAWindowThatHoldsIt();
     void longLinesAreShownInAWindowOfColumns();
     void boundedComparisonAfterABigOneIsAsBefore();
-    void readingAidsStayOutOfWindows();
+    void readingAidsCountInTheWholeFiles();
     void aShorterFileEndsAsWithinTheLimits();
     void bothWholeFileBarsShowWhenOneFileIsShort_data();
     void bothWholeFileBarsShowWhenOneFileIsShort();
@@ -464,30 +465,29 @@ void BigViewsTest::boundedComparisonAfterABigOneIsAsBefore() {
 
 // The reading aids count lines in the views' text, which is only a window: their tips and Ctrl+I
 // are off while the views show one, and back after a comparison within the limits.
-void BigViewsTest::readingAidsStayOutOfWindows() {
-    const auto describe = [this] {
-        for (QAction* action : rtb1()->actions()) {
-            if (action->objectName() == "describeCharacter") {
-                return action;
-            }
-        }
-        return static_cast<QAction*>(nullptr);
-    };
-    QVERIFY(describe());
-    QVERIFY(describe()->isEnabled());
-    compareBig({5});
+// The tips, positions and totals count in the whole files, not in the window the views hold.
+void BigViewsTest::readingAidsCountInTheWholeFiles() {
+    compareBig({1500});
+    auto* aids = window->findChild<ReadingAids*>();
+    QVERIFY(aids);
     big()->verticalBar(1)->setValue(1500);
-    QHelpEvent tip(QEvent::ToolTip, QPoint(10, 10),
-                   rtb1()->viewport()->mapToGlobal(QPoint(10, 10)));
-    QApplication::sendEvent(rtb1()->viewport(), &tip);
-    QVERIFY(!QToolTip::isVisible());
-    QVERIFY(!describe()->isEnabled());
+    const std::uint64_t first = big()->windowFirstLine();
+    QVERIFY(first > 0);
+    const int line = int(1500 - first); // line 1501 in the window
+    const QString tip = aids->cellTip(rtb2(), {line, 2});
+    QVERIFY2(tip.startsWith(QStringLiteral("Línea 1501, columna 3\n«X» U+0058")), qPrintable(tip));
+    QVERIFY2(tip.endsWith(QStringLiteral("En el otro fichero: «n» U+006E")), qPrintable(tip));
+    QCOMPARE(aids->positionText(rtb1(), {line, 2}),
+             control<QLineEdit>("TxtFichero1")->text() + QStringLiteral(":1501:3"));
+    const QString summary = aids->summaryTip(rtb1());
+    QVERIFY2(summary.contains(QStringLiteral("Caracteres distintos en este fichero: 1")),
+             qPrintable(summary));
+    QVERIFY2(summary.contains(QStringLiteral("Líneas con diferencias: 1")), qPrintable(summary));
+    // Within the limits again, the aids count in the views' text.
     compare(write("c.txt", "abc\n"), write("d.txt", "abd\n"));
-    QVERIFY(describe()->isEnabled());
+    QVERIFY(aids->cellTip(rtb1(), {0, 2}).startsWith(QStringLiteral("Línea 1, columna 3")));
 }
 
-// Past the end of the shorter file, its view holds nothing and every character of the other is
-// red; its caret stops at its end.
 void BigViewsTest::bothWholeFileBarsShowWhenOneFileIsShort_data() {
     QTest::addColumn<bool>("shortFirst");
     QTest::newRow("short file first") << true;
@@ -508,6 +508,8 @@ void BigViewsTest::bothWholeFileBarsShowWhenOneFileIsShort() {
     QCOMPARE(big()->verticalBar(1)->maximum(), big()->verticalBar(2)->maximum());
 }
 
+// Past the end of the shorter file, its view holds nothing and every character of the other is
+// red; its caret stops at its end.
 void BigViewsTest::aShorterFileEndsAsWithinTheLimits() {
     messages->takeUnlimited = true;
     compare(write("a.txt", fileOf(10)), write("b.txt", fileOf(kLines)));
