@@ -393,6 +393,18 @@ void BigComparisonViews::goToPreviousDifference() {
     }
 }
 
+void BigComparisonViews::goToFirstDifference() {
+    if (const auto first = comparison_ ? comparison_->firstDifferingLine() : std::nullopt) {
+        goToLine(*first);
+    }
+}
+
+void BigComparisonViews::goToLastDifference() {
+    if (const auto last = comparison_ ? comparison_->lastDifferingLine() : std::nullopt) {
+        goToLine(*last);
+    }
+}
+
 // Both carets to the start of `line`, which comes into view the least way, as a view's own
 // moveCaretToLine() does.
 void BigComparisonViews::goToLine(std::uint64_t line) {

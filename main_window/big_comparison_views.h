@@ -64,6 +64,9 @@ public:
     // Alt+Down, Alt+Up: both carets to the start of the next or previous differing line.
     void goToNextDifference();
     void goToPreviousDifference();
+    // Alt+Home, Alt+End: both carets to the start of the first or last differing line.
+    void goToFirstDifference();
+    void goToLastDifference();
 
     // The line pair at the top of the views and the one the carets stand on (the further one,
     // as a caret stops at the end of its file), counted from 0 in the whole files.

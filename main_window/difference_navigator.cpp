@@ -43,20 +43,26 @@ std::optional<TextCell> DifferenceNavigator::runFrom(TextCell caret, Direction d
 
 QString DifferenceNavigator::noteAt(int line, std::optional<int> column,
                                     Direction direction) const {
-    if (lines_.empty()) {
+    const auto at = std::lower_bound(lines_.begin(), lines_.end(), line);
+    const bool holds = at != lines_.end() && *at == line;
+    return note(holds ? std::optional(std::uint64_t(at - lines_.begin())) : std::nullopt,
+                lines_.size(), std::uint64_t(line), column, direction);
+}
+
+QString DifferenceNavigator::note(std::optional<std::uint64_t> index, std::uint64_t total,
+                                  std::uint64_t line, std::optional<int> column,
+                                  Direction direction) {
+    if (total == 0) {
         return QStringLiteral("No hay diferencias");
     }
-    const auto at = std::lower_bound(lines_.begin(), lines_.end(), line);
-    if (at == lines_.end() || *at != line) {
+    if (!index) {
         return direction == Direction::Forward ? QStringLiteral("Ninguna diferencia más abajo")
                                                : QStringLiteral("Ninguna diferencia más arriba");
     }
-    QString note = QStringLiteral("Diferencia %1 de %2 · línea %3")
-                       .arg(at - lines_.begin() + 1)
-                       .arg(lines_.size())
-                       .arg(line + 1);
+    QString text =
+        QStringLiteral("Diferencia %1 de %2 · línea %3").arg(*index + 1).arg(total).arg(line + 1);
     if (column) {
-        note += QStringLiteral(", columna %1").arg(*column + 1);
+        text += QStringLiteral(", columna %1").arg(*column + 1);
     }
-    return note;
+    return text;
 }

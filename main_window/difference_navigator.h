@@ -10,6 +10,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -35,6 +36,10 @@ public:
     // column is given; otherwise what is left in `direction`: "Ninguna diferencia más abajo", or
     // "No hay diferencias" at all.
     QString noteAt(int line, std::optional<int> column, Direction direction) const;
+    // The same note for any count of differences: `index` (0-based) of the difference on `line`,
+    // none when `line` holds none, among `total`.
+    static QString note(std::optional<std::uint64_t> index, std::uint64_t total, std::uint64_t line,
+                        std::optional<int> column, Direction direction);
 
 private:
     std::vector<int> lines_;

@@ -135,6 +135,14 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> fileDialog,
             &MainWindow::describeComparisonWithoutLimits);
     connect(bigViews_, &BigComparisonViews::windowFilled, readingAids_,
             &ReadingAids::setWindowOrigin);
+    connect(readingAids_, &ReadingAids::firstDifferenceRequested, this, [this] {
+        bigViews_->goToFirstDifference();
+        noteDifferenceWithoutLimits(DifferenceNavigator::Direction::Backward);
+    });
+    connect(readingAids_, &ReadingAids::lastDifferenceRequested, this, [this] {
+        bigViews_->goToLastDifference();
+        noteDifferenceWithoutLimits(DifferenceNavigator::Direction::Forward);
+    });
     setAcceptDrops(true);
     cmdEjecutar_->setFocus();
 }
@@ -368,6 +376,19 @@ void MainWindow::describeComparisonWithoutLimits() {
                                         txtFichero2_->text());
 }
 
+// Which difference of the whole files the carets stand on, as a note beside them.
+void MainWindow::noteDifferenceWithoutLimits(DifferenceNavigator::Direction direction) {
+    const parvane::LargeComparison* comparison = bigViews_->comparison();
+    if (!comparison) {
+        return;
+    }
+    const std::uint64_t line = bigViews_->caretLine();
+    const std::uint64_t before = comparison->differingLinesBefore(line);
+    const bool holds = comparison->differingLinesBefore(line + 1) > before;
+    readingAids_->noteWindowedDifference(line, holds ? std::optional(before) : std::nullopt,
+                                         comparison->differingLineCount(), direction);
+}
+
 void MainWindow::openAbout() { AboutWindow::showFor(this); }
 
 void MainWindow::quit() {
@@ -384,6 +405,7 @@ int MainWindow::caretLine() const {
 void MainWindow::goToNextDifference() {
     if (bigViews_->active()) {
         bigViews_->goToNextDifference();
+        noteDifferenceWithoutLimits(DifferenceNavigator::Direction::Forward);
         return;
     }
     const auto next =
@@ -398,6 +420,7 @@ void MainWindow::goToNextDifference() {
 void MainWindow::goToPreviousDifference() {
     if (bigViews_->active()) {
         bigViews_->goToPreviousDifference();
+        noteDifferenceWithoutLimits(DifferenceNavigator::Direction::Backward);
         return;
     }
     const auto after =

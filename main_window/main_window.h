@@ -10,6 +10,7 @@
 // (tooltips, notes of moves, context menu) are in reading_aids.h. Files past the size limits may
 // be compared without them ("Comparar sin límite"), see big_comparison_views.h.
 
+#include "main_window/difference_navigator.h"
 #include "main_window/file_dialog.h"
 #include "main_window/message_boxes.h"
 
@@ -72,6 +73,7 @@ private:
     void compareWithoutLimits();
     void showComparison(const std::filesystem::path& path1, const std::filesystem::path& path2);
     void describeComparisonWithoutLimits();
+    void noteDifferenceWithoutLimits(DifferenceNavigator::Direction direction);
     void openAbout();
     void quit();
     int caretLine() const;

@@ -217,6 +217,10 @@ void ReadingAids::moveCarets(TextCell cell) {
 }
 
 void ReadingAids::goToFirstDifference() {
+    if (windowed_) {
+        emit firstDifferenceRequested();
+        return;
+    }
     if (const std::optional<int> line = navigator_.firstLine()) {
         first_->moveCaretToLine(*line);
         second_->moveCaretToLine(*line);
@@ -225,6 +229,10 @@ void ReadingAids::goToFirstDifference() {
 }
 
 void ReadingAids::goToLastDifference() {
+    if (windowed_) {
+        emit lastDifferenceRequested();
+        return;
+    }
     if (const std::optional<int> line = navigator_.lastLine()) {
         first_->moveCaretToLine(*line);
         second_->moveCaretToLine(*line);
@@ -233,6 +241,9 @@ void ReadingAids::goToLastDifference() {
 }
 
 void ReadingAids::goToNextRun() {
+    if (windowed_) {
+        return; // the runs of a window are not those of the whole files
+    }
     const TextCell from = carets();
     const std::optional<TextCell> run = navigator_.runFrom(from, Direction::Forward);
     if (run) {
@@ -245,6 +256,9 @@ void ReadingAids::goToNextRun() {
 }
 
 void ReadingAids::goToPreviousRun() {
+    if (windowed_) {
+        return; // the runs of a window are not those of the whole files
+    }
     const TextCell from = carets();
     const std::optional<TextCell> run = navigator_.runFrom(from, Direction::Backward);
     if (run) {
@@ -262,6 +276,13 @@ void ReadingAids::noteDifference(Direction direction) {
     }
     const int line = carets().line;
     showNote(noteView(line), navigator_.noteAt(line, std::nullopt, direction));
+}
+
+void ReadingAids::noteWindowedDifference(std::uint64_t line, std::optional<std::uint64_t> index,
+                                         std::uint64_t total, Direction direction) {
+    const int shown = line >= originLine_ ? int(line - originLine_) : 0;
+    showNote(noteView(shown),
+             DifferenceNavigator::note(index, total, line, std::nullopt, direction));
 }
 
 DiffView* ReadingAids::noteView(int line) const {

@@ -10,8 +10,8 @@
 //    Alt+Up too, through noteDifference()) shows for a moment which difference it reached;
 //  - the views' context menu adds "Copiar posición" and the moves between differences.
 // For a comparison without limits, whose views hold windows of the files, the tips and positions
-// count from the window's origin and the summary gives the whole comparison's totals; the moves by
-// run and to the first or last difference are off.
+// count from the window's origin and the summary gives the whole comparison's totals; the moves to
+// the first or last difference are asked of the window's owner, and the moves by run are off.
 // Notes and tips are tooltips: nothing modal, nothing that stays. The aids are children of the
 // window and refer to its two views, which must live as long as they do.
 
@@ -48,8 +48,7 @@ public:
                        const QString& shownPath1, const QString& shownPath2);
 
     // Takes in a comparison without limits, whose views show windows of the files: the totals for
-    // the summary and the lines of each file; the moves between differences by run and to the
-    // first or last one are then the window's business (they do nothing here).
+    // the summary and the lines of each file (see the header comment for the moves).
     void setWindowedComparison(const ComparisonSummary& first, const ComparisonSummary& second,
                                const QString& shownPath1, const QString& shownPath2);
     // Where the views' windows start in the whole files (0-based line pair and column), which
@@ -80,10 +79,17 @@ public:
     void goToPreviousRun();
     // Shows which difference the carets stand on after a move by line in `direction`.
     void noteDifference(DifferenceNavigator::Direction direction);
+    // The same in a comparison without limits: the carets stand on `line` of the whole files,
+    // which is difference `index` (0-based, none when the line holds none) of `total`.
+    void noteWindowedDifference(std::uint64_t line, std::optional<std::uint64_t> index,
+                                std::uint64_t total, DifferenceNavigator::Direction direction);
 
 signals:
     void nextDifferenceRequested();
     void previousDifferenceRequested();
+    // Alt+Home and Alt+End while the views hold windows, for the window's owner to carry out.
+    void firstDifferenceRequested();
+    void lastDifferenceRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

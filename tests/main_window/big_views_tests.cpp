@@ -101,6 +101,7 @@ private slots:
     void longLinesAreShownInAWindowOfColumns();
     void boundedComparisonAfterABigOneIsAsBefore();
     void readingAidsCountInTheWholeFiles();
+    void notesOfMovesCountInTheWholeFiles();
     void aShorterFileEndsAsWithinTheLimits();
     void bothWholeFileBarsShowWhenOneFileIsShort_data();
     void bothWholeFileBarsShowWhenOneFileIsShort();
@@ -486,6 +487,31 @@ void BigViewsTest::readingAidsCountInTheWholeFiles() {
     // Within the limits again, the aids count in the views' text.
     compare(write("c.txt", "abc\n"), write("d.txt", "abd\n"));
     QVERIFY(aids->cellTip(rtb1(), {0, 2}).startsWith(QStringLiteral("Línea 1, columna 3")));
+}
+
+// Alt+End, Alt+Home, Alt+Down and Alt+Up go over the whole files and say which difference of them
+// the carets reached.
+void BigViewsTest::notesOfMovesCountInTheWholeFiles() {
+    compareBig({5, 900, 1700});
+    rtb1()->setFocus();
+    const auto press = [this](Qt::Key key) {
+        QTest::keyClick(rtb1(), key, Qt::AltModifier);
+        QCoreApplication::processEvents();
+        return QToolTip::text();
+    };
+    QCOMPARE(press(Qt::Key_End), QStringLiteral("Diferencia 3 de 3 · línea 1701"));
+    QCOMPARE(big()->caretLine(), 1700u);
+    QCOMPARE(press(Qt::Key_Up), QStringLiteral("Diferencia 2 de 3 · línea 901"));
+    QCOMPARE(big()->caretLine(), 900u);
+    QCOMPARE(press(Qt::Key_Home), QStringLiteral("Diferencia 1 de 3 · línea 6"));
+    QCOMPARE(big()->caretLine(), 5u);
+    // Nothing above: the carets stay, and the note says where.
+    QCOMPARE(press(Qt::Key_Up), QStringLiteral("Diferencia 1 de 3 · línea 6"));
+    QCOMPARE(press(Qt::Key_Down), QStringLiteral("Diferencia 2 de 3 · línea 901"));
+    // A move by run does nothing in a window, and says nothing.
+    QToolTip::hideText();
+    press(Qt::Key_Right);
+    QCOMPARE(big()->caretLine(), 900u);
 }
 
 void BigViewsTest::bothWholeFileBarsShowWhenOneFileIsShort_data() {
