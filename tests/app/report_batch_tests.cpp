@@ -3,6 +3,7 @@
 // gives the same text and JSON as the bounded comparison, or every line in order.
 
 #include "app/report.h"
+#include "report_test_support.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,21 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 using Format = ReportRequest::Format;
 
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string readAll(std::FILE* stream) {
-    std::rewind(stream);
-    std::string text;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) {
-        text.append(buffer, got);
-    }
-    return text;
-}
+using Result = ReportRun;
 
 Result run(Format format, bool unlimited, std::optional<std::uint64_t> maxLines) {
     ReportRequest request;
@@ -42,19 +29,7 @@ Result run(Format format, bool unlimited, std::optional<std::uint64_t> maxLines)
     request.format = format;
     request.unlimited = unlimited;
     request.maxLines = maxLines;
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    Result result;
-    result.status = Report::write(request, out, err);
-    result.out = readAll(out);
-    result.err = readAll(err);
-    std::fclose(out);
-    std::fclose(err);
-    return result;
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+    return runReport(request);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "app/report.h"
 #include "comparison/comparison.h"
 #include "comparison/text_decoding.h"
+#include "report_test_support.h"
 #include "tests/support/run_as_nobody.h"
 
 #include <QCoreApplication>
@@ -39,33 +40,9 @@ namespace {
 namespace fs = std::filesystem;
 using Format = ReportRequest::Format;
 
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
+using Result = ReportRun;
 
-std::string readAll(std::FILE* stream) {
-    std::rewind(stream);
-    std::string text;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) {
-        text.append(buffer, got);
-    }
-    return text;
-}
-
-Result run(const ReportRequest& request) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    Result result;
-    result.status = Report::write(request, out, err);
-    result.out = readAll(out);
-    result.err = readAll(err);
-    std::fclose(out);
-    std::fclose(err);
-    return result;
-}
+Result run(const ReportRequest& request) { return runReport(request); }
 
 ReportRequest request(fs::path file1, fs::path file2, Format format = Format::Text) {
     ReportRequest r;
@@ -73,10 +50,6 @@ ReportRequest request(fs::path file1, fs::path file2, Format format = Format::Te
     r.file2 = std::move(file2);
     r.format = format;
     return r;
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 // The names of the entries of `folder`.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <fstream>
 #include <future>
 #include <memory>
@@ -129,6 +130,28 @@ bool containsIgnoringCase(std::string_view haystack, std::string_view needle) {
     };
     return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
                        [&](char a, char b) { return lower(a) == lower(b); }) != haystack.end();
+}
+
+const std::vector<FileChange>& fileChanges() {
+    static const std::vector<FileChange> changes = {
+        {"truncated to nothing", [](const std::filesystem::path& path,
+                                    const TempFolder&) { std::filesystem::resize_file(path, 0); }},
+        {"truncated", [](const std::filesystem::path& path,
+                         const TempFolder&) { std::filesystem::resize_file(path, 5); }},
+        {"grown",
+         [](const std::filesystem::path& path, const TempFolder&) {
+             std::FILE* file = std::fopen(path.c_str(), "ab");
+             std::fputs("más\n", file);
+             std::fclose(file);
+         }},
+        {"replaced by rename",
+         [](const std::filesystem::path& path, const TempFolder& folder) {
+             std::filesystem::rename(folder.write("nuevo.txt", "nuevo\ncontenido\n"), path);
+         }},
+        {"removed", [](const std::filesystem::path& path,
+                       const TempFolder&) { std::filesystem::remove(path); }},
+    };
+    return changes;
 }
 
 } // namespace parvane::test

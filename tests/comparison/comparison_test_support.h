@@ -1,7 +1,8 @@
 #pragma once
 
 // Helpers shared by the engine tests: a fresh temporary folder per test, a guarded call of
-// compareFiles() that cannot hang a test, and small builders of expected values.
+// compareFiles() that cannot hang a test, the ways a file can change under a comparison, and
+// small builders of expected values.
 
 #include "comparison/comparison.h"
 
@@ -57,6 +58,14 @@ Outcome compareGuarded(const std::filesystem::path& file1, const std::filesystem
                        std::chrono::seconds limit = std::chrono::seconds(20));
 
 const char* kindName(Outcome::Kind kind);
+
+// A change made to a compared file, for the tests of what the comparison without limits does then.
+struct FileChange {
+    const char* name;
+    void (*apply)(const std::filesystem::path& path, const TempFolder& folder);
+};
+// Truncated to nothing, truncated to 5 bytes, grown, replaced by a rename, removed.
+const std::vector<FileChange>& fileChanges();
 
 // UTF-8 encoding of one code point.
 std::string utf8(char32_t codePoint);

@@ -297,27 +297,7 @@ TEST_F(DifferingPairsTest, LinesFarIntoLargerFiles) {
 }
 
 TEST_F(DifferingPairsTest, FileChangedBetweenCalls) {
-    struct Change {
-        const char* name;
-        void (*apply)(const fs::path& path, const TempFolder& folder);
-    };
-    const std::vector<Change> changes = {
-        {"truncated to nothing",
-         [](const fs::path& path, const TempFolder&) { fs::resize_file(path, 0); }},
-        {"truncated", [](const fs::path& path, const TempFolder&) { fs::resize_file(path, 5); }},
-        {"grown",
-         [](const fs::path& path, const TempFolder&) {
-             std::FILE* file = std::fopen(path.c_str(), "ab");
-             std::fputs("más\n", file);
-             std::fclose(file);
-         }},
-        {"replaced by rename",
-         [](const fs::path& path, const TempFolder& folder) {
-             fs::rename(folder.write("nuevo.txt", "uno\ndos\ntres\ncuatro\n"), path);
-         }},
-        {"removed", [](const fs::path& path, const TempFolder&) { fs::remove(path); }},
-    };
-    for (const Change& change : changes) {
+    for (const FileChange& change : fileChanges()) {
         for (const int changed : {1, 2}) {
             SCOPED_TRACE(std::string(change.name) + ", file " + std::to_string(changed));
             const auto path1 = folder_.write("uno.txt", "uno\ndos\ntres\ncuatro\n");

@@ -498,27 +498,7 @@ TEST_F(LargeComparisonTest, IndexFindsLinesFarIntoTheFile) {
 }
 
 TEST_F(LargeComparisonTest, FileChangedAfterThePass) {
-    struct Change {
-        const char* name;
-        void (*apply)(const fs::path& path, const TempFolder& folder);
-    };
-    const std::vector<Change> changes = {
-        {"truncated to nothing",
-         [](const fs::path& path, const TempFolder&) { fs::resize_file(path, 0); }},
-        {"truncated", [](const fs::path& path, const TempFolder&) { fs::resize_file(path, 5); }},
-        {"grown",
-         [](const fs::path& path, const TempFolder&) {
-             std::FILE* file = std::fopen(path.c_str(), "ab");
-             std::fputs("más\n", file);
-             std::fclose(file);
-         }},
-        {"replaced by rename",
-         [](const fs::path& path, const TempFolder& folder) {
-             fs::rename(folder.write("nuevo.txt", "uno\ndos\ntres\n"), path);
-         }},
-        {"removed", [](const fs::path& path, const TempFolder&) { fs::remove(path); }},
-    };
-    for (const Change& change : changes) {
+    for (const FileChange& change : fileChanges()) {
         for (const int changed : {1, 2}) {
             SCOPED_TRACE(std::string(change.name) + ", file " + std::to_string(changed));
             const auto path1 = folder_.write("uno.txt", "uno\ndos\ntres\n");
@@ -541,31 +521,12 @@ TEST_F(LargeComparisonTest, FileChangedAfterThePass) {
     }
 }
 
-// A file that grows, shrinks or is replaced while the pass reads it ends the pass with the
-// message that it changed, naming it; the pass never reports what it read as a comparison.
+// A file that changes in any way while the pass reads it ends the pass with the message that it
+// changed, naming it; the pass never reports what it read as a comparison.
 TEST_F(LargeComparisonTest, FileChangedWhileThePassReadsIt) {
     const TinyBuffers small(1 << 12, 1 << 12, 1 << 10, 1024, 1 << 20);
     const std::string content = std::string(1 << 20, 'a') + "\n" + std::string(1 << 20, 'b') + "\n";
-    struct Change {
-        const char* name;
-        void (*apply)(const fs::path& path, const TempFolder& folder);
-    };
-    const std::vector<Change> changes = {
-        {"grown by a megabyte",
-         [](const fs::path& path, const TempFolder&) {
-             std::FILE* file = std::fopen(path.c_str(), "ab");
-             const std::string more(1 << 20, 'c');
-             std::fwrite(more.data(), 1, more.size(), file);
-             std::fclose(file);
-         }},
-        {"truncated to nothing",
-         [](const fs::path& path, const TempFolder&) { fs::resize_file(path, 0); }},
-        {"replaced by rename",
-         [](const fs::path& path, const TempFolder& folder) {
-             fs::rename(folder.write("nuevo.txt", "otro\n"), path);
-         }},
-    };
-    for (const Change& change : changes) {
+    for (const FileChange& change : fileChanges()) {
         for (const int changed : {1, 2}) {
             SCOPED_TRACE(std::string(change.name) + ", file " + std::to_string(changed));
             const auto path1 = folder_.write("uno.txt", content);

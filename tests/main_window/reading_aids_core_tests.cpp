@@ -4,6 +4,7 @@
 #include "main_window/comparison_summary.h"
 #include "main_window/difference_navigator.h"
 #include "main_window/text_grid.h"
+#include "window_test_support.h"
 
 #include <QObject>
 #include <QTest>
@@ -15,14 +16,6 @@
 Q_DECLARE_METATYPE(TextCell)
 Q_DECLARE_METATYPE(std::optional<TextCell>)
 Q_DECLARE_METATYPE(TextPlace)
-
-namespace QTest {
-template <> char* toString(const TextCell& cell) {
-    return qstrdup(QByteArray("(" + QByteArray::number(cell.line) + ", " +
-                              QByteArray::number(cell.column) + ")")
-                       .constData());
-}
-} // namespace QTest
 
 namespace {
 

@@ -22,15 +22,6 @@
 
 Q_DECLARE_METATYPE(TextCell)
 
-// How a failed comparison of cells shows them: "(line, column)", 0-based.
-namespace QTest {
-template <> char* toString(const TextCell& cell) {
-    return qstrdup(QByteArray("(" + QByteArray::number(cell.line) + ", " +
-                              QByteArray::number(cell.column) + ")")
-                       .constData());
-}
-} // namespace QTest
-
 namespace {
 
 const QString kFirst = QStringLiteral("Diferencia 1 de 3 · línea 2");

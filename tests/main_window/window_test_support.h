@@ -8,11 +8,14 @@
 #include "main_window/file_dialog.h"
 #include "main_window/main_window.h"
 #include "main_window/message_boxes.h"
+#include "main_window/text_grid.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWidget>
 
 #include <filesystem>
@@ -69,6 +72,15 @@ struct ShownViews {
 
 // For QCOMPARE: the texts' lengths and beginnings and the red counts.
 char* toString(const ShownViews& views);
+
+// How a failed comparison of cells shows them: "(line, column)", 0-based.
+namespace QTest {
+template <> inline char* toString(const TextCell& cell) {
+    return qstrdup(QByteArray("(" + QByteArray::number(cell.line) + ", " +
+                              QByteArray::number(cell.column) + ")")
+                       .constData());
+}
+} // namespace QTest
 
 // Base of the window test classes: before every test a main window that uses the two stand-ins
 // above is shown, and afterwards it is deleted; test files go to a temporary folder.
