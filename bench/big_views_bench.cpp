@@ -13,13 +13,12 @@
 // and prints each figure beside its target. The files are removed at the end. Always exits 0
 // unless the files cannot be made.
 
+#include "bench/silent_window_parts.h"
 #include "bench/large_pair.h"
 #include "comparison/large_comparison.h"
 #include "main_window/big_comparison_views.h"
 #include "main_window/diff_view.h"
-#include "main_window/file_dialog.h"
 #include "main_window/main_window.h"
-#include "main_window/message_boxes.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -70,25 +69,6 @@ long statusKb(const std::string& field) {
     return -1;
 }
 
-class SilentMessages : public MessageBoxes {
-public:
-    explicit SilentMessages(int& warnings) : warnings_(warnings) {}
-    void inform(QWidget*, const QString&) override {}
-    void warn(QWidget*, const QString& text) override {
-        ++warnings_;
-        std::fprintf(stderr, "unexpected error message: %s\n", qPrintable(text));
-    }
-    bool offerUnlimited(QWidget*, const QString&) override { return true; }
-
-private:
-    int& warnings_;
-};
-
-class NoFileDialog : public FileDialog {
-protected:
-    QString askForFile(QWidget*, const QString&) override { return {}; }
-};
-
 struct Views {
     DiffView* view1;
     DiffView* view2;
@@ -129,7 +109,7 @@ int main(int argc, char* argv[]) {
 
         int warnings = 0;
         MainWindow window(std::make_unique<NoFileDialog>(),
-                          std::make_unique<SilentMessages>(warnings));
+                          std::make_unique<SilentMessages>(warnings, true));
         window.show();
         QApplication::processEvents();
         auto* big = window.findChild<BigComparisonViews*>();

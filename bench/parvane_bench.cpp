@@ -17,11 +17,10 @@
 // target and PASS or FAIL.
 // The benchmark reports; it does not gate: the exit code is 0 unless the run itself went wrong.
 
+#include "bench/silent_window_parts.h"
 #include "comparison/comparison.h"
 #include "main_window/diff_view.h"
-#include "main_window/file_dialog.h"
 #include "main_window/main_window.h"
-#include "main_window/message_boxes.h"
 
 #include <QApplication>
 #include <QFile>
@@ -65,27 +64,6 @@ constexpr double kEngineTargetMs = 2.0;
 constexpr double kRatioTarget = 1.5;
 constexpr double kMemoryTargetMB = 60.0; // 10^6 bytes
 constexpr double kHugeFileTargetMs = 100.0;
-
-// Answers every message without a modal loop, counting the warnings (which mean the run failed).
-class SilentMessages : public MessageBoxes {
-public:
-    explicit SilentMessages(int& warnings) : warnings_(warnings) {}
-    void inform(QWidget*, const QString&) override {}
-    void warn(QWidget*, const QString& text) override {
-        ++warnings_;
-        std::fprintf(stderr, "unexpected error message: %s\n", qPrintable(text));
-    }
-    bool offerUnlimited(QWidget*, const QString&) override { return false; }
-
-private:
-    int& warnings_;
-};
-
-// The benchmark never browses; a dialog that is always cancelled.
-class NoFileDialog : public FileDialog {
-protected:
-    QString askForFile(QWidget*, const QString&) override { return {}; }
-};
 
 // Counts the paint events a widget receives, to make sure each measurement really painted.
 class PaintCounter : public QObject {
@@ -287,7 +265,8 @@ HugeFileFigures measureHugeFile(const fs::path& folder, const fs::path& small) {
 
 struct Window {
     int warnings = 0;
-    MainWindow window{std::make_unique<NoFileDialog>(), std::make_unique<SilentMessages>(warnings)};
+    MainWindow window{std::make_unique<NoFileDialog>(),
+                      std::make_unique<SilentMessages>(warnings, false)};
     QLineEdit* path1 = window.findChild<QLineEdit*>(QStringLiteral("TxtFichero1"));
     QLineEdit* path2 = window.findChild<QLineEdit*>(QStringLiteral("TxtFichero2"));
     QPushButton* compare = window.findChild<QPushButton*>(QStringLiteral("CmdEjecutar"));

@@ -94,11 +94,21 @@ void ReadingAids::setComparison(const parvane::Comparison& result, std::vector<i
     traits2_ = result.traits2;
     shownPath1_ = shownPath1;
     shownPath2_ = shownPath2;
+    // The runs are found when first asked for: a comparison costs nothing more until then.
+    navigator_.setDifferences(std::move(differenceLines), {});
+    runsFound_ = false;
+}
+
+void ReadingAids::findRuns() {
+    if (runsFound_ || !navigator_.compared()) {
+        return;
+    }
     std::vector<TextCell> cells;
     cells.reserve(differences1_.size() + differences2_.size());
     addCells(first_, differences1_, cells);
     addCells(second_, differences2_, cells);
-    navigator_.setDifferences(std::move(differenceLines), std::move(cells));
+    navigator_.setDifferences(navigator_.lines(), std::move(cells));
+    runsFound_ = true;
 }
 
 void ReadingAids::setWindowedComparison(const ComparisonSummary& first,
@@ -244,6 +254,7 @@ void ReadingAids::goToNextRun() {
     if (windowed_) {
         return; // the runs of a window are not those of the whole files
     }
+    findRuns();
     const TextCell from = carets();
     const std::optional<TextCell> run = navigator_.runFrom(from, Direction::Forward);
     if (run) {
@@ -259,6 +270,7 @@ void ReadingAids::goToPreviousRun() {
     if (windowed_) {
         return; // the runs of a window are not those of the whole files
     }
+    findRuns();
     const TextCell from = carets();
     const std::optional<TextCell> run = navigator_.runFrom(from, Direction::Backward);
     if (run) {

@@ -100,6 +100,8 @@ private:
     // Where both carets stand: the further of the two, as a caret stops at its file's end.
     TextCell carets() const;
     void moveCarets(TextCell cell);
+    // Gives the navigator the runs of differing characters, once a comparison.
+    void findRuns();
     // The view that shows a note: the one last used, unless its caret could not reach `line`.
     DiffView* noteView(int line) const;
     void showNote(DiffView* view, const QString& text);
@@ -118,4 +120,5 @@ private:
     parvane::FileTraits traits1_, traits2_;
     std::optional<std::pair<ComparisonSummary, ComparisonSummary>> windowed_; // their totals
     std::uint64_t originLine_ = 0, originColumn_ = 0;
+    bool runsFound_ = false;
 };
