@@ -13,8 +13,8 @@
 // and prints each figure beside its target. The files are removed at the end. Always exits 0
 // unless the files cannot be made.
 
-#include "bench/silent_window_parts.h"
 #include "bench/large_pair.h"
+#include "bench/silent_window_parts.h"
 #include "comparison/large_comparison.h"
 #include "main_window/big_comparison_views.h"
 #include "main_window/diff_view.h"
