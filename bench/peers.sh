@@ -12,6 +12,7 @@
 # Usage: bench/peers.sh [RUNS]   (default 3; builds the program first when it is not built)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/window_timing.sh
 runs=${1:-3}
 idle_ms=${IDLE_MS:-700}
 cap_s=${CAP_S:-120} # a run that is still busy after this long counts as settled then
@@ -22,14 +23,7 @@ work=$(mktemp -d)
 xvfb=
 trap 'kill $xvfb 2>/dev/null; rm -rf "$work"' EXIT
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-for ((i = 0; i < 100; ++i)); do
-    [[ -s $work/display ]] && break
-    sleep 0.1
-done
-[[ -s $work/display ]] || { echo "Xvfb no ha arrancado" >&2; exit 1; }
-export DISPLAY=:$(head -n 1 "$work/display") XDG_RUNTIME_DIR=$work
+start_display "$work"
 
 # Two files of `lines` lines of 99 characters; the second changes one character in a hundred lines.
 make_pair() {
@@ -52,22 +46,10 @@ cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo -1; }
 
 # Runs "$@" RUNS times after a warm-up; sets mapped and settled (medians, ms).
 measure() {
-    local mapped_all=() settled_all=() run events watcher start end pid line ticks last now quiet
+    local mapped_all=() settled_all=() run ticks last now quiet
     busy=0
     for ((run = 0; run <= runs; ++run)); do
-        events=$work/events
-        rm -f "$events"
-        mkfifo "$events"
-        stdbuf -oL xev -root -event substructure >"$events" 2>/dev/null &
-        watcher=$!
-        exec 3<"$events"
-        sleep 0.2
-        start=$(date +%s%N)
-        "$@" >/dev/null 2>&1 &
-        pid=$!
-        while read -r line <&3; do [[ $line == MapNotify* ]] && break; done
-        end=$(date +%s%N)
-        exec 3<&-
+        launch_mapped "$@"
         kill $watcher 2>/dev/null || true
         # Settled: the processor time stops growing for idle_ms.
         last=$(cpu_ticks $pid)
@@ -100,7 +82,6 @@ measure() {
     mapped=$(median "${mapped_all[@]}")
     settled=$(median "${settled_all[@]}")
 }
-median() { printf '%s\n' "$@" | sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
 
 for size in 10 100; do
     lines=$((size * 10000))

@@ -7,6 +7,7 @@
 # Usage: bench/startup.sh [RUNS]   (default 15; builds the program first when it is not built)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/window_timing.sh
 runs=${1:-15}
 program=build/parvane
 [[ -x $program ]] || make build
@@ -32,15 +33,7 @@ int main(int argc, char* argv[]) {
 CPP
 g++ -O2 -fPIC -std=c++20 "$work/floor.cpp" -o "$floor" $(pkg-config --cflags --libs Qt6Widgets)
 
-# Xvfb picks a free display itself and writes its number once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-for ((i = 0; i < 100; ++i)); do
-    [[ -s $work/display ]] && break
-    sleep 0.1
-done
-[[ -s $work/display ]] || { echo "Xvfb no ha arrancado" >&2; exit 1; }
-export DISPLAY=:$(head -n 1 "$work/display") XDG_RUNTIME_DIR=$work
+start_display "$work"
 
 # Two files of 30 KB: 500 lines of 60 characters, one character in ten different.
 python3 bench/make_pair.py "$work"
@@ -50,24 +43,9 @@ python3 bench/make_pair.py "$work"
 measure() {
     times=()
     peaks=()
-    local run events watcher start end pid peak line
+    local run peak
     for ((run = 0; run <= runs; ++run)); do
-        events=$work/events
-        rm -f "$events"
-        mkfifo "$events"
-        # xev reports every window mapped on the screen the moment it happens; reading its lines
-        # as they come blocks instead of polling, so the watcher takes no processor from the
-        # program.
-        stdbuf -oL xev -root -event substructure >"$events" 2>/dev/null &
-        watcher=$!
-        exec 3<"$events"
-        sleep 0.2
-        start=$(date +%s%N)
-        "$@" 2>/dev/null &
-        pid=$!
-        while read -r line <&3; do [[ $line == MapNotify* ]] && break; done
-        end=$(date +%s%N)
-        exec 3<&-
+        launch_mapped "$@"
         sleep 0.5
         peak=$(awk '/VmHWM/ {print $2}' /proc/$pid/status)
         kill $pid $watcher 2>/dev/null || true
@@ -78,7 +56,6 @@ measure() {
         fi
     done
 }
-median() { printf '%s\n' "$@" | sort -n | awk '{a[NR] = $1} END {print a[int((NR + 1) / 2)]}'; }
 highest() { printf '%s\n' "$@" | sort -n | tail -1; }
 
 measure "$floor"
