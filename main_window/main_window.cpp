@@ -124,25 +124,8 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> fileDialog,
     connectCommands();
     createShortcuts();
     new ViewSynchronizer(rtb1_, rtb2_, this);
-    readingAids_ = new ReadingAids(rtb1_, rtb2_, this);
-    connect(readingAids_, &ReadingAids::nextDifferenceRequested, this,
-            &MainWindow::goToNextDifference);
-    connect(readingAids_, &ReadingAids::previousDifferenceRequested, this,
-            &MainWindow::goToPreviousDifference);
-    bigViews_ = new BigComparisonViews(rtb1_, rtb2_, txtNumeracion1_, txtNumeracion2_,
-                                       messages_.get(), this);
-    connect(bigViews_, &BigComparisonViews::shownWithoutLimits, this,
-            &MainWindow::describeComparisonWithoutLimits);
-    connect(bigViews_, &BigComparisonViews::windowFilled, readingAids_,
-            &ReadingAids::setWindowOrigin);
-    connect(readingAids_, &ReadingAids::firstDifferenceRequested, this, [this] {
-        bigViews_->goToFirstDifference();
-        noteDifferenceWithoutLimits(DifferenceNavigator::Direction::Backward);
-    });
-    connect(readingAids_, &ReadingAids::lastDifferenceRequested, this, [this] {
-        bigViews_->goToLastDifference();
-        noteDifferenceWithoutLimits(DifferenceNavigator::Direction::Forward);
-    });
+    createReadingAids();
+    createViewsWithoutLimits();
     setAcceptDrops(true);
     cmdEjecutar_->setFocus();
 }
@@ -196,6 +179,32 @@ void MainWindow::layOutForSize() {
     for (const auto& [control, rect] : places) {
         control->setGeometry(rect);
     }
+}
+
+void MainWindow::createReadingAids() {
+    readingAids_ = new ReadingAids(rtb1_, rtb2_, this);
+    connect(readingAids_, &ReadingAids::nextDifferenceRequested, this,
+            &MainWindow::goToNextDifference);
+    connect(readingAids_, &ReadingAids::previousDifferenceRequested, this,
+            &MainWindow::goToPreviousDifference);
+}
+
+// The views of a comparison without limits borrow the two views; the reading aids follow them.
+void MainWindow::createViewsWithoutLimits() {
+    bigViews_ = new BigComparisonViews(rtb1_, rtb2_, txtNumeracion1_, txtNumeracion2_,
+                                       messages_.get(), this);
+    connect(bigViews_, &BigComparisonViews::shownWithoutLimits, this,
+            &MainWindow::describeComparisonWithoutLimits);
+    connect(bigViews_, &BigComparisonViews::windowFilled, readingAids_,
+            &ReadingAids::setWindowOrigin);
+    connect(readingAids_, &ReadingAids::firstDifferenceRequested, this, [this] {
+        bigViews_->goToFirstDifference();
+        noteDifferenceWithoutLimits(DifferenceNavigator::Direction::Backward);
+    });
+    connect(readingAids_, &ReadingAids::lastDifferenceRequested, this, [this] {
+        bigViews_->goToLastDifference();
+        noteDifferenceWithoutLimits(DifferenceNavigator::Direction::Forward);
+    });
 }
 
 // Every control the layout moves; a control added to the layout must be added here, which the

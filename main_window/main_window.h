@@ -64,6 +64,8 @@ private:
     void setUpTabOrder();
     void connectCommands();
     void createShortcuts();
+    void createReadingAids();
+    void createViewsWithoutLimits();
 
     void chooseFirstFile();
     void chooseSecondFile();
