@@ -226,59 +226,41 @@ void ReadingAids::moveCarets(TextCell cell) {
     }
 }
 
-void ReadingAids::goToFirstDifference() {
+void ReadingAids::goToFirstDifference() { goToEndDifference(Direction::Backward); }
+
+void ReadingAids::goToLastDifference() { goToEndDifference(Direction::Forward); }
+
+// The last difference going forward, the first going backward.
+void ReadingAids::goToEndDifference(Direction direction) {
+    const bool forward = direction == Direction::Forward;
     if (windowed_) {
-        emit firstDifferenceRequested();
+        emit forward ? lastDifferenceRequested() : firstDifferenceRequested();
         return;
     }
-    if (const std::optional<int> line = navigator_.firstLine()) {
+    if (const std::optional<int> line = forward ? navigator_.lastLine() : navigator_.firstLine()) {
         first_->moveCaretToLine(*line);
         second_->moveCaretToLine(*line);
     }
-    noteDifference(Direction::Backward);
+    noteDifference(direction);
 }
 
-void ReadingAids::goToLastDifference() {
-    if (windowed_) {
-        emit lastDifferenceRequested();
-        return;
-    }
-    if (const std::optional<int> line = navigator_.lastLine()) {
-        first_->moveCaretToLine(*line);
-        second_->moveCaretToLine(*line);
-    }
-    noteDifference(Direction::Forward);
-}
+void ReadingAids::goToNextRun() { goToRun(Direction::Forward); }
 
-void ReadingAids::goToNextRun() {
+void ReadingAids::goToPreviousRun() { goToRun(Direction::Backward); }
+
+void ReadingAids::goToRun(Direction direction) {
     if (windowed_) {
         return; // the runs of a window are not those of the whole files
     }
     findRuns();
     const TextCell from = carets();
-    const std::optional<TextCell> run = navigator_.runFrom(from, Direction::Forward);
+    const std::optional<TextCell> run = navigator_.runFrom(from, direction);
     if (run) {
         moveCarets(*run);
     }
     if (navigator_.compared()) {
         const TextCell at = run.value_or(from);
-        showNote(noteView(at.line), navigator_.noteAt(at.line, at.column, Direction::Forward));
-    }
-}
-
-void ReadingAids::goToPreviousRun() {
-    if (windowed_) {
-        return; // the runs of a window are not those of the whole files
-    }
-    findRuns();
-    const TextCell from = carets();
-    const std::optional<TextCell> run = navigator_.runFrom(from, Direction::Backward);
-    if (run) {
-        moveCarets(*run);
-    }
-    if (navigator_.compared()) {
-        const TextCell at = run.value_or(from);
-        showNote(noteView(at.line), navigator_.noteAt(at.line, at.column, Direction::Backward));
+        showNote(noteView(at.line), navigator_.noteAt(at.line, at.column, direction));
     }
 }
 

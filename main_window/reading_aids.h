@@ -100,6 +100,8 @@ private:
     // Where both carets stand: the further of the two, as a caret stops at its file's end.
     TextCell carets() const;
     void moveCarets(TextCell cell);
+    void goToEndDifference(DifferenceNavigator::Direction direction);
+    void goToRun(DifferenceNavigator::Direction direction);
     // Gives the navigator the runs of differing characters, once a comparison.
     void findRuns();
     // The view that shows a note: the one last used, unless its caret could not reach `line`.
