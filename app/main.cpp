@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/font_configuration_loader.h"
 #include "app/qt_messages.h"
 #include "app/report.h"
 #include "common/application.h"
@@ -80,8 +81,10 @@ int main(int argc, char* argv[]) {
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     qt_messages::install();
+    FontConfigurationLoader fonts; // while the application object connects to the display
     QApplication app(qtArgc, qtArgv);
     qt_messages::startUpFinished();
+    fonts.wait();
     QApplication::setApplicationName(QStringLiteral("parvane"));
     QApplication::setDesktopFileName(application::kId);
     QApplication::setStyle(QStringLiteral("Fusion"));

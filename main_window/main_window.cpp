@@ -40,6 +40,8 @@ constexpr std::uint32_t kBoxColour = 0x00E08F71;
 constexpr std::uint32_t kNumberColour = 0x00E0E0E0;
 constexpr std::uint32_t kHighlightColour = 192;
 
+constexpr double kViewPoints = 9;
+
 constexpr int kClientWidth = 10365;
 constexpr int kClientHeight = 9420;
 
@@ -119,6 +121,9 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> fileDialog,
     setPalette(palette);
     resize(units::pixels(kClientWidth), units::pixels(kClientHeight));
 
+    // The controls inherit the views' font while they are made, so that none first lays its text
+    // out in a font it never shows; each then takes its own size of it.
+    setFont(designFont(kViewPoints));
     createControls();
     setUpTabOrder();
     connectCommands();
@@ -236,11 +241,13 @@ void MainWindow::createControls() {
         addButton(this, "CmdExaminar1", tr("Examinar 1er fichero"), {240, 60, 4875, 435}, 12);
     cmdExaminar2_ =
         addButton(this, "CmdExaminar2", tr("Examinar 2º fichero"), {5340, 60, 4875, 435}, 12);
-    rtb1_ = addControl<DiffView>(this, "RTB1", {240, 840, 4875, 7275}, 9);
-    rtb2_ = addControl<DiffView>(this, "RTB2", {5340, 840, 4875, 7275}, 9);
+    rtb1_ = addControl<DiffView>(this, "RTB1", {240, 840, 4875, 7275}, kViewPoints);
+    rtb2_ = addControl<DiffView>(this, "RTB2", {5340, 840, 4875, 7275}, kViewPoints);
     command1_ = addButton(this, "Command1", tr("Salir"), {8460, 8220, 1755, 1095}, 26.25);
-    txtNumeracion2_ = addControl<NumberColumn>(this, "TxtNumeracion2", {5040, 900, 375, 7275}, 9);
-    txtNumeracion1_ = addControl<NumberColumn>(this, "TxtNumeracion1", {-60, 900, 375, 7275}, 9);
+    txtNumeracion2_ =
+        addControl<NumberColumn>(this, "TxtNumeracion2", {5040, 900, 375, 7275}, kViewPoints);
+    txtNumeracion1_ =
+        addControl<NumberColumn>(this, "TxtNumeracion1", {-60, 900, 375, 7275}, kViewPoints);
     command2_ = addButton(this, "Command2", tr("Acerca de..."), {240, 8220, 1755, 1095}, 15.75);
 
     for (QWidget* box : {static_cast<QWidget*>(txtFichero1_), static_cast<QWidget*>(txtFichero2_),
