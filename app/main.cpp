@@ -3,6 +3,7 @@
 #include "app/qt_messages.h"
 #include "app/report.h"
 #include "common/application.h"
+#include "main_window/early_comparison.h"
 #include "main_window/main_window.h"
 
 #include <QApplication>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 namespace {
 
@@ -91,18 +93,24 @@ int main(int argc, char* argv[]) {
     QTranslator translator;
     installSpanishTranslation(translator);
 
+    // Two files given: they are compared, and the views' content made, while the window is made.
+    const auto& files = commandLine.files();
+    const auto absolute = [](const std::filesystem::path& file) {
+        return file.empty() ? file : std::filesystem::absolute(file);
+    };
+    std::optional<EarlyComparison> early;
+    if (files.size() > 1 && !commandLine.unlimited()) {
+        early.emplace(absolute(files[0]), absolute(files[1]));
+    }
+
     MainWindow window;
     window.show();
-    const auto& files = commandLine.files();
     if (!files.empty()) {
         // The window is already showing, so a message of the comparison appears over it; its
         // first paint shows the files compared.
-        const auto absolute = [](const std::filesystem::path& file) {
-            return file.empty() ? file : std::filesystem::absolute(file);
-        };
         window.openFiles(absolute(files[0]),
                          files.size() > 1 ? absolute(files[1]) : std::filesystem::path(),
-                         commandLine.unlimited());
+                         commandLine.unlimited(), early ? &*early : nullptr);
     }
     return QApplication::exec();
 }

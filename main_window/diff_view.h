@@ -13,16 +13,18 @@
 // so that two views side by side scroll alike. The room is not text: the caret and a selection
 // stop at the end of the text, and copying gives the file's own characters.
 
+#include "main_window/shown_text.h"
+
 #include <QPlainTextEdit>
 
 #include <cstdint>
-#include <map>
+#include <memory>
 #include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
 class LevelLayout;
+class QThread;
 
 class DiffView : public QPlainTextEdit {
     Q_OBJECT
@@ -32,7 +34,22 @@ public:
 
     // Replaces the whole content with `displayText`, shown on at least `minimumLines` lines.
     void setDisplayText(const QString& displayText, int minimumLines = 0);
-    QString displayText() const { return displayText_; }
+    QString displayText() const { return text_.displayText(); }
+
+    // A view's whole content made away from any view: what setDisplayText() and then
+    // highlight() would make, in a document of its own that no view shows yet.
+    struct Content {
+        ShownText text;
+        std::unique_ptr<QTextDocument> document;
+    };
+    // Makes the content for `displayText` with the characters at `positions` in `colour`. It
+    // touches no widget, so it may run on any thread; the document is then handed to `owner`,
+    // the thread of the view that will show it.
+    static Content makeContent(const QString& displayText, int minimumLines,
+                               std::span<const std::int16_t> positions, const QColor& colour,
+                               QThread* owner);
+    // Shows `content` in place of what the view shows, as setDisplayText() and highlight() would.
+    void showContent(Content content);
 
     // How many lines the view shows for `displayText`: one after every line break, and one more.
     static int lineCountOf(const QString& displayText);
@@ -62,8 +79,8 @@ public:
     // caller places there; 0 and 0 for none.
     void setRoomForBars(int right, int bottom) { setViewportMargins(0, 0, right, bottom); }
     // The character at each offset, and the offset at which each line starts (see text_grid.h).
-    std::u32string_view characters() const { return characters_; }
-    std::span<const int> lineStarts() const { return lineStarts_; }
+    std::u32string_view characters() const { return text_.characters(); }
+    std::span<const int> lineStarts() const { return text_.lineStarts(); }
 
 protected:
     QMimeData* createMimeDataFromSelection() const override;
@@ -76,11 +93,9 @@ private:
     // Keeps the caret and the selection within the text.
     void keepCaretInText();
 
-    LevelLayout* layout_;
-    QString displayText_;
-    std::vector<int> documentPositions_; // one per offset, and one for the end
-    std::vector<int> lineStarts_;        // the offset at which each line starts
-    std::u32string characters_;          // the character at each offset
-    int textEnd_ = 0;                    // the document position where the text ends
-    std::map<int, QString> originals_;   // what the stand-in at a document position stands for
+    // Gives the view `document`, laid out by a new level layout of the same least width.
+    void adoptDocument(QTextDocument* document);
+
+    LevelLayout* layout_ = nullptr;
+    ShownText text_;
 };

@@ -24,6 +24,7 @@ public:
 
     // The least width the layout claims; 0 for none.
     void setLevelWidth(qreal width);
+    qreal levelWidth() const { return levelWidth_; }
 
 private:
     struct LineMetrics {

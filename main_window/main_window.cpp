@@ -7,6 +7,7 @@
 #include "main_window/big_comparison_views.h"
 #include "main_window/comparison_summary.h"
 #include "main_window/diff_view.h"
+#include "main_window/early_comparison.h"
 #include "main_window/number_column.h"
 #include "main_window/path_box.h"
 #include "main_window/qt_file_dialog.h"
@@ -301,14 +302,14 @@ void MainWindow::chooseFile(PathBox* pathBox) {
 }
 
 void MainWindow::openFiles(const std::filesystem::path& path1, const std::filesystem::path& path2,
-                           bool unlimited) {
+                           bool unlimited, EarlyComparison* early) {
     txtFichero1_->setPath(path1);
     txtFichero2_->setPath(path2);
     if (!path1.empty() && !path2.empty()) {
         if (unlimited) {
             compareWithoutLimits();
         } else {
-            compare();
+            compareFrom(early);
         }
     }
 }
@@ -322,24 +323,35 @@ void MainWindow::compareWithoutLimits() {
     rtb2_->setSelectionStart(2);
 }
 
-void MainWindow::compare() {
+void MainWindow::compare() { compareFrom(nullptr); }
+
+void MainWindow::compareFrom(EarlyComparison* early) {
     if (bigViews_->busy()) {
         return; // a comparison without limits is still reading
     }
     const std::filesystem::path path1 = txtFichero1_->path();
     const std::filesystem::path path2 = txtFichero2_->path();
+    if (early && (early->file1() != path1 || early->file2() != path2)) {
+        early = nullptr;
+    }
     if (!path1.empty() && !path2.empty()) {
-        showComparison(path1, path2);
+        showComparison(path1, path2, early);
     }
     rtb1_->setSelectionStart(1);
     rtb2_->setSelectionStart(2);
 }
 
 void MainWindow::showComparison(const std::filesystem::path& path1,
-                                const std::filesystem::path& path2) {
+                                const std::filesystem::path& path2, EarlyComparison* early) {
     parvane::Comparison result;
+    std::optional<EarlyComparison::Result> made;
     try {
-        result = parvane::compareFiles(path1, path2);
+        if (early) {
+            made = early->take();
+            result = std::move(made->comparison);
+        } else {
+            result = parvane::compareFiles(path1, path2);
+        }
     } catch (const parvane::OverflowError& error) {
         if (messages_->offerUnlimited(this, QString::fromUtf8(error.what()))) {
             bigViews_->compare(path1, path2);
@@ -354,14 +366,19 @@ void MainWindow::showComparison(const std::filesystem::path& path1,
         return;
     }
     bigViews_->stop();
-    // Both views get as many lines, so that they scroll alike and line k stays level.
-    const QString text1 = QString::fromStdString(result.displayText1);
-    const QString text2 = QString::fromStdString(result.displayText2);
-    const int lines = std::max(DiffView::lineCountOf(text1), DiffView::lineCountOf(text2));
-    rtb1_->setDisplayText(text1, lines);
-    rtb1_->highlight(result.differences1, highlightColour());
-    rtb2_->setDisplayText(text2, lines);
-    rtb2_->highlight(result.differences2, highlightColour());
+    if (made) {
+        rtb1_->showContent(std::move(made->view1));
+        rtb2_->showContent(std::move(made->view2));
+    } else {
+        // Both views get as many lines, so that they scroll alike and line k stays level.
+        const QString text1 = QString::fromStdString(result.displayText1);
+        const QString text2 = QString::fromStdString(result.displayText2);
+        const int lines = std::max(DiffView::lineCountOf(text1), DiffView::lineCountOf(text2));
+        rtb1_->setDisplayText(text1, lines);
+        rtb1_->highlight(result.differences1, highlightColour());
+        rtb2_->setDisplayText(text2, lines);
+        rtb2_->highlight(result.differences2, highlightColour());
+    }
 
     const std::vector<int> lines1 = rtb1_->linesOf(result.differences1);
     const std::vector<int> lines2 = rtb2_->linesOf(result.differences2);

@@ -23,6 +23,7 @@
 enum class LayoutControl;
 class BigComparisonViews;
 class DiffView;
+class EarlyComparison;
 class NumberColumn;
 class PathBox;
 class ReadingAids;
@@ -46,9 +47,11 @@ public:
 
     // Puts `path1` and, when given, `path2` in the path boxes; with both, compares them as
     // "Comparar" does, or with no size limit when `unlimited`. Paths are the files' real names
-    // (bytes), which need not be valid in any encoding.
+    // (bytes), which need not be valid in any encoding. An `early` comparison of the same two
+    // paths, begun before the window was ready (early_comparison.h), is shown instead of
+    // comparing them again.
     void openFiles(const std::filesystem::path& path1, const std::filesystem::path& path2 = {},
-                   bool unlimited = false);
+                   bool unlimited = false, EarlyComparison* early = nullptr);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -71,9 +74,12 @@ private:
     void chooseSecondFile();
     void chooseFile(PathBox* pathBox);
     void compare();
+    // As compare(), showing `early` when it compared the paths in the boxes.
+    void compareFrom(EarlyComparison* early);
     // As compare(), with no size limit.
     void compareWithoutLimits();
-    void showComparison(const std::filesystem::path& path1, const std::filesystem::path& path2);
+    void showComparison(const std::filesystem::path& path1, const std::filesystem::path& path2,
+                        EarlyComparison* early);
     void describeComparisonWithoutLimits();
     void noteDifferenceWithoutLimits(DifferenceNavigator::Direction direction);
     void openAbout();

@@ -1,0 +1,55 @@
+#pragma once
+
+// What a view shows for a display text (see diff_view.h): the text of its document, with every
+// character that would not be seen replaced by its stand-in, and the maps between the display
+// text's offsets and the document's positions. Made from the display text alone, it touches no
+// widget and no font, so it may be made on any thread; colour() then edits a document that holds
+// text(), on the thread that owns that document.
+
+#include <QString>
+
+#include <cstdint>
+#include <map>
+#include <span>
+#include <string>
+#include <vector>
+
+class QColor;
+class QTextDocument;
+
+class ShownText {
+public:
+    ShownText() : documentPositions_{0} {}
+    // The shown text of `displayText` on at least `minimumLines` lines.
+    ShownText(const QString& displayText, int minimumLines);
+
+    const QString& displayText() const { return displayText_; }
+    // The document's text, with empty lines after the text up to `minimumLines`.
+    const QString& text() const { return text_; }
+    // Frees text() once a document holds it.
+    void releaseText() { text_ = QString(); }
+
+    // Colours the characters at the given 1-based text positions (increasing) of `document`,
+    // which holds text(), in `colour`, in one edit: a differing character that covers no ink gets
+    // a box, and a joiner or selector its stand-in, which originalAt() then gives back.
+    void colour(QTextDocument* document, std::span<const std::int16_t> positions,
+                const QColor& colour);
+
+    // The document position at which the character at `offset` is shown (offsets are clamped).
+    int documentPosition(int offset) const;
+    // The document position where the text ends; the empty lines after it are not text.
+    int textEnd() const { return textEnd_; }
+    // What the stand-in at document position `at` stands for; empty where there is none.
+    QString originalAt(int at) const;
+    const std::u32string& characters() const { return characters_; }
+    const std::vector<int>& lineStarts() const { return lineStarts_; }
+
+private:
+    QString displayText_;
+    QString text_;
+    std::vector<int> documentPositions_; // one per offset, and one for the end
+    std::vector<int> lineStarts_;        // the offset at which each line starts
+    std::u32string characters_;          // the character at each offset
+    int textEnd_ = 0;
+    std::map<int, QString> originals_; // what the stand-in at a document position stands for
+};
