@@ -502,7 +502,9 @@ void BigComparisonViews::goToLineEdge(int view, bool end, bool select) {
     }
     parked_[view] = to;
     anchors_[view] = anchor;
-    fill(topLine(), left);
+    if (fill(topLine(), left)) {
+        views_[view]->ensureCursorVisible();
+    }
 }
 
 std::uint64_t BigComparisonViews::topLine() const {

@@ -20,9 +20,14 @@ std::uint64_t utf8Bytes(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 
 
 QString refusalFor(const std::filesystem::path& file, std::uint64_t most) {
     const QString name = QString::fromStdString(parvane::printable(file.native()));
-    return QStringLiteral("No se puede copiar la selección de «%1»: tiene más de %2 MB de texto, "
-                          "más de lo que se copia de una vez. Seleccione menos texto.")
-        .arg(name, QLocale(QLocale::Spanish, QLocale::Spain).toString(qulonglong(most >> 20)));
+    const QLocale spanish(QLocale::Spanish, QLocale::Spain);
+    const bool megabytes = most % (std::uint64_t{1} << 20) == 0;
+    const QString size = megabytes
+                             ? QStringLiteral("%1 MB").arg(qulonglong(most >> 20))
+                             : QStringLiteral("%1 bytes").arg(spanish.toString(qulonglong(most)));
+    return QStringLiteral("No se puede copiar la selección de «%1»: tiene más de %2 de texto, más "
+                          "de lo que se copia de una vez. Seleccione menos texto.")
+        .arg(name, size);
 }
 
 } // namespace
