@@ -12,11 +12,29 @@
 
 namespace {
 
-// The characters a piece holds at most, of each file (linePairs() reads both).
+// The characters a piece holds at most, of each file (linePairs() reads both), and its lines.
 constexpr std::uint64_t kPieceCharacters = std::uint64_t{1} << 22;
+constexpr std::uint64_t kPieceLines = std::uint64_t{1} << 14;
 constexpr int kSteps = 1000;
 
 std::uint64_t utf8Bytes(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
+
+// Appends the characters [from, to) to `text` and counts their bytes as UTF-8 into `bytes`.
+void append(QString& text, std::uint64_t& bytes, const char32_t* from, const char32_t* to) {
+    const qsizetype at = text.size();
+    text.resize(at + 2 * qsizetype(to - from)); // a surrogate pair at most for each
+    char16_t* out = reinterpret_cast<char16_t*>(text.data()) + at;
+    for (const char32_t* c = from; c != to; ++c) {
+        bytes += utf8Bytes(*c);
+        if (*c < 0x10000) {
+            *out++ = char16_t(*c);
+        } else {
+            *out++ = QChar::highSurrogate(*c);
+            *out++ = QChar::lowSurrogate(*c);
+        }
+    }
+    text.truncate(qsizetype(out - reinterpret_cast<char16_t*>(text.data())));
+}
 
 QString refusalFor(const std::filesystem::path& file, std::uint64_t most) {
     const QString name = QString::fromStdString(parvane::printable(file.native()));
@@ -46,7 +64,8 @@ SelectionCopy::Result SelectionCopy::read(QWidget* parent,
     const std::uint64_t longest = std::max(comparison.longestLine(1), comparison.longestLine(2));
     // Short lines are read many at a time; a long one, a piece of columns at a time.
     const bool wholeLines = longest <= kPieceCharacters;
-    const std::uint64_t perPiece = std::max<std::uint64_t>(1, kPieceCharacters / (longest + 2));
+    const std::uint64_t perPiece =
+        std::clamp<std::uint64_t>(kPieceCharacters / (longest + 2), 1, kPieceLines);
 
     QProgressDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("CopyProgress"));
@@ -89,13 +108,10 @@ SelectionCopy::Result SelectionCopy::read(QWidget* parent,
             const std::uint64_t high = std::min(end, held);
             if (low < high) {
                 const char32_t* start = characters.data() + (low - slice.firstColumn);
-                for (const char32_t* c = start; c != start + (high - low); ++c) {
-                    bytes += utf8Bytes(*c);
-                }
+                append(text, bytes, start, start + (high - low));
                 if (bytes > most) {
                     break;
                 }
-                text += QString::fromUcs4(start, qsizetype(high - low));
             }
             if (held < end) {
                 column = held; // more of this line in the next piece
