@@ -437,7 +437,8 @@ void BigComparisonViews::selectWholeFile(int view) {
 }
 
 // A selection that the window holds is copied by the view, as within the limits; a larger one is
-// read from the file.
+// read from the file. A window of columns holds the ends of a selection over several lines but
+// only part of the lines between.
 void BigComparisonViews::copySelection(int view) {
     const int v = view - 1;
     if (!comparison_ || busy_ || !anchors_.at(v)) {
@@ -445,7 +446,7 @@ void BigComparisonViews::copySelection(int view) {
     }
     const Caret caret = caretOf(v);
     const Caret anchor = *anchors_[v];
-    if (!parked_[v] && holds(v, anchor)) {
+    if (!parked_[v] && holds(v, anchor) && (!columnWindow_ || anchor.line == caret.line)) {
         views_[v]->copy();
         return;
     }

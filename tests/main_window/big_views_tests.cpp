@@ -156,6 +156,7 @@ private slots:
     void aCopyTooLargeIsRefusedWithAMessage();
     void aLongCopyShowsItsProgressAndCanBeCancelled();
     void copyingFromAChangedFileSaysSo();
+    void aVeryLongLineIsCopiedInPieces();
 
 private:
     void compare(const QString& path1, const QString& path2);
@@ -1093,6 +1094,32 @@ void BigViewsTest::copyingFromAChangedFileSaysSo() {
     QVERIFY2(messages->shown[1].text.contains("ha cambiado"), qPrintable(messages->shown[1].text));
     QVERIFY(messages->shown[1].text.contains(dir.filePath("a.txt")));
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("antes"));
+}
+
+// A line longer than a piece of a copy is read a piece at a time, with its characters whole; the
+// window of columns, which holds both ends of the selection but not the lines between, is not
+// what is copied.
+void BigViewsTest::aVeryLongLineIsCopiedInPieces() {
+    QByteArray line;
+    for (int c = 0; c < 4'500'000; ++c) {
+        line += c % 1000 == 999 ? QByteArray("\xc3\xb1") : QByteArray(1, char('a' + c % 26));
+    }
+    const QByteArray content = "corta\n" + line + "\nfin\n";
+    messages->takeUnlimited = true;
+    compare(write("a.txt", content), write("b.txt", content + "más\n"));
+    QVERIFY(big()->active());
+    const QStringList lines = linesOf(content);
+    QTest::keyClick(rtb1(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), wholeText(lines));
+    // From inside the line to its end.
+    rtb1()->moveCaretToLine(1);
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(rtb1(), Qt::Key_Right);
+    }
+    QTest::keyClick(rtb1(), Qt::Key_End, Qt::ShiftModifier);
+    QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), lines[1].mid(5));
 }
 
 QTEST_MAIN(BigViewsTest)
