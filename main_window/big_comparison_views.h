@@ -70,6 +70,7 @@ public:
     void stop();
 
     bool active() const { return comparison_.has_value(); }
+    // While a comparison's pass or a copy of a selection reads the files.
     bool busy() const { return busy_; }
     const parvane::LargeComparison* comparison() const;
 
@@ -94,7 +95,9 @@ public:
 
     void setPassPrelude(ComparisonProgress::Prelude prelude) { prelude_ = std::move(prelude); }
 
-    // The selection of view 1 or 2 in its whole file, and Ctrl+A and Ctrl+C on it.
+    // The selection of view 1 or 2 in its whole file, and Ctrl+A and Ctrl+C on it. A copy the
+    // window holds is the view's own; a larger one is read from the file (selection_copy.h), and a
+    // file changed since the comparison is reported instead, each time.
     bool hasSelection(int view) const;
     void selectWholeFile(int view);
     void copySelection(int view);
