@@ -10,6 +10,7 @@
 //   - Ctrl+End and Ctrl+Home in turn, and the bar dragged to random places (median);
 //   - Alt+Down from the first difference to the next, and along the following ones (median);
 //   - RssAnon of the process at the end;
+//   - for reference, Ctrl+A and Ctrl+C of the whole of file 1, when it is small enough to copy;
 // and prints each figure beside its target. The files are removed at the end. Always exits 0
 // unless the files cannot be made.
 
@@ -19,8 +20,10 @@
 #include "main_window/big_comparison_views.h"
 #include "main_window/diff_view.h"
 #include "main_window/main_window.h"
+#include "main_window/selection_copy.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QScrollBar>
 
@@ -216,6 +219,24 @@ int main(int argc, char* argv[]) {
                     static_cast<unsigned long long>(big->comparison()->differingLineCount()),
                     static_cast<unsigned long long>((lines + 62) / 100),
                     warnings == 0 ? "yes" : "NO");
+
+        // Last, as the clipboard then holds the text: the whole of file 1 copied, when it is
+        // within what is copied at once (a larger one is refused).
+        const std::uint64_t bytes = fs::file_size(path1);
+        if (bytes <= SelectionCopy::kMostBytes) {
+            press(views.view1, Qt::Key_A, Qt::ControlModifier);
+            start = Clock::now();
+            press(views.view1, Qt::Key_C, Qt::ControlModifier);
+            const double copyMs = msSince(start);
+            const bool copied = QApplication::clipboard()->text().size() > 0 && warnings == 0;
+            std::printf("Ctrl+A, Ctrl+C of file 1 (%.0f MB): %.2f s, copied: %s (for reference)\n",
+                        double(bytes) / (1 << 20), copyMs / 1000, copied ? "yes" : "NO");
+        } else {
+            std::printf("Ctrl+A, Ctrl+C of file 1: not measured, its %.0f MB are refused as past "
+                        "the %llu MB copied at once\n",
+                        double(bytes) / (1 << 20),
+                        static_cast<unsigned long long>(SelectionCopy::kMostBytes >> 20));
+        }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "big_views_bench: %s\n", error.what());
     }

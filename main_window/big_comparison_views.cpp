@@ -4,10 +4,18 @@
 #include "main_window/main_window.h"
 #include "main_window/message_boxes.h"
 #include "main_window/number_column.h"
+#include "main_window/selection_copy.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QChildEvent>
+#include <QClipboard>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyle>
@@ -30,7 +38,8 @@ constexpr int kScreensPerWindow = 4;
 struct WindowText {
     QString text;
     std::vector<std::int16_t> red;
-    std::vector<int> lineStarts; // the offset of each line, then the end of the text
+    std::vector<int> lineStarts;            // the offset of each line, then the end of the text
+    std::vector<std::uint64_t> lineLengths; // the whole lines' lengths in characters
 };
 
 // The slices' lines of one file, each followed by "\r\n", as compareFiles() makes its display
@@ -44,6 +53,7 @@ WindowText windowText(const std::vector<parvane::LinePairSlice>& slices, int fil
         }
         const std::u32string& characters = file == 1 ? slice.text1 : slice.text2;
         window.lineStarts.push_back(offset);
+        window.lineLengths.push_back(file == 1 ? slice.length1 : slice.length2);
         window.text += QString::fromUcs4(characters.data(), qsizetype(characters.size()));
         window.text += QStringLiteral("\r\n");
         for (const parvane::ColumnRun& run : file == 1 ? slice.runs1 : slice.runs2) {
@@ -69,8 +79,10 @@ int toBar(std::uint64_t value) { return int(std::min<std::uint64_t>(value, INT_M
 BigComparisonViews::BigComparisonViews(DiffView* view1, DiffView* view2, NumberColumn* numbers1,
                                        NumberColumn* numbers2, MessageBoxes* messages,
                                        QWidget* window)
-    : QObject(window), views_{view1, view2}, numbers_{numbers1, numbers2}, messages_(messages),
-      window_(window), refill_(new QTimer(this)) {
+    : QObject(window), views_{view1, view2},
+      viewports_{view1->viewport(), view2->viewport()}, numbers_{numbers1, numbers2},
+      messages_(messages), window_(window), refill_(new QTimer(this)),
+      mostCopied_(SelectionCopy::kMostBytes) {
     setObjectName(QStringLiteral("BigComparisonViews"));
     refill_->setSingleShot(true);
     refill_->setInterval(0);
@@ -86,16 +98,14 @@ BigComparisonViews::BigComparisonViews(DiffView* view1, DiffView* view2, NumberC
         connect(vBars_[v], &QScrollBar::valueChanged, this, &BigComparisonViews::verticalBarMoved);
         connect(hBars_[v], &QScrollBar::valueChanged, this,
                 &BigComparisonViews::horizontalBarMoved);
-        connect(view, &QPlainTextEdit::cursorPositionChanged, this, [this, v] {
-            if (!filling_) {
-                parked_[v].reset();
-            }
-        });
+        connect(view, &QPlainTextEdit::cursorPositionChanged, this, [this, v] { takeCursor(v); });
+        connect(view, &QPlainTextEdit::selectionChanged, this, [this, v] { takeCursor(v); });
         for (QScrollBar* own : {view->verticalScrollBar(), view->horizontalScrollBar()}) {
             connect(own, &QScrollBar::valueChanged, this, &BigComparisonViews::followViews);
             connect(own, &QScrollBar::rangeChanged, this, &BigComparisonViews::followViews);
         }
         view->installEventFilter(this);
+        view->viewport()->installEventFilter(this);
     }
 }
 
@@ -152,7 +162,10 @@ void BigComparisonViews::show(parvane::LargeComparison comparison) {
     }
     placeBars();
     lineStarts_ = {};
+    lineLengths_ = {};
     parked_ = {};
+    anchors_ = {};
+    reflected_ = {};
     for (DiffView* view : views_) {
         view->setSelectionStart(0);
     }
@@ -169,7 +182,10 @@ void BigComparisonViews::stop() {
     comparison_.reset();
     first_ = count_ = firstColumn_ = 0;
     lineStarts_ = {};
+    lineLengths_ = {};
     parked_ = {};
+    anchors_ = {};
+    reflected_ = {};
     stale_ = false;
     for (int v = 0; v < 2; ++v) {
         vBars_[v]->hide();
@@ -253,18 +269,15 @@ bool BigComparisonViews::fill(std::uint64_t top, std::uint64_t left) {
     try {
         slices = comparison_->linePairs(first, count, firstColumn, columns_);
     } catch (const parvane::ComparisonError& error) {
-        // Shown once: the views keep what they show until the files are compared again. The
-        // message waits for the event that got here (a drag of a bar, say) to end.
+        // Shown once: the views keep what they show until the files are compared again.
         stale_ = true;
         refill_->stop();
-        QTimer::singleShot(0, this, [this, text = QString::fromUtf8(error.what())] {
-            messages_->warn(window_, text);
-        });
+        warnChanged(QString::fromUtf8(error.what()));
         return false;
     }
 
     const Caret carets[] = {caretOf(0), caretOf(1)};
-    const std::optional<Caret> anchors[] = {anchorOf(0), anchorOf(1)};
+    const std::optional<Caret> anchors[] = {anchors_[0], anchors_[1]};
     const int ownLeft = views_[0]->horizontalScrollBar()->value();
     filling_ = true;
     first_ = first;
@@ -275,6 +288,7 @@ bool BigComparisonViews::fill(std::uint64_t top, std::uint64_t left) {
         views_[v]->setDisplayText(window.text, int(count) + 1);
         views_[v]->highlight(window.red, MainWindow::highlightColour());
         lineStarts_[v] = std::move(window.lineStarts);
+        lineLengths_[v] = std::move(window.lineLengths);
         putCaret(v, carets[v], anchors[v]);
     }
     const int ownTop = toBar(top > first_ ? top - first_ : 0);
@@ -297,66 +311,201 @@ BigComparisonViews::Caret BigComparisonViews::caretOf(int view) const {
     if (parked_[view]) {
         return *parked_[view];
     }
-    const QTextCursor cursor = views_[view]->textCursor();
-    const QString before = cursor.block().text().left(cursor.positionInBlock());
-    return {first_ + std::uint64_t(cursor.blockNumber()),
-            firstColumn_ + std::uint64_t(before.toUcs4().size())};
+    return placeAt(view, views_[view]->textCursor().position());
 }
 
-// The other end of the selection of `view`, when it has one.
-std::optional<BigComparisonViews::Caret> BigComparisonViews::anchorOf(int view) const {
-    const QTextCursor cursor = views_[view]->textCursor();
-    if (parked_[view] || !cursor.hasSelection()) {
-        return std::nullopt;
+// The place in the file of document position `position` of the window of `view`. A column is cut
+// to its whole line's length; the end of the text is the start of the line after the window's,
+// or the empty line after the file's last one.
+BigComparisonViews::Caret BigComparisonViews::placeAt(int view, int position) const {
+    const QTextBlock block = views_[view]->document()->findBlock(position);
+    const std::vector<std::uint64_t>& lengths = lineLengths_[view];
+    const std::size_t row = std::size_t(std::max(0, block.blockNumber()));
+    if (row >= lengths.size()) {
+        const std::uint64_t lines = comparison_ ? comparison_->lineCount(view + 1) : 0;
+        return {std::min<std::uint64_t>(first_ + lengths.size(), lines), 0};
     }
-    const QTextBlock block = views_[view]->document()->findBlock(cursor.anchor());
-    const QString before = block.text().left(cursor.anchor() - block.position());
-    return Caret{first_ + std::uint64_t(block.blockNumber()),
-                 firstColumn_ + std::uint64_t(before.toUcs4().size())};
+    const QString before = block.text().left(position - block.position());
+    return {first_ + row,
+            std::min(firstColumn_ + std::uint64_t(before.toUcs4().size()), lengths[row])};
 }
 
-// The window's display offset of `place` in `view` (its column cut to its line), or as near it
-// as the window goes; `held` tells whether the window holds that line.
-int BigComparisonViews::offsetOf(int view, Caret place, bool& held) const {
+// Whether the window of `view` holds `place`: its line, and its column in the window's part of
+// that line.
+bool BigComparisonViews::holds(int view, Caret place) const {
+    const std::vector<std::uint64_t>& lengths = lineLengths_[view];
+    if (!comparison_ || lineStarts_[view].empty() || place.line < first_) {
+        return false;
+    }
+    const std::uint64_t row = place.line - first_;
+    if (row < lengths.size()) {
+        const std::vector<int>& starts = lineStarts_[view];
+        const std::uint64_t part = std::uint64_t(starts[row + 1] - 2 - starts[row]);
+        return place.column >= firstColumn_ && place.column - firstColumn_ <= part &&
+               place.column <= lengths[row];
+    }
+    // The empty line after the file's last one is a place too, when the window holds that end.
+    return row == lengths.size() && place.line == comparison_->lineCount(view + 1) &&
+           place.column == 0;
+}
+
+// The window's display offset nearest `place` in `view`: the window's start or end for a line
+// before or after it, the start or end of the window's part of a line for a column before or
+// after that part.
+int BigComparisonViews::offsetOf(int view, Caret place) const {
     const std::vector<int>& starts = lineStarts_[view];
-    const std::uint64_t line = place.line - std::min(place.line, first_);
-    const std::size_t lines = starts.size() - 1;
-    // The empty line after a file's last one is a place too, when the window holds that end.
-    const bool endHeld = first_ + lines >= comparison_->lineCount(view + 1);
-    held = place.line >= first_ && (line < lines || (line == lines && endHeld));
-    if (line >= lines) {
+    if (place.line < first_) {
+        return 0;
+    }
+    const std::uint64_t row = place.line - first_;
+    if (row + 1 >= starts.size()) {
         return starts.back();
     }
+    const int part = starts[row + 1] - 2 - starts[row];
     const std::uint64_t column = place.column - std::min(place.column, firstColumn_);
-    const int length = starts[line + 1] - 2 - starts[line];
-    return starts[line] + int(std::min<std::uint64_t>(column, std::uint64_t(length)));
+    return starts[row] + int(std::min<std::uint64_t>(column, std::uint64_t(part)));
 }
 
-// The caret at `caret`, or, when the window does not hold its place, as near it as the window
-// goes and parked there: it comes back when a window holds its place again. The selection from
-// `anchor` is kept when the window holds both ends.
+// The caret at `caret` and the selection from `anchor`, as far as the window holds them. A caret
+// the window does not hold is parked as near its place as the window goes, and comes back when a
+// window holds its place again; the part of the selection that the window holds is shown.
 void BigComparisonViews::putCaret(int view, Caret caret, std::optional<Caret> anchor) {
     if (lineStarts_[view].empty()) {
         return;
     }
-    bool held = false;
-    const int offset = offsetOf(view, caret, held);
-    if (held) {
+    if (holds(view, caret)) {
         parked_[view].reset();
     } else {
         parked_[view] = caret;
     }
-    bool anchorHeld = false;
-    const int from = anchor ? offsetOf(view, *anchor, anchorHeld) : offset;
-    if (!held || !anchorHeld) {
-        views_[view]->setSelectionStart(offset);
+    anchors_[view] = anchor && *anchor != caret ? anchor : std::nullopt;
+    DiffView* shown = views_[view];
+    const int to = shown->documentPosition(offsetOf(view, caret));
+    const int from = anchors_[view] ? shown->documentPosition(offsetOf(view, *anchors_[view])) : to;
+    QTextCursor selection(shown->document());
+    selection.setPosition(from);
+    selection.setPosition(to, QTextCursor::KeepAnchor);
+    {
+        const QScopedValueRollback<bool> placing(placing_, true);
+        shown->setTextCursor(selection);
+    }
+    reflected_[view] = {from, anchors_[view].value_or(caret)};
+}
+
+// The text cursor of `view` has moved (a key, the mouse): the caret and the selection follow it.
+// The selection's anchor stays where it was in the file while the cursor's anchor stays where it
+// was put, so that a selection stretched past a window keeps the end that the window left behind.
+void BigComparisonViews::takeCursor(int view) {
+    if (!comparison_ || filling_ || placing_ || lineStarts_[view].empty()) {
         return;
     }
-    DiffView* shown = views_[view];
-    QTextCursor selection(shown->document());
-    selection.setPosition(shown->documentPosition(from));
-    selection.setPosition(shown->documentPosition(offset), QTextCursor::KeepAnchor);
-    shown->setTextCursor(selection);
+    const QTextCursor cursor = views_[view]->textCursor();
+    const Caret caret = placeAt(view, cursor.position());
+    std::optional<Caret> anchor;
+    if (cursor.anchor() == reflected_[view].position && (cursor.hasSelection() || extending_)) {
+        anchor = reflected_[view].place;
+    } else if (cursor.hasSelection()) {
+        anchor = placeAt(view, cursor.anchor());
+    }
+    parked_[view].reset();
+    anchors_[view] = anchor && *anchor != caret ? anchor : std::nullopt;
+    reflected_[view] = {cursor.anchor(), anchors_[view].value_or(caret)};
+}
+
+// A key moves a parked caret from where it stands, which comes back into view first.
+void BigComparisonViews::bringBackCaret(int view) {
+    const Caret caret = *parked_[view];
+    const std::uint64_t half = std::uint64_t(visibleLines()) / 2;
+    fill(caret.line - std::min(caret.line, half), caret.column);
+}
+
+bool BigComparisonViews::hasSelection(int view) const {
+    return comparison_ && anchors_.at(view - 1).has_value();
+}
+
+// The whole file selected, its caret at the file's end; the views stay where they are.
+void BigComparisonViews::selectWholeFile(int view) {
+    const int v = view - 1;
+    if (!comparison_ || lineStarts_.at(v).empty()) {
+        return;
+    }
+    const int top = views_[v]->verticalScrollBar()->value();
+    const int left = views_[v]->horizontalScrollBar()->value();
+    putCaret(v, {comparison_->lineCount(view), 0}, Caret{0, 0});
+    views_[v]->verticalScrollBar()->setValue(top);
+    views_[v]->horizontalScrollBar()->setValue(left);
+}
+
+// A selection that the window holds is copied by the view, as within the limits; a larger one is
+// read from the file. A window of columns holds the ends of a selection over several lines but
+// only part of the lines between.
+void BigComparisonViews::copySelection(int view) {
+    const int v = view - 1;
+    if (!comparison_ || busy_ || !anchors_.at(v)) {
+        return;
+    }
+    const Caret caret = caretOf(v);
+    const Caret anchor = *anchors_[v];
+    if (!parked_[v] && holds(v, anchor) && (!columnWindow_ || anchor.line == caret.line)) {
+        views_[v]->copy();
+        return;
+    }
+    const Caret from = std::min(anchor, caret);
+    const Caret to = std::max(anchor, caret);
+    SelectionCopy::Result result;
+    // Busy: nothing compares again while the copy reads from this comparison.
+    busy_ = true;
+    try {
+        result = SelectionCopy::read(window_, *comparison_, view, {from.line, from.column},
+                                     {to.line, to.column}, mostCopied_, copyPace_);
+    } catch (const parvane::ComparisonError& error) {
+        busy_ = false;
+        stale_ = true;
+        refill_->stop();
+        messages_->warn(window_, QString::fromUtf8(error.what()));
+        return;
+    }
+    busy_ = false;
+    if (result.text) {
+        QApplication::clipboard()->setText(*result.text);
+    } else if (!result.refusal.isEmpty()) {
+        messages_->warn(window_, result.refusal);
+    }
+}
+
+// End and Home in a window of columns: the caret goes to the end or the start of its whole line,
+// and the window follows it; with Shift the selection stretches to there.
+void BigComparisonViews::goToLineEdge(int view, bool end, bool select) {
+    if (parked_[view]) {
+        bringBackCaret(view);
+    }
+    if (lineStarts_[view].empty()) {
+        return;
+    }
+    const Caret from = caretOf(view);
+    const std::vector<std::uint64_t>& lengths = lineLengths_[view];
+    const std::uint64_t row = from.line - std::min(from.line, first_);
+    const std::uint64_t length = from.line >= first_ && row < lengths.size() ? lengths[row] : 0;
+    const Caret to{from.line, end ? length : 0};
+    const std::optional<Caret> anchor =
+        select ? std::optional<Caret>(anchors_[view].value_or(from)) : std::nullopt;
+    // The view moves across as little as shows the caret.
+    const std::uint64_t across = std::uint64_t(visibleColumns());
+    std::uint64_t left = leftColumn();
+    if (to.column < left) {
+        left = to.column;
+    } else if (to.column + 2 > left + across) {
+        left = to.column + 2 - across;
+    }
+    if (holds(view, to) && covers(topLine(), left)) {
+        putCaret(view, to, anchor);
+        return;
+    }
+    parked_[view] = to;
+    anchors_[view] = anchor;
+    if (fill(topLine(), left)) {
+        views_[view]->ensureCursorVisible();
+    }
 }
 
 std::uint64_t BigComparisonViews::topLine() const {
@@ -439,30 +588,120 @@ void BigComparisonViews::goToEdge(int view, bool end) {
 // Only the few events handled here are looked at, and the object only by its address: a view
 // may be on its way out when one of its events comes.
 bool BigComparisonViews::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    if (!comparison_ || (type != QEvent::Resize && type != QEvent::KeyPress)) {
+    if (!comparison_) {
         return false;
     }
-    const int view = watched == views_[0] ? 0 : watched == views_[1] ? 1 : -1;
+    const int view = watched == views_[0] || watched == viewports_[0]   ? 0
+                     : watched == views_[1] || watched == viewports_[1] ? 1
+                                                                        : -1;
     if (view < 0) {
         return false;
     }
-    if (type == QEvent::Resize) {
-        placeBars();
-        refill_->start();
-    } else if (type == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->modifiers().testFlag(Qt::ControlModifier) &&
-            (key->key() == Qt::Key_Home || key->key() == Qt::Key_End)) {
-            goToEdge(view, key->key() == Qt::Key_End);
-        } else if (parked_[view] && !isModifierKey(key->key())) {
-            // The key moves the caret from where it stands, which comes back into view first.
-            const Caret caret = *parked_[view];
-            const std::uint64_t half = std::uint64_t(visibleLines()) / 2;
-            fill(caret.line - std::min(caret.line, half), caret.column);
+    const bool onViewport = watched == viewports_[view];
+    switch (event->type()) {
+    case QEvent::Resize:
+        if (!onViewport) {
+            placeBars();
+            refill_->start();
         }
+        return false;
+    case QEvent::KeyPress: return !onViewport && handleKey(view, static_cast<QKeyEvent*>(event));
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        if (onViewport) {
+            handleMousePress(view, static_cast<QMouseEvent*>(event));
+        }
+        return false;
+    case QEvent::MouseMove:
+        if (onViewport && static_cast<QMouseEvent*>(event)->buttons().testFlag(Qt::LeftButton)) {
+            extending_ = true; // a drag stretches the selection from where it started
+        }
+        return false;
+    case QEvent::KeyRelease:
+    case QEvent::MouseButtonRelease: extending_ = false; return false;
+    case QEvent::ChildPolished:
+        if (auto* menu = qobject_cast<QMenu*>(static_cast<QChildEvent*>(event)->child());
+            menu && !onViewport) {
+            takeOverMenu(view, menu);
+        }
+        return false;
+    default: return false;
+    }
+}
+
+// Ctrl+A, Ctrl+C, and End and Home in a window of columns, are done here; Ctrl+Home and Ctrl+End
+// first move the window to that end, and any other key first brings a parked caret back.
+bool BigComparisonViews::handleKey(int view, const QKeyEvent* key) {
+    extending_ = key->modifiers().testFlag(Qt::ShiftModifier);
+    if (key->matches(QKeySequence::SelectAll)) {
+        selectWholeFile(view + 1);
+        return true;
+    }
+    if (key->matches(QKeySequence::Copy)) {
+        copySelection(view + 1);
+        return true;
+    }
+    const bool selectEnd = key->matches(QKeySequence::SelectEndOfLine);
+    const bool selectStart = key->matches(QKeySequence::SelectStartOfLine);
+    const bool end = selectEnd || key->matches(QKeySequence::MoveToEndOfLine);
+    const bool start = selectStart || key->matches(QKeySequence::MoveToStartOfLine);
+    if (columnWindow_ && (end || start)) {
+        goToLineEdge(view, end, selectEnd || selectStart);
+        return true;
+    }
+    if (key->modifiers().testFlag(Qt::ControlModifier) &&
+        (key->key() == Qt::Key_Home || key->key() == Qt::Key_End)) {
+        goToEdge(view, key->key() == Qt::Key_End);
+    } else if (parked_[view] && !isModifierKey(key->key())) {
+        bringBackCaret(view);
     }
     return false;
+}
+
+// A press without Shift starts a new selection where it puts the caret; it leaves a selection of
+// the window alone when it falls in it, as that selection may yet be dragged away.
+void BigComparisonViews::handleMousePress(int view, const QMouseEvent* press) {
+    if (press->button() != Qt::LeftButton) {
+        return;
+    }
+    extending_ = press->modifiers().testFlag(Qt::ShiftModifier);
+    if (extending_) {
+        return;
+    }
+    reflected_[view].position = -1;
+    if (!views_[view]->textCursor().hasSelection()) {
+        parked_[view].reset();
+        anchors_[view].reset();
+    }
+}
+
+// The views' standard context menu: its "Copiar" and "Seleccionar todo" act on the whole file.
+void BigComparisonViews::takeOverMenu(int view, QMenu* menu) {
+    for (QAction* action : menu->actions()) {
+        const QString name = action->objectName();
+        const bool copy = name == QLatin1String("edit-copy");
+        if (!copy && name != QLatin1String("select-all")) {
+            continue;
+        }
+        disconnect(action, &QAction::triggered, nullptr, nullptr);
+        action->setEnabled(copy ? anchors_[view].has_value()
+                                : comparison_->lineCount(view + 1) > 0);
+        connect(
+            action, &QAction::triggered, this,
+            [this, view, copy] {
+                if (copy) {
+                    copySelection(view + 1);
+                } else {
+                    selectWholeFile(view + 1);
+                }
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+// The message waits for the event that got here (a drag of a bar, say) to end.
+void BigComparisonViews::warnChanged(const QString& text) {
+    QTimer::singleShot(0, this, [this, text] { messages_->warn(window_, text); });
 }
 
 void BigComparisonViews::followViews() {
@@ -485,7 +724,7 @@ void BigComparisonViews::verticalBarMoved(int value) {
     if (!comparison_) {
         return;
     }
-    const std::uint64_t top = std::uint64_t(std::max(0, value));
+    const std::uint64_t top = vScale_.fromBar(value);
     for (QScrollBar* bar : vBars_) {
         const QSignalBlocker blocker(bar);
         bar->setValue(value);
@@ -508,61 +747,69 @@ void BigComparisonViews::horizontalBarMoved(int value) {
         const QSignalBlocker blocker(bar);
         bar->setValue(value);
     }
-    const int width = characterWidth();
-    const std::uint64_t left = std::uint64_t(std::max(0, value) / width);
+    const std::uint64_t width = std::uint64_t(characterWidth());
+    const std::uint64_t pixels = hScale_.fromBar(value);
+    const std::uint64_t left = pixels / width;
     if (columnWindow_ && !stale_ && !covers(topLine(), left)) {
         fill(topLine(), left);
     }
-    const std::int64_t own = columnWindow_
-                                 ? std::int64_t(value) - std::int64_t(firstColumn_) * width
-                                 : std::int64_t(value);
+    const std::uint64_t before = columnWindow_ ? firstColumn_ * width : 0;
+    const int own = int(std::min<std::uint64_t>(pixels - std::min(pixels, before), INT_MAX));
     for (DiffView* view : views_) {
-        view->horizontalScrollBar()->setValue(int(std::max<std::int64_t>(0, own)));
+        view->horizontalScrollBar()->setValue(own);
     }
 }
 
-// This class's bars take the whole files' ranges and where the views stand in them; the number
-// columns follow the top line.
+// This class's bars take the whole files' ranges and where the views stand in them, scaled when
+// they pass what a bar counts (bar_scale.h); the number columns follow the top line.
 void BigComparisonViews::updateBars() {
     if (!comparison_) {
         return;
     }
     const std::uint64_t pairs = comparison_->pairCount();
-    const int width = characterWidth();
+    const std::uint64_t width = std::uint64_t(characterWidth());
     bool placesChanged = false;
     // The whole files scroll as far past the window's end as the views scroll past their own; both
     // views alike, as one of them may not have laid out its window yet.
     const std::uint64_t beyond = std::uint64_t(std::max(
         {0, views_[0]->verticalScrollBar()->maximum(), views_[1]->verticalScrollBar()->maximum()}));
+    const std::uint64_t vMaximum =
+        pairs + beyond > count_ ? pairs + beyond - count_ : std::uint64_t{0};
+    vScale_ = BarScale(vMaximum);
+    std::array<std::uint64_t, 2> hMaximum{};
+    std::array<std::uint64_t, 2> hValue{};
+    for (int v = 0; v < 2; ++v) {
+        const QScrollBar* ownH = views_[v]->horizontalScrollBar();
+        hMaximum[v] = std::uint64_t(std::max(0, ownH->maximum()));
+        hValue[v] = std::uint64_t(std::max(0, ownH->value()));
+        if (columnWindow_) {
+            const std::uint64_t columns = std::min(longest_ + 1, UINT64_MAX / width);
+            const std::uint64_t whole = columns * width;
+            const std::uint64_t shown = std::uint64_t(views_[v]->viewport()->width());
+            hMaximum[v] = std::max(hMaximum[v], whole > shown ? whole - shown : 0);
+            hValue[v] += firstColumn_ * width;
+        }
+    }
+    hScale_ = BarScale(std::max(hMaximum[0], hMaximum[1]));
     for (int v = 0; v < 2; ++v) {
         const QScrollBar* ownV = views_[v]->verticalScrollBar();
         const QScrollBar* ownH = views_[v]->horizontalScrollBar();
-        const std::uint64_t vMaximum =
-            pairs + beyond > count_ ? pairs + beyond - count_ : std::uint64_t{0};
-        std::uint64_t hMaximum = std::uint64_t(std::max(0, ownH->maximum()));
-        std::uint64_t hValue = std::uint64_t(std::max(0, ownH->value()));
-        if (columnWindow_) {
-            const std::uint64_t whole = longest_ * std::uint64_t(width) + std::uint64_t(width);
-            const std::uint64_t shown = std::uint64_t(views_[v]->viewport()->width());
-            hMaximum = std::max(hMaximum, whole > shown ? whole - shown : 0);
-            hValue += firstColumn_ * std::uint64_t(width);
-        }
         {
             const QSignalBlocker blocker(vBars_[v]);
-            vBars_[v]->setRange(0, toBar(vMaximum));
-            vBars_[v]->setPageStep(std::max(1, ownV->pageStep()));
+            vBars_[v]->setRange(0, vScale_.barMaximum());
+            vBars_[v]->setPageStep(vScale_.step(std::uint64_t(std::max(1, ownV->pageStep()))));
             vBars_[v]->setSingleStep(1);
-            vBars_[v]->setValue(toBar(topLine()));
+            vBars_[v]->setValue(vScale_.toBar(topLine()));
         }
         {
             const QSignalBlocker blocker(hBars_[v]);
-            hBars_[v]->setRange(0, toBar(hMaximum));
-            hBars_[v]->setPageStep(std::max(1, ownH->pageStep()));
-            hBars_[v]->setSingleStep(std::max(1, ownH->singleStep()));
-            hBars_[v]->setValue(toBar(hValue));
+            hBars_[v]->setRange(0, hScale_.toBar(hMaximum[v]));
+            hBars_[v]->setPageStep(hScale_.step(std::uint64_t(std::max(1, ownH->pageStep()))));
+            hBars_[v]->setSingleStep(hScale_.step(std::uint64_t(std::max(1, ownH->singleStep()))));
+            hBars_[v]->setValue(hScale_.toBar(hValue[v]));
         }
         const bool showV = vMaximum > 0;
-        const bool showH = hMaximum > 0;
+        const bool showH = hMaximum[v] > 0;
         placesChanged = placesChanged || vBars_[v]->isVisibleTo(views_[v]) != showV ||
                         hBars_[v]->isVisibleTo(views_[v]) != showH;
         vBars_[v]->setVisible(showV);

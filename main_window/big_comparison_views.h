@@ -10,7 +10,14 @@
 // views' own scroll bars are hidden and scroll within the window; bars of this class, placed
 // where theirs were, span the whole files, and the number columns show the lines' real numbers.
 // Scrolling near a window's edge fills a new window around what is in view, keeping the carets
-// on their lines and columns, and a selection while the new window holds both its ends.
+// on their lines and columns.
+//
+// A selection lives in the whole file: its ends are kept as lines and columns of the file, and
+// each window shows the part of it that it holds. Selecting with the keys or the mouse past a
+// window's edge moves the window and keeps the selection's anchor where it was; Ctrl+A (and the
+// context menu's entry) selects the whole file, and Ctrl+C, Ctrl+Insert or the menu's "Copiar"
+// copy the selection's text from the file (see selection_copy.h for a large one). In a window of
+// columns, End and Home go to the ends of the whole line.
 //
 // The reading aids (reading_aids.h) count lines and columns in the views' text, which is only a
 // window here: windowFilled() tells where each new window starts in the whole files.
@@ -20,6 +27,7 @@
 // comparison). The views, number columns and messages must outlive this object.
 
 #include "comparison/large_comparison.h"
+#include "main_window/bar_scale.h"
 #include "main_window/comparison_progress.h"
 
 #include <QObject>
@@ -27,12 +35,16 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <vector>
 
 class DiffView;
 class MessageBoxes;
 class NumberColumn;
+class QMenu;
+class QKeyEvent;
+class QMouseEvent;
 class QScrollBar;
 class QTimer;
 class QWidget;
@@ -58,6 +70,7 @@ public:
     void stop();
 
     bool active() const { return comparison_.has_value(); }
+    // While a comparison's pass or a copy of a selection reads the files.
     bool busy() const { return busy_; }
     const parvane::LargeComparison* comparison() const;
 
@@ -82,6 +95,16 @@ public:
 
     void setPassPrelude(ComparisonProgress::Prelude prelude) { prelude_ = std::move(prelude); }
 
+    // The selection of view 1 or 2 in its whole file, and Ctrl+A and Ctrl+C on it. A copy the
+    // window holds is the view's own; a larger one is read from the file (selection_copy.h), and a
+    // file changed since the comparison is reported instead, each time.
+    bool hasSelection(int view) const;
+    void selectWholeFile(int view);
+    void copySelection(int view);
+    // Tests make copies smaller than SelectionCopy::kMostBytes refused, or slower.
+    void setMostCopiedBytes(std::uint64_t most) { mostCopied_ = most; }
+    void setCopyPace(std::function<void()> eachPiece) { copyPace_ = std::move(eachPiece); }
+
 signals:
     // The views have started to show a comparison without limits.
     void shownWithoutLimits();
@@ -94,6 +117,13 @@ protected:
 private:
     struct Caret {
         std::uint64_t line = 0, column = 0;
+        friend auto operator<=>(const Caret&, const Caret&) = default;
+    };
+    // Where the text cursor's anchor was put in a view's window, and the place of the file it
+    // stands for: the selection's anchor, or the caret when nothing is selected.
+    struct Reflection {
+        int position = -1;
+        Caret place;
     };
 
     // Fills both views with the window around `top` (and `left`, a column); false, with the
@@ -106,9 +136,17 @@ private:
     int characterWidth() const;
 
     Caret caretOf(int view) const;
-    std::optional<Caret> anchorOf(int view) const;
-    int offsetOf(int view, Caret place, bool& held) const;
+    Caret placeAt(int view, int position) const;
+    bool holds(int view, Caret place) const;
+    int offsetOf(int view, Caret place) const;
     void putCaret(int view, Caret caret, std::optional<Caret> anchor = std::nullopt);
+    void takeCursor(int view);
+    void bringBackCaret(int view);
+    void goToLineEdge(int view, bool end, bool select);
+    void takeOverMenu(int view, QMenu* menu);
+    bool handleKey(int view, const QKeyEvent* key);
+    void handleMousePress(int view, const QMouseEvent* press);
+    void warnChanged(const QString& text);
     std::uint64_t leftColumn() const;
     void goToLine(std::uint64_t line);
     void goToEdge(int view, bool end);
@@ -123,6 +161,7 @@ private:
     void placeBars();
 
     std::array<DiffView*, 2> views_;
+    std::array<QWidget*, 2> viewports_;
     std::array<NumberColumn*, 2> numbers_;
     std::array<QScrollBar*, 2> vBars_;
     std::array<QScrollBar*, 2> hBars_;
@@ -139,9 +178,18 @@ private:
     std::uint64_t first_ = 0;   // the window's first line pair
     std::uint64_t count_ = 0;   // line pairs in the window
     std::uint64_t firstColumn_ = 0;
-    std::array<std::vector<int>, 2> lineStarts_; // display offsets of the window's lines
+    std::array<std::vector<int>, 2> lineStarts_;            // display offsets of the window's lines
+    std::array<std::vector<std::uint64_t>, 2> lineLengths_; // of the window's whole lines
     // Where a caret stands that the window has left behind, until it is moved.
     std::array<std::optional<Caret>, 2> parked_;
+    // The other end of each view's selection, when something is selected.
+    std::array<std::optional<Caret>, 2> anchors_;
+    std::array<Reflection, 2> reflected_;
+    bool extending_ = false; // the key or mouse button held stretches a selection
+    bool placing_ = false;   // the text cursor is being put where the selection says
+    BarScale vScale_, hScale_;
+    std::uint64_t mostCopied_;
+    std::function<void()> copyPace_;
     bool filling_ = false;
     bool stale_ = false; // a file changed: the views keep what they show
     bool busy_ = false;

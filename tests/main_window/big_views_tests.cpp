@@ -8,15 +8,19 @@
 #include "main_window/main_window.h"
 #include "main_window/number_column.h"
 #include "main_window/reading_aids.h"
+#include "main_window/selection_copy.h"
 #include "window_test_support.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QCursor>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
@@ -57,6 +61,36 @@ QString topText(const DiffView* view) {
 }
 
 QString caretText(const DiffView* view) { return view->textCursor().block().text(); }
+
+// The lines of `content` as the engine reads them: CR LF, CR and LF each end a line.
+QStringList linesOf(const QByteArray& content) {
+    QString text = QString::fromUtf8(content);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    QStringList lines = text.split(u'\n');
+    if (text.endsWith(u'\n') || text.isEmpty()) {
+        lines.removeLast();
+    }
+    return lines;
+}
+
+// What a view copies of `lines` from line and column `from` to `to`: each line break as "\n".
+QString textBetween(const QStringList& lines, QPoint from, QPoint to) {
+    QString text;
+    for (int k = from.y(); k <= to.y() && k < lines.size(); ++k) {
+        const int begin = k == from.y() ? from.x() : 0;
+        const int end = k == to.y() ? std::min(to.x(), int(lines[k].size())) : int(lines[k].size());
+        text += lines[k].mid(begin, std::max(0, end - begin));
+        if (k < to.y()) {
+            text += u'\n';
+        }
+    }
+    return text;
+}
+
+// The whole file, as selecting all of it within the limits copies it.
+QString wholeText(const QStringList& lines) {
+    return textBetween(lines, {0, 0}, {0, int(lines.size())});
+}
 
 // Counts the paint events of the widget it watches.
 class PaintCounter : public QObject {
@@ -110,6 +144,19 @@ private slots:
     void cancellingThePassKeepsTheViews();
     void changedFileIsReportedOnceAndTheWindowLives_data();
     void changedFileIsReportedOnceAndTheWindowLives();
+    void selectingAllCopiesTheWholeFile_data();
+    void selectingAllCopiesTheWholeFile();
+    void copyIsOfferedForASelectionTheWindowHasLeft();
+    void aSelectionStretchesPastTheWindow_data();
+    void aSelectionStretchesPastTheWindow();
+    void aMouseDragStretchesASelectionPastTheWindow();
+    void aSelectionIsDrawnWhereverTheWindowGoes();
+    void aPlainClickEndsAWholeFileSelection();
+    void endAndHomeGoToTheEndsOfAWholeLongLine();
+    void aCopyTooLargeIsRefusedWithAMessage();
+    void aLongCopyShowsItsProgressAndCanBeCancelled();
+    void copyingFromAChangedFileSaysSo();
+    void aVeryLongLineIsCopiedInPieces();
 
 private:
     void compare(const QString& path1, const QString& path2);
@@ -119,7 +166,41 @@ private:
     void compareBig(const QList<int>& changed);
     DiffView* rtb1() const { return control<DiffView>("RTB1"); }
     DiffView* rtb2() const { return control<DiffView>("RTB2"); }
+    // Compares `content` (file 1) with kLines lines of fileOf() without limits.
+    void compareBigWith(const QByteArray& content);
+    // Opens the context menu of `view` from the keyboard, and its entry `name`.
+    QAction* menuEntry(DiffView* view, const char* name);
+    // Where in the whole file 1 the caret of view 1 stands, when the window holds it (x column).
+    QPoint caretPlace() const;
+    // The point of view 1 at column `column` of line `line` of the file, which the window holds.
+    QPoint pointAt(int line, int column) const;
 };
+
+void BigViewsTest::compareBigWith(const QByteArray& content) {
+    messages->takeUnlimited = true;
+    compare(write("a.txt", content), write("b.txt", fileOf(kLines)));
+    QVERIFY(big()->active());
+}
+
+QAction* BigViewsTest::menuEntry(DiffView* view, const char* name) {
+    const QPoint anywhere(2, 2);
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, anywhere, view->mapToGlobal(anywhere));
+    QApplication::sendEvent(view, &request);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    return menu ? menu->findChild<QAction*>(name) : nullptr;
+}
+
+QPoint BigViewsTest::caretPlace() const {
+    const QTextCursor cursor = rtb1()->textCursor();
+    return {int(big()->windowFirstColumn()) + cursor.positionInBlock(),
+            int(big()->windowFirstLine()) + cursor.blockNumber()};
+}
+
+QPoint BigViewsTest::pointAt(int line, int column) const {
+    QTextCursor cursor(rtb1()->document()->findBlockByNumber(line - int(big()->windowFirstLine())));
+    cursor.setPosition(cursor.position() + column);
+    return rtb1()->cursorRect(cursor).center();
+}
 
 void BigViewsTest::compare(const QString& path1, const QString& path2) {
     control<QLineEdit>("TxtFichero1")->setText(path1);
@@ -680,6 +761,365 @@ void BigViewsTest::changedFileIsReportedOnceAndTheWindowLives() {
     QTest::qWait(50);
     QCOMPARE(messages->shown.size(), 3); // the offer again, nothing else
     QCOMPARE(topText(rtb1()), QString::fromUtf8(lineOf(big()->verticalBar(1)->maximum())));
+}
+
+namespace {
+
+// A file past the limits with every kind of line break, characters shown by stand-ins, and a last
+// line without a break.
+QByteArray mixedFile() {
+    QByteArray content;
+    for (int k = 0; k < kLines; ++k) {
+        content += lineOf(k);
+        content += k % 3 == 0 ? "\r\n" : k % 3 == 1 ? "\r" : "\n";
+        if (k == 1000) {
+            content += "a\tb\x01"
+                       "c \xc2\xa0\xe2\x80\x8b"
+                       "z\n";
+        }
+    }
+    return content + "sin salto al final";
+}
+
+} // namespace
+
+void BigViewsTest::selectingAllCopiesTheWholeFile_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Ctrl+A, Ctrl+C") << "keys";
+    QTest::newRow("Ctrl+A, Ctrl+Insert") << "insert";
+    QTest::newRow("the context menu") << "menu";
+}
+
+// Ctrl+A selects the whole file, not the window, and copying gives the file's own characters, as
+// selecting all of it within the limits does; the views stay where they were.
+void BigViewsTest::selectingAllCopiesTheWholeFile() {
+    QFETCH(QString, how);
+    const QByteArray content = mixedFile();
+    compareBigWith(content);
+    big()->verticalBar(1)->setValue(1000);
+    const std::uint64_t top = big()->topLine();
+    QApplication::clipboard()->setText(QStringLiteral("antes"));
+    if (how == "menu") {
+        QAction* selectAll = menuEntry(rtb1(), "select-all");
+        QVERIFY(selectAll && selectAll->isEnabled());
+        selectAll->trigger();
+        QTRY_VERIFY(big()->hasSelection(1));
+        QApplication::activePopupWidget()->close();
+        QAction* copy = menuEntry(rtb1(), "edit-copy");
+        QVERIFY(copy && copy->isEnabled());
+        copy->trigger();
+        QApplication::activePopupWidget()->close();
+    } else {
+        QTest::keyClick(rtb1(), Qt::Key_A, Qt::ControlModifier);
+        QVERIFY(big()->hasSelection(1));
+        QTest::keyClick(rtb1(), how == "keys" ? Qt::Key_C : Qt::Key_Insert, Qt::ControlModifier);
+    }
+    QTRY_COMPARE(QApplication::clipboard()->text(), wholeText(linesOf(content)));
+    QCOMPARE(big()->topLine(), top);
+    const QTextCursor cursor = rtb1()->textCursor();
+    QCOMPARE(cursor.selectionStart(), 0);
+    QCOMPARE(cursor.selectionEnd(), rtb1()->documentPosition(int(rtb1()->characters().size())));
+    QVERIFY(!big()->hasSelection(2));
+}
+
+// "Copiar" is on while there is a selection, also one that the window has left behind.
+void BigViewsTest::copyIsOfferedForASelectionTheWindowHasLeft() {
+    compareBig({});
+    big()->verticalBar(1)->setValue(5);
+    rtb1()->setSelectionStart(int(10 - big()->windowFirstLine()) * 22 + 3);
+    for (int i = 0; i < 10; ++i) {
+        QTest::keyClick(rtb1(), Qt::Key_Down, Qt::ShiftModifier);
+    }
+    big()->verticalBar(1)->setValue(1500);
+    QVERIFY(big()->windowFirstLine() > 20);
+    QVERIFY(!rtb1()->textCursor().hasSelection());
+    QAction* copy = menuEntry(rtb1(), "edit-copy");
+    QVERIFY(copy);
+    QVERIFY(copy->isEnabled());
+    copy->trigger();
+    QTRY_COMPARE(QApplication::clipboard()->text(),
+                 textBetween(linesOf(fileOf(kLines)), {3, 10}, {3, 20}));
+    QApplication::activePopupWidget()->close();
+    // Without a selection it is off, as within the limits.
+    QTest::mouseClick(rtb1()->viewport(), Qt::LeftButton, {}, pointAt(1510, 4));
+    QVERIFY(!big()->hasSelection(1));
+    copy = menuEntry(rtb1(), "edit-copy");
+    QVERIFY(copy);
+    QVERIFY(!copy->isEnabled());
+    QApplication::activePopupWidget()->close();
+}
+
+void BigViewsTest::aSelectionStretchesPastTheWindow_data() {
+    QTest::addColumn<QString>("gesture");
+    QTest::newRow("Shift+Down") << "Shift+Down";
+    QTest::newRow("Shift+Up") << "Shift+Up";
+    QTest::newRow("Shift+PageDown") << "Shift+PageDown";
+    QTest::newRow("Shift+Ctrl+End") << "Shift+Ctrl+End";
+    QTest::newRow("Shift+click after the bar moved") << "Shift+click";
+}
+
+// However a selection is stretched past the window, the window follows its caret and its anchor
+// stays where it was in the file.
+void BigViewsTest::aSelectionStretchesPastTheWindow() {
+    QFETCH(QString, gesture);
+    compareBig({});
+    const QStringList lines = linesOf(fileOf(kLines));
+    big()->verticalBar(1)->setValue(900);
+    const QPoint anchor(3, 910);
+    rtb1()->setSelectionStart(int(910 - big()->windowFirstLine()) * 22 + 3);
+    QPoint caret;
+    if (gesture == "Shift+Down" || gesture == "Shift+Up") {
+        const bool down = gesture == "Shift+Down";
+        for (int i = 0; i < 300; ++i) {
+            QTest::keyClick(rtb1(), down ? Qt::Key_Down : Qt::Key_Up, Qt::ShiftModifier);
+            QCoreApplication::processEvents();
+        }
+        caret = caretPlace();
+        QCOMPARE(caret, QPoint(3, down ? 1210 : 610));
+    } else if (gesture == "Shift+PageDown") {
+        for (int i = 0; i < 20; ++i) {
+            QTest::keyClick(rtb1(), Qt::Key_PageDown, Qt::ShiftModifier);
+            QCoreApplication::processEvents();
+        }
+        caret = caretPlace();
+        QVERIFY2(caret.y() > 1100, qPrintable(QString::number(caret.y())));
+    } else if (gesture == "Shift+Ctrl+End") {
+        QTest::keyClick(rtb1(), Qt::Key_End, Qt::ShiftModifier | Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        caret = QPoint(0, kLines);
+        QCOMPARE(big()->caretLine(), std::uint64_t(kLines));
+    } else {
+        big()->verticalBar(1)->setValue(1700);
+        caret = QPoint(5, 1702);
+        QTest::mouseClick(rtb1()->viewport(), Qt::LeftButton, Qt::ShiftModifier, pointAt(1702, 5));
+        QCOMPARE(caretPlace(), caret);
+    }
+    const std::uint64_t first = big()->windowFirstLine();
+    QVERIFY(first > 910 || first + big()->windowLineCount() <= 910);
+    QVERIFY(rtb1()->textCursor().hasSelection());
+    QApplication::clipboard()->setText(QStringLiteral("antes"));
+    QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
+    const bool forward = caret.y() > anchor.y();
+    QCOMPARE(QApplication::clipboard()->text(),
+             textBetween(lines, forward ? anchor : caret, forward ? caret : anchor));
+}
+
+void BigViewsTest::aMouseDragStretchesASelectionPastTheWindow() {
+    compareBig({});
+    const QStringList lines = linesOf(fileOf(kLines));
+    QWidget* viewport = rtb1()->viewport();
+    const QPoint start = pointAt(5, 3);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, start);
+    // Held below the view, the pointer scrolls it, and the window follows. The view's scrolling
+    // asks where the pointer is.
+    const QPoint below(start.x(), viewport->height() + 100);
+    QCursor::setPos(viewport->mapToGlobal(below));
+    QTest::mouseMove(viewport, below);
+    QTRY_VERIFY_WITH_TIMEOUT(big()->windowFirstLine() > 100, 10000);
+    const QPoint end(start.x(), viewport->height() - 5);
+    QCursor::setPos(viewport->mapToGlobal(end));
+    QTest::mouseMove(viewport, end);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, end);
+    QCoreApplication::processEvents();
+    const QPoint caret = caretPlace();
+    QVERIFY(caret.y() > 100);
+    QCOMPARE(rtb1()->textCursor().selectionStart(), 0);
+    QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), textBetween(lines, {3, 5}, caret));
+}
+
+// Wherever the window goes, it shows the part of the selection it holds.
+void BigViewsTest::aSelectionIsDrawnWhereverTheWindowGoes() {
+    compareBig({});
+    big()->verticalBar(1)->setValue(95);
+    rtb1()->setSelectionStart(int(100 - big()->windowFirstLine()) * 22 + 3);
+    big()->verticalBar(1)->setValue(1595);
+    QTest::mouseClick(rtb1()->viewport(), Qt::LeftButton, Qt::ShiftModifier, pointAt(1600, 2));
+    const auto windowEnd = [this] {
+        return rtb1()->documentPosition(int(rtb1()->characters().size()));
+    };
+    const auto at = [this](int line, int column) {
+        return rtb1()->documentPosition(int(line - big()->windowFirstLine()) * 22 + column);
+    };
+    big()->verticalBar(1)->setValue(1000);
+    QCOMPARE(rtb1()->textCursor().selectionStart(), 0);
+    QCOMPARE(rtb1()->textCursor().selectionEnd(), windowEnd());
+    big()->verticalBar(1)->setValue(90);
+    QCOMPARE(rtb1()->textCursor().selectionStart(), at(100, 3));
+    QCOMPARE(rtb1()->textCursor().selectionEnd(), windowEnd());
+    big()->verticalBar(1)->setValue(1590);
+    QCOMPARE(rtb1()->textCursor().selectionStart(), 0);
+    QCOMPARE(rtb1()->textCursor().position(), at(1600, 2));
+    big()->verticalBar(1)->setValue(1900);
+    QVERIFY(!rtb1()->textCursor().hasSelection());
+    QVERIFY(big()->hasSelection(1));
+    QVERIFY(!big()->hasSelection(2));
+}
+
+// A click or a key without Shift ends a selection of the whole file.
+void BigViewsTest::aPlainClickEndsAWholeFileSelection() {
+    compareBig({5});
+    big()->verticalBar(1)->setValue(1000);
+    QTest::keyClick(rtb1(), Qt::Key_A, Qt::ControlModifier);
+    QTest::mouseClick(rtb1()->viewport(), Qt::LeftButton, {}, pointAt(1005, 4));
+    QVERIFY(!big()->hasSelection(1));
+    QCOMPARE(caretPlace(), QPoint(4, 1005));
+    QTest::keyClick(rtb1(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(rtb1(), Qt::Key_Right);
+    QCoreApplication::processEvents();
+    QVERIFY(!big()->hasSelection(1));
+    QVERIFY(!rtb1()->textCursor().hasSelection());
+}
+
+// In a window of columns, End and Home go to the ends of the whole line, the window following;
+// with Shift they select to there.
+void BigViewsTest::endAndHomeGoToTheEndsOfAWholeLongLine() {
+    QByteArray content;
+    QStringList lines;
+    for (int k = 0; k < 10; ++k) {
+        QByteArray line;
+        for (int c = 0; c < 5000 - 300 * k; ++c) {
+            line += char('a' + (c / 100) % 26);
+        }
+        content += line + '\n';
+        lines << QString::fromLatin1(line);
+    }
+    messages->takeUnlimited = true;
+    compare(write("a.txt", content), write("b.txt", content + "más\n"));
+    QVERIFY(big()->active());
+    rtb1()->moveCaretToLine(3);
+    for (int i = 0; i < 10; ++i) {
+        QTest::keyClick(rtb1(), Qt::Key_Right);
+    }
+    QCOMPARE(caretPlace(), QPoint(10, 3));
+    QTest::keyClick(rtb1(), Qt::Key_End);
+    QCOMPARE(caretPlace(), QPoint(5000 - 900, 3));
+    QVERIFY(big()->windowFirstColumn() > 0);
+    QVERIFY(rtb1()->viewport()->rect().contains(rtb1()->cursorRect().center()));
+    const int width = rtb1()->fontMetrics().averageCharWidth();
+    QVERIFY(big()->horizontalBar(1)->value() > 3500 * width);
+    QTest::keyClick(rtb1(), Qt::Key_Home);
+    QCOMPARE(caretPlace(), QPoint(0, 3));
+    QCOMPARE(big()->windowFirstColumn(), 0u);
+    QCOMPARE(rtb1()->horizontalScrollBar()->value(), 0);
+    QCOMPARE(big()->horizontalBar(1)->value(), 0);
+
+    for (int i = 0; i < 10; ++i) {
+        QTest::keyClick(rtb1(), Qt::Key_Right);
+    }
+    QTest::keyClick(rtb1(), Qt::Key_End, Qt::ShiftModifier);
+    QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), lines[3].mid(10));
+    QTest::keyClick(rtb1(), Qt::Key_Home, Qt::ShiftModifier);
+    QCOMPARE(caretPlace(), QPoint(0, 3));
+    QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), lines[3].left(10));
+}
+
+// A selection whose text passes what is copied at once is not copied, and the message says why.
+void BigViewsTest::aCopyTooLargeIsRefusedWithAMessage() {
+    compareBig({5});
+    big()->setMostCopiedBytes(10000);
+    QApplication::clipboard()->setText(QStringLiteral("antes"));
+    QTest::keyClick(rtb1(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(messages->shown.size(), 2);
+    QVERIFY(messages->shown[1].isError);
+    const QString text = messages->shown[1].text;
+    QVERIFY2(text.contains(dir.filePath("a.txt")) && text.contains("bytes"), qPrintable(text));
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("antes"));
+    // A smaller selection is copied.
+    rtb1()->setSelectionStart(0);
+    for (int i = 0; i < 200; ++i) {
+        QTest::keyClick(rtb1(), Qt::Key_Down, Qt::ShiftModifier);
+        QCoreApplication::processEvents();
+    }
+    QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(),
+             textBetween(linesOf(fileOf(kLines)), {0, 0}, {0, 200}));
+    QCOMPARE(messages->shown.size(), 2);
+}
+
+void BigViewsTest::aLongCopyShowsItsProgressAndCanBeCancelled() {
+    compareBig({5});
+    QApplication::clipboard()->setText(QStringLiteral("antes"));
+    bool dialogSeen = false;
+    bool cancelled = false;
+    // Each piece waits for the user to cancel, as the pieces of a large file would take their time.
+    big()->setCopyPace([&cancelled] {
+        QElapsedTimer waited;
+        waited.start();
+        while (!cancelled && waited.elapsed() < 10000) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* dialog = window->findChild<QProgressDialog*>("CopyProgress");
+        if (!dialog || !dialog->isVisible() || dialogSeen) {
+            return;
+        }
+        dialogSeen = true;
+        QVERIFY(big()->busy());
+        QCOMPARE(dialog->windowTitle(), SelectionCopy::kTitle);
+        auto* label = dialog->findChild<QLabel*>();
+        QVERIFY(label);
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+        QVERIFY2(label->text().contains("a.txt"), qPrintable(label->text()));
+        auto* cancel = dialog->findChild<QPushButton*>();
+        QVERIFY(cancel);
+        QCOMPARE(cancel->text(), QStringLiteral("Cancelar"));
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        cancelled = true;
+    });
+    poll.start(10);
+    QTest::keyClick(rtb1(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
+    poll.stop();
+    QVERIFY(dialogSeen);
+    QVERIFY(!big()->busy());
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("antes"));
+    QCOMPARE(messages->shown.size(), 1); // the offer only
+}
+
+void BigViewsTest::copyingFromAChangedFileSaysSo() {
+    compareBig({5});
+    QTest::keyClick(rtb1(), Qt::Key_A, Qt::ControlModifier);
+    write("a.txt", fileOf(kLines + 10));
+    QApplication::clipboard()->setText(QStringLiteral("antes"));
+    QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(messages->shown.size(), 2);
+    QVERIFY(messages->shown[1].isError);
+    QVERIFY2(messages->shown[1].text.contains("ha cambiado"), qPrintable(messages->shown[1].text));
+    QVERIFY(messages->shown[1].text.contains(dir.filePath("a.txt")));
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("antes"));
+}
+
+// A line longer than a piece of a copy is read a piece at a time, with its characters whole; the
+// window of columns, which holds both ends of the selection but not the lines between, is not
+// what is copied.
+void BigViewsTest::aVeryLongLineIsCopiedInPieces() {
+    QByteArray line;
+    for (int c = 0; c < 4'500'000; ++c) {
+        line += c % 1000 == 999 ? QByteArray("\xc3\xb1") : QByteArray(1, char('a' + c % 26));
+    }
+    const QByteArray content = "corta\n" + line + "\nfin\n";
+    messages->takeUnlimited = true;
+    compare(write("a.txt", content), write("b.txt", content + "más\n"));
+    QVERIFY(big()->active());
+    const QStringList lines = linesOf(content);
+    QTest::keyClick(rtb1(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), wholeText(lines));
+    // From inside the line to its end.
+    rtb1()->moveCaretToLine(1);
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(rtb1(), Qt::Key_Right);
+    }
+    QTest::keyClick(rtb1(), Qt::Key_End, Qt::ShiftModifier);
+    QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), lines[1].mid(5));
 }
 
 QTEST_MAIN(BigViewsTest)

@@ -1,0 +1,46 @@
+#pragma once
+
+// The text of a selection in one file of a comparison without limits, for the clipboard: the
+// file's own characters, each line break given as "\n", as a view copies its own selection.
+//
+// read() reads the selection from the files (LargeComparison::linePairs()) a piece at a time on
+// the caller's thread, letting the window paint between pieces, and shows a window-modal progress
+// dialog with "Cancelar" when it lasts more than kShowAfterMs; user input to the window waits
+// until then. The text it gathers is never more than `most` bytes as UTF-8 (kMostBytes unless a
+// test says otherwise): a larger selection is refused with a Spanish message naming the file, as
+// soon as it is known to be larger. The engine's errors (FileChangedError) are thrown to the
+// caller. The comparison must outlive the call, which the caller ensures by refusing to compare
+// again meanwhile.
+
+#include "comparison/large_comparison.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+class SelectionCopy {
+public:
+    static constexpr std::uint64_t kMostBytes = std::uint64_t{128} << 20;
+    static constexpr int kShowAfterMs = 300;
+    static inline const QString kTitle = QStringLiteral("Copiando la selección");
+
+    // A place in a file, counted from 0: a line, and a column in characters.
+    struct Place {
+        std::uint64_t line = 0, column = 0;
+    };
+    // The text, or why there is none (empty when the user cancelled).
+    struct Result {
+        std::optional<QString> text;
+        QString refusal;
+    };
+
+    // The text of file `file` (1 or 2) from `from` to `to` (not included), which come in order.
+    // `eachPiece` runs after every piece read; tests use it to make a copy last.
+    static Result read(QWidget* parent, const parvane::LargeComparison& comparison, int file,
+                       Place from, Place to, std::uint64_t most = kMostBytes,
+                       const std::function<void()>& eachPiece = {});
+};
