@@ -952,6 +952,26 @@ void addRuns(LinePairSlice& slice) {
     slice.runs2 = differingRuns(slice.text2, slice.text1, slice.length1, slice.firstColumn);
 }
 
+// The columns where either line of `slice` differs, as runs in increasing order.
+std::vector<ColumnRun> runsOfEither(const LinePairSlice& slice) {
+    std::vector<ColumnRun> runs = slice.runs1;
+    runs.insert(runs.end(), slice.runs2.begin(), slice.runs2.end());
+    std::sort(runs.begin(), runs.end(),
+              [](const ColumnRun& a, const ColumnRun& b) { return a.first < b.first; });
+    std::vector<ColumnRun> merged;
+    for (const ColumnRun& run : runs) {
+        if (!merged.empty() && run.first <= merged.back().last + 1) {
+            merged.back().last = std::max(merged.back().last, run.last);
+        } else {
+            merged.push_back(run);
+        }
+    }
+    return merged;
+}
+
+// The most columns runFrom() reads of a line at once.
+constexpr std::uint64_t kMostRunColumns = std::uint64_t{1} << 20;
+
 // Throws FileChangedError unless `source` is still the compared file.
 void checkUnchanged(const SourceFile& source, const FileRecord& file) {
     const std::optional<Identity> now = Identity::of(source.descriptor());
@@ -1175,6 +1195,95 @@ std::vector<LinePairSlice> LargeComparison::differingPairs(std::uint64_t fromLin
         }
     }
     return slices;
+}
+
+// A run starts at a column where either line differs and the column before differs in neither,
+// so each piece of a line is read from the column before it.
+std::optional<LineColumn> LargeComparison::runFrom(LineColumn from, bool forward) const {
+    const std::uint64_t firstSize =
+        std::max<std::uint64_t>(1, LargeComparisonBuffers::current().runColumns);
+    // The run starts of `line` within columns [start, end), the piece read from start - 1.
+    const auto starts = [this](std::uint64_t line, std::uint64_t start, std::uint64_t end,
+                               std::uint64_t& length) {
+        const std::uint64_t readFrom = start > 0 ? start - 1 : 0;
+        const std::vector<LinePairSlice> slices = linePairs(line, 1, readFrom, end - readFrom);
+        std::vector<std::uint64_t> found;
+        if (slices.empty()) {
+            length = 0;
+            return found;
+        }
+        length = std::max(slices.front().length1, slices.front().length2);
+        for (const ColumnRun& run : runsOfEither(slices.front())) {
+            if (run.first >= start && run.first < end) {
+                found.push_back(run.first);
+            }
+        }
+        return found;
+    };
+    // The first run start of `line` at or after column `start`.
+    const auto firstAfter = [&](std::uint64_t line, std::uint64_t start) {
+        std::uint64_t size = firstSize;
+        std::uint64_t length = 0;
+        while (true) {
+            const std::uint64_t end = size > UINT64_MAX - start ? UINT64_MAX : start + size;
+            const std::vector<std::uint64_t> found = starts(line, start, end, length);
+            if (!found.empty()) {
+                return std::optional(found.front());
+            }
+            if (end >= length) {
+                return std::optional<std::uint64_t>();
+            }
+            start = end;
+            size = std::min(size * 2, kMostRunColumns);
+        }
+    };
+    // The last run start of `line` before column `end`, or before its end when none is given.
+    const auto lastBefore = [&](std::uint64_t line, std::optional<std::uint64_t> before) {
+        std::uint64_t length = 0;
+        std::uint64_t end = before.value_or(0);
+        if (!before) {
+            starts(line, 0, 0, length); // reads no column, only the lines' lengths
+            end = length;
+        }
+        std::uint64_t size = firstSize;
+        while (end > 0) {
+            const std::uint64_t start = end > size ? end - size : 0;
+            const std::vector<std::uint64_t> found = starts(line, start, end, length);
+            if (!found.empty()) {
+                return std::optional(found.back());
+            }
+            end = start;
+            size = std::min(size * 2, kMostRunColumns);
+        }
+        return std::optional<std::uint64_t>();
+    };
+
+    const auto& lines = state_->differing;
+    const bool differs = std::binary_search(lines.begin(), lines.end(), from.line);
+    if (forward) {
+        if (differs && from.column < UINT64_MAX) {
+            if (const auto column = firstAfter(from.line, from.column + 1)) {
+                return LineColumn{from.line, *column};
+            }
+        }
+        for (auto line = nextDifferingLine(from.line); line; line = nextDifferingLine(*line)) {
+            if (const auto column = firstAfter(*line, 0)) {
+                return LineColumn{*line, *column};
+            }
+        }
+        return std::nullopt;
+    }
+    if (differs && from.column > 0) {
+        if (const auto column = lastBefore(from.line, from.column)) {
+            return LineColumn{from.line, *column};
+        }
+    }
+    for (auto line = previousDifferingLine(from.line); line; line = previousDifferingLine(*line)) {
+        if (const auto column = lastBefore(*line, std::nullopt)) {
+            return LineColumn{*line, *column};
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace parvane

@@ -28,6 +28,7 @@
 #include "comparison/comparison.h"
 
 #include <algorithm>
+#include <compare>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -62,6 +63,13 @@ struct ColumnRun {
     std::uint64_t first = 0;
     std::uint64_t last = 0;
     friend bool operator==(const ColumnRun&, const ColumnRun&) = default;
+};
+
+// A line pair and a column of it.
+struct LineColumn {
+    std::uint64_t line = 0;
+    std::uint64_t column = 0;
+    friend auto operator<=>(const LineColumn&, const LineColumn&) = default;
 };
 
 // Part of line pair k: the characters of each line from `firstColumn` on (at most the columns
@@ -122,6 +130,14 @@ public:
     // Throws FileChangedError when a file is not the one compared, or changes during the call.
     std::vector<LinePairSlice> differingPairs(std::uint64_t fromLine, std::uint64_t maxPairs,
                                               std::uint64_t maxColumns = UINT64_MAX) const;
+
+    // The start of the nearest run of differing characters after `from` (forward) or before it
+    // (backward), in reading order, if any. The runs are those of both files taken together: a
+    // column where either line differs, whose previous column differs in neither. Reads the line
+    // pair of `from` (when it differs) and the nearest differing pair past it, a growing piece at
+    // a time from `from`'s column (LargeComparisonBuffers::runColumns), so a move costs about the
+    // characters between `from` and the run. Throws FileChangedError as linePairs().
+    std::optional<LineColumn> runFrom(LineColumn from, bool forward) const;
 
 private:
     struct State;
