@@ -952,25 +952,66 @@ void addRuns(LinePairSlice& slice) {
     slice.runs2 = differingRuns(slice.text2, slice.text1, slice.length1, slice.firstColumn);
 }
 
-// The columns where either line of `slice` differs, as runs in increasing order.
-std::vector<ColumnRun> runsOfEither(const LinePairSlice& slice) {
-    std::vector<ColumnRun> runs = slice.runs1;
-    runs.insert(runs.end(), slice.runs2.begin(), slice.runs2.end());
-    std::sort(runs.begin(), runs.end(),
-              [](const ColumnRun& a, const ColumnRun& b) { return a.first < b.first; });
-    std::vector<ColumnRun> merged;
-    for (const ColumnRun& run : runs) {
-        if (!merged.empty() && run.first <= merged.back().last + 1) {
-            merged.back().last = std::max(merged.back().last, run.last);
-        } else {
-            merged.push_back(run);
+// Walks the two lines of a pair side by side from their starts, stretches of equal bytes a block
+// at a time, and calls `visit` with each column where a run of differing characters starts, in
+// increasing order, until it returns false. Once a line has ended, the rest of the other is one
+// run. Under UTF-8 (valid, as the pass found) characters are equal when their bytes are.
+template <class A, class B, class Visit>
+void visitRunStarts(A& a, B& b, Decoding decoding, Visit visit) {
+    const bool utf8 = decoding == Decoding::Utf8;
+    std::uint64_t column = 0;
+    bool differed = false; // whether the column before differs
+    std::u32string one, two;
+    while (true) {
+        const auto wa = a.window(4);
+        const auto wb = b.window(4);
+        if (wa.empty() || wb.empty()) {
+            if ((!wa.empty() || !wb.empty()) && !differed) {
+                visit(column);
+            }
+            return;
         }
+        const std::size_t both = std::min(wa.size(), wb.size());
+        // Equal bytes up to a cut that ends a character in both lines, held whole in both windows.
+        std::size_t cut = static_cast<std::size_t>(
+            std::mismatch(wa.begin(), wa.begin() + static_cast<std::ptrdiff_t>(both), wb.begin())
+                .first -
+            wa.begin());
+        if (utf8) {
+            cut = std::min(cut, both > 4 ? both - 4 : 0);
+            while (cut > 0 && (isContinuation(wa[cut]) || isContinuation(wb[cut]))) {
+                --cut;
+            }
+        }
+        if (cut > 0) {
+            column += utf8 ? countUtf8Characters(wa.data(), cut) : cut;
+            a.consume(cut);
+            b.consume(cut);
+            differed = false;
+            continue;
+        }
+        bool differs = false;
+        std::size_t lengthA = 1, lengthB = 1;
+        if (utf8) {
+            lengthA = std::min(utf8Length(wa[0]), wa.size());
+            lengthB = std::min(utf8Length(wb[0]), wb.size());
+            differs = lengthA != lengthB || std::memcmp(wa.data(), wb.data(), lengthA) != 0;
+        } else if (wa[0] != wb[0]) {
+            one.clear();
+            two.clear();
+            decodeWindows1252(std::string_view(reinterpret_cast<const char*>(wa.data()), 1), one);
+            decodeWindows1252(std::string_view(reinterpret_cast<const char*>(wb.data()), 1), two);
+            differs = one != two;
+        }
+        if (differs && !differed && !visit(column)) {
+            return;
+        }
+        differed = differs;
+        ++column;
+        a.consume(lengthA);
+        b.consume(lengthB);
     }
-    return merged;
 }
-
-// The most columns runFrom() reads of a line at once.
-constexpr std::uint64_t kMostRunColumns = std::uint64_t{1} << 20;
 
 // Throws FileChangedError unless `source` is still the compared file.
 void checkUnchanged(const SourceFile& source, const FileRecord& file) {
@@ -998,6 +1039,8 @@ SourceFile reopen(const FileRecord& file) {
 
 struct LargeComparison::State : Findings {
     IndexEntry nearestStart(int f, std::uint64_t line) const;
+    // Calls `visit` with each column of line pair `line` where a run starts (visitRunStarts()).
+    void visitRuns(std::uint64_t line, const std::function<bool(std::uint64_t)>& visit) const;
 };
 
 LargeComparisonBuffers& LargeComparisonBuffers::current() {
@@ -1197,77 +1240,94 @@ std::vector<LinePairSlice> LargeComparison::differingPairs(std::uint64_t fromLin
     return slices;
 }
 
-// A run starts at a column where either line differs and the column before differs in neither,
-// so each piece of a line is read from the column before it.
+// Each file's line is found as linePairs() finds it, then both are read again side by side.
+void LargeComparison::State::visitRuns(std::uint64_t line,
+                                       const std::function<bool(std::uint64_t)>& visit) const {
+    std::array<std::optional<SourceFile>, 2> sources;
+    std::array<std::unique_ptr<LineReader>, 2> readers;
+    std::array<Line, 2> found{};
+    const std::size_t slice = LargeComparisonBuffers::current().slice;
+    for (int f = 0; f < 2; ++f) {
+        const FileRecord& file = files[f];
+        if (line >= file.lines) {
+            continue;
+        }
+        sources[f].emplace(reopen(file));
+        const IndexEntry from = nearestStart(f, line);
+        readers[f] = std::make_unique<LineReader>(*sources[f], from.offset, slice);
+        if (!readers[f]->skip(line - from.line)) {
+            throwChangedSince(file.path);
+        }
+        found[f] = readers[f]->next();
+        if (!found[f].present) {
+            throwChangedSince(file.path);
+        }
+    }
+    const auto bytesOf = [&](int f) {
+        return found[f].present && found[f].bytes == nullptr
+                   ? std::make_unique<FileBytes>(*sources[f], found[f].start, found[f].length,
+                                                 nullptr, false)
+                   : nullptr;
+    };
+    const auto walk = [&](auto& a, auto& b) {
+        visitRunStarts(a, b, decoding, [&](std::uint64_t column) { return visit(column); });
+    };
+    const std::unique_ptr<FileBytes> file1 = bytesOf(0);
+    const std::unique_ptr<FileBytes> file2 = bytesOf(1);
+    MemoryBytes memory1(found[0].bytes, found[0].bytes != nullptr ? found[0].length : 0);
+    MemoryBytes memory2(found[1].bytes, found[1].bytes != nullptr ? found[1].length : 0);
+    if (file1 && file2) {
+        walk(*file1, *file2);
+    } else if (file1) {
+        walk(*file1, memory2);
+    } else if (file2) {
+        walk(memory1, *file2);
+    } else {
+        walk(memory1, memory2);
+    }
+    for (int f = 0; f < 2; ++f) {
+        if (sources[f]) {
+            checkUnchanged(*sources[f], files[f]);
+        }
+    }
+}
+
 std::optional<LineColumn> LargeComparison::runFrom(LineColumn from, bool forward) const {
-    const std::uint64_t firstSize =
-        std::max<std::uint64_t>(1, LargeComparisonBuffers::current().runColumns);
-    // The run starts of `line` within columns [start, end), the piece read from start - 1.
-    const auto starts = [this](std::uint64_t line, std::uint64_t start, std::uint64_t end,
-                               std::uint64_t& length) {
-        const std::uint64_t readFrom = start > 0 ? start - 1 : 0;
-        const std::vector<LinePairSlice> slices = linePairs(line, 1, readFrom, end - readFrom);
-        std::vector<std::uint64_t> found;
-        if (slices.empty()) {
-            length = 0;
-            return found;
-        }
-        length = std::max(slices.front().length1, slices.front().length2);
-        for (const ColumnRun& run : runsOfEither(slices.front())) {
-            if (run.first >= start && run.first < end) {
-                found.push_back(run.first);
+    // The first run start of `line` after column `after`, or none.
+    const auto firstAfter = [this](std::uint64_t line, std::optional<std::uint64_t> after) {
+        std::optional<std::uint64_t> found;
+        state_->visitRuns(line, [&](std::uint64_t column) {
+            if (after && column <= *after) {
+                return true;
             }
-        }
+            found = column;
+            return false;
+        });
         return found;
     };
-    // The first run start of `line` at or after column `start`.
-    const auto firstAfter = [&](std::uint64_t line, std::uint64_t start) {
-        std::uint64_t size = firstSize;
-        std::uint64_t length = 0;
-        while (true) {
-            const std::uint64_t end = size > UINT64_MAX - start ? UINT64_MAX : start + size;
-            const std::vector<std::uint64_t> found = starts(line, start, end, length);
-            if (!found.empty()) {
-                return std::optional(found.front());
+    // The last run start of `line` before column `before`, or before its end when none is given.
+    const auto lastBefore = [this](std::uint64_t line, std::optional<std::uint64_t> before) {
+        std::optional<std::uint64_t> found;
+        state_->visitRuns(line, [&](std::uint64_t column) {
+            if (before && column >= *before) {
+                return false;
             }
-            if (end >= length) {
-                return std::optional<std::uint64_t>();
-            }
-            start = end;
-            size = std::min(size * 2, kMostRunColumns);
-        }
-    };
-    // The last run start of `line` before column `end`, or before its end when none is given.
-    const auto lastBefore = [&](std::uint64_t line, std::optional<std::uint64_t> before) {
-        std::uint64_t length = 0;
-        std::uint64_t end = before.value_or(0);
-        if (!before) {
-            starts(line, 0, 0, length); // reads no column, only the lines' lengths
-            end = length;
-        }
-        std::uint64_t size = firstSize;
-        while (end > 0) {
-            const std::uint64_t start = end > size ? end - size : 0;
-            const std::vector<std::uint64_t> found = starts(line, start, end, length);
-            if (!found.empty()) {
-                return std::optional(found.back());
-            }
-            end = start;
-            size = std::min(size * 2, kMostRunColumns);
-        }
-        return std::optional<std::uint64_t>();
+            found = column;
+            return true;
+        });
+        return found;
     };
 
     const auto& lines = state_->differing;
     const bool differs = std::binary_search(lines.begin(), lines.end(), from.line);
     if (forward) {
-        if (differs && from.column < UINT64_MAX) {
-            if (const auto column = firstAfter(from.line, from.column + 1)) {
+        if (differs) {
+            if (const auto column = firstAfter(from.line, from.column)) {
                 return LineColumn{from.line, *column};
             }
         }
         for (auto line = nextDifferingLine(from.line); line; line = nextDifferingLine(*line)) {
-            if (const auto column = firstAfter(*line, 0)) {
+            if (const auto column = firstAfter(*line, std::nullopt)) {
                 return LineColumn{*line, *column};
             }
         }

@@ -134,9 +134,10 @@ public:
     // The start of the nearest run of differing characters after `from` (forward) or before it
     // (backward), in reading order, if any. The runs are those of both files taken together: a
     // column where either line differs, whose previous column differs in neither. Reads the line
-    // pair of `from` (when it differs) and the nearest differing pair past it, a growing piece at
-    // a time from `from`'s column (LargeComparisonBuffers::runColumns), so a move costs about the
-    // characters between `from` and the run. Throws FileChangedError as linePairs().
+    // pair of `from` (when it differs) and the nearest differing pairs past it, each from its
+    // start and side by side, with memory bounded by the buffers' sizes whatever the lines'
+    // lengths, so a move costs about the bytes of those lines. Throws FileChangedError as
+    // linePairs().
     std::optional<LineColumn> runFrom(LineColumn from, bool forward) const;
 
 private:

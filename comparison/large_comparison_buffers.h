@@ -17,8 +17,6 @@ struct LargeComparisonBuffers {
     std::uint64_t indexBytes = std::uint64_t{1} << 20; // or after so many bytes
     // differingPairs() starts no more pairs once it holds so many characters (>= 1).
     std::uint64_t batchCharacters = std::uint64_t{1} << 20;
-    // runFrom() reads a long line this many columns at a time at first, more each time (>= 1).
-    std::uint64_t runColumns = std::uint64_t{16} << 10;
 
     // The sizes in use, which start as above.
     static LargeComparisonBuffers& current();

@@ -1,6 +1,6 @@
 // LargeComparison::runFrom(): the start of the next or previous run of differing characters from
-// any line and column, as the runs of one sweep of linePairs() give them, whatever piece of a
-// line it reads at a time; and FileChangedError when a file changed.
+// any line and column, as the runs of one sweep of linePairs() give them, whatever the size of
+// the buffers it reads a line with; and FileChangedError when a file changed.
 
 #include "comparison/large_comparison.h"
 #include "comparison/large_comparison_buffers.h"
@@ -20,15 +20,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Sets how many columns runFrom() first reads of a line, for one scope.
-class RunColumns {
+// Sets the bytes runFrom() holds of a line at a time (and linePairs() of its lines), for one
+// scope; 0 keeps the usual sizes.
+class ReadSizes {
 public:
-    explicit RunColumns(std::uint64_t columns) : saved_(LargeComparisonBuffers::current()) {
-        LargeComparisonBuffers::current().runColumns = columns;
+    explicit ReadSizes(std::size_t bytes) : saved_(LargeComparisonBuffers::current()) {
+        if (bytes > 0) {
+            LargeComparisonBuffers::current().slice = bytes;
+            LargeComparisonBuffers::current().stream = std::max<std::size_t>(bytes, 4);
+        }
     }
-    ~RunColumns() { LargeComparisonBuffers::current() = saved_; }
-    RunColumns(const RunColumns&) = delete;
-    RunColumns& operator=(const RunColumns&) = delete;
+    ~ReadSizes() { LargeComparisonBuffers::current() = saved_; }
+    ReadSizes(const ReadSizes&) = delete;
+    ReadSizes& operator=(const ReadSizes&) = delete;
 
 private:
     LargeComparisonBuffers saved_;
@@ -118,11 +122,11 @@ const std::vector<RunCase>& runCases() {
 }
 
 TEST_F(RunFromTest, AgreesWithTheSweptRunsOnHandCases) {
-    for (const std::uint64_t columns : {std::uint64_t{1}, std::uint64_t{2}, std::uint64_t{3},
-                                        LargeComparisonBuffers().runColumns}) {
-        const RunColumns pieces(columns);
+    for (const std::size_t bytes :
+         {std::size_t{2}, std::size_t{3}, std::size_t{5}, std::size_t{0}}) {
+        const ReadSizes sizes(bytes);
         for (const RunCase& c : runCases()) {
-            SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(columns) + " columns");
+            SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(bytes) + " bytes");
             checkEveryPlace(compare(c.file1, c.file2));
             if (HasFailure()) {
                 return;
@@ -143,7 +147,7 @@ TEST_F(RunFromTest, AgreesWithTheSweptRunsOnRandomPairs) {
     };
     for (int round = 0; round < 120; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        const RunColumns columns(1 + random() % 5);
+        const ReadSizes sizes(random() % 2 == 0 ? 0 : 2 + random() % 6);
         std::string file1 = randomFile();
         std::string file2 = file1;
         for (int change = int(random() % 4); change >= 0; --change) {
