@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <deque>
 #include <span>
 #include <string_view>
 
@@ -653,15 +654,37 @@ struct FileRecord {
     std::vector<IndexEntry> index;  // the start of line 0, then sparse line starts
 };
 
+struct DifferingStart {
+    std::size_t index = 0; // in Findings::differing
+    std::array<std::uint32_t, 2> start{};
+};
+
 // What a comparison keeps once its pass is over.
 struct Findings {
     std::array<FileRecord, 2> files;
     Decoding decoding = Decoding::Utf8;
     ComparisonTotals totals;
-    std::vector<std::uint64_t> differing;
-    // Where each differing line pair's lines start in files 1 and 2: bytes after the offset of
-    // the file's last index entry at or before that line (kNoStart for a missing line).
-    std::vector<std::array<std::uint32_t, 2>> differingStarts;
+    // A deque, whose growth never holds two copies of it.
+    std::deque<std::uint64_t> differing;
+    // Where the first differing line pair of each stretch of consecutive ones (and line pairs 0
+    // and 1, when they differ) starts in files 1 and 2: bytes after the offset of the file's last
+    // index entry at or before that line (kNoStart for a missing line). The other lines of a
+    // stretch start where the line before ends: a pair costs 8 bytes then, not 16.
+    std::vector<DifferingStart> differingStarts; // by increasing `index`
+
+    // The recorded start of differing line pair `i` (an index in `differing`), if any.
+    const DifferingStart* startOf(std::size_t i) const {
+        const auto at = std::lower_bound(
+            differingStarts.begin(), differingStarts.end(), i,
+            [](const DifferingStart& start, std::size_t index) { return start.index < index; });
+        return at != differingStarts.end() && at->index == i ? &*at : nullptr;
+    }
+    // The recorded start of the stretch of consecutive differing line pairs that holds `i`.
+    const DifferingStart& headOf(std::size_t i) const {
+        return *std::prev(std::upper_bound(
+            differingStarts.begin(), differingStarts.end(), i,
+            [](std::size_t index, const DifferingStart& start) { return index < start.index; }));
+    }
 };
 
 // Everything run() works out, under both decodings until it is known which one applies.
@@ -827,9 +850,13 @@ private:
             add(totals_[d], counts[d], 1);
         }
         if (counts[1].differing1 + counts[1].differing2 > 0) {
+            const bool follows = k > 1 && !differing_.empty() && differing_.back() + 1 == k;
+            if (!follows) {
+                differingStarts_.push_back(
+                    {differing_.size(),
+                     {startOf(line1, state.files[0]), startOf(line2, state.files[1])}});
+            }
             differing_.push_back(k);
-            differingStarts_.push_back(
-                {startOf(line1, state.files[0]), startOf(line2, state.files[1])});
         }
         if (k == 0) {
             first_ = {line1, line2, counts[1]};
@@ -860,8 +887,12 @@ private:
         totals.differing[0] -= first_.counts.differing1;
         totals.differing[1] -= first_.counts.differing2;
         if (!differing_.empty() && differing_.front() == 0) {
+            // Line pair 0 always has its start recorded, and so has pair 1.
             differing_.erase(differing_.begin());
             differingStarts_.erase(differingStarts_.begin());
+            for (DifferingStart& start : differingStarts_) {
+                --start.index;
+            }
         }
         std::array<Line, 2> lines{first_.line1, first_.line2};
         for (int f = 0; f < 2; ++f) {
@@ -879,9 +910,9 @@ private:
             // The other lines before the next index entry now start three bytes further after
             // the first one.
             const std::uint64_t next = file.index.size() > 1 ? file.index[1].line : kNone;
-            for (std::size_t i = 0; i < differing_.size() && differing_[i] < next; ++i) {
-                if (differingStarts_[i][f] != kNoStart) {
-                    differingStarts_[i][f] += kUtf8ByteOrderMark.size();
+            for (DifferingStart& start : differingStarts_) {
+                if (differing_[start.index] < next && start.start[f] != kNoStart) {
+                    start.start[f] += kUtf8ByteOrderMark.size();
                 }
             }
         }
@@ -905,9 +936,13 @@ private:
         totals.longest[1] = std::max(totals.longest[1], counts.length2);
         if (counts.differing1 + counts.differing2 > 0) {
             differing_.insert(differing_.begin(), 0);
+            for (DifferingStart& start : differingStarts_) {
+                ++start.index;
+            }
             // Line 0 starts where the first index entry says, in both files.
-            differingStarts_.insert(differingStarts_.begin(), {lines[0].present ? 0 : kNoStart,
-                                                               lines[1].present ? 0 : kNoStart});
+            differingStarts_.insert(
+                differingStarts_.begin(),
+                {0, {lines[0].present ? 0 : kNoStart, lines[1].present ? 0 : kNoStart}});
         }
     }
 
@@ -921,8 +956,8 @@ private:
     std::array<Utf8Validator, 2> validators_;
     std::array<bool, 2> bom_{};
     std::array<Totals, 2> totals_; // under UTF-8, under Windows-1252
-    std::vector<std::uint64_t> differing_;
-    std::vector<std::array<std::uint32_t, 2>> differingStarts_;
+    std::deque<std::uint64_t> differing_;
+    std::vector<DifferingStart> differingStarts_;
     FirstPair first_;
 };
 
@@ -1169,10 +1204,11 @@ IndexEntry LargeComparison::State::nearestStart(int f, std::uint64_t line) const
         return entry;
     }
     const auto i = static_cast<std::size_t>(std::prev(after) - differing.begin());
-    if (differingStarts[i][f] == kNoStart) {
+    const DifferingStart& head = headOf(i);
+    if (differing[head.index] <= entry.line || head.start[f] == kNoStart) {
         return entry;
     }
-    return {differing[i], entry.offset + differingStarts[i][f]};
+    return {differing[head.index], entry.offset + head.start[f]};
 }
 
 std::vector<LinePairSlice> LargeComparison::differingPairs(std::uint64_t fromLine,
@@ -1205,24 +1241,40 @@ std::vector<LinePairSlice> LargeComparison::differingPairs(std::uint64_t fromLin
         return *readers[f];
     };
 
+    std::array<std::uint64_t, 2> lastRead{}; // the line each reader read last
     std::uint64_t characters = 0;
     for (std::size_t i = first;
          i < first + count && (i == first || characters < sizes.batchCharacters); ++i) {
         LinePairSlice& slice = slices.emplace_back();
         slice.line = lines[i];
+        const DifferingStart* recorded = state_->startOf(i);
         for (int f = 0; f < 2; ++f) {
-            const std::uint32_t after = state_->differingStarts[i][f];
-            if (after == kNoStart) {
-                continue;
+            if (lines[i] >= state_->files[f].lines) {
+                continue; // the file has no such line
             }
-            const std::vector<IndexEntry>& index = state_->files[f].index;
-            const auto entry = std::prev(std::upper_bound(
-                index.begin(), index.end(), lines[i],
-                [](std::uint64_t line, const IndexEntry& e) { return line < e.line; }));
-            const std::uint64_t start = entry->offset + after;
-            LineReader& reader = readerOf(f, start);
-            reader.seek(start);
-            const Line line = reader.next();
+            Line line;
+            if (recorded != nullptr) {
+                const std::vector<IndexEntry>& index = state_->files[f].index;
+                const auto entry = std::prev(std::upper_bound(
+                    index.begin(), index.end(), lines[i],
+                    [](std::uint64_t k, const IndexEntry& e) { return k < e.line; }));
+                const std::uint64_t start = entry->offset + recorded->start[f];
+                LineReader& reader = readerOf(f, start);
+                reader.seek(start);
+                line = reader.next();
+            } else if (readers[f] && lastRead[f] + 1 == lines[i]) {
+                line = readers[f]->next(); // the line after the one just read
+            } else {
+                // Within a stretch: read on from the nearest start known, with a reader of its own.
+                const IndexEntry from = state_->nearestStart(f, lines[i]);
+                readers[f].reset();
+                LineReader& reader = readerOf(f, from.offset);
+                if (!reader.skip(lines[i] - from.line)) {
+                    throwChangedSince(state_->files[f].path);
+                }
+                line = reader.next();
+            }
+            lastRead[f] = lines[i];
             if (!line.present) {
                 throwChangedSince(state_->files[f].path);
             }

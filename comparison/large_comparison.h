@@ -7,8 +7,8 @@
 // when both are valid UTF-8, a leading byte-order mark then not being text; else both
 // Windows-1252), counts the lines, finds the line pairs that differ and counts what differs.
 // Its memory grows with the number of lines at most (a sparse index of line starts, the set of
-// differing line pairs with where each starts in both files), never with the size of a line or
-// the number of differing characters.
+// differing line pairs, 8 bytes each, with where the first of each stretch of consecutive ones
+// starts in both files), never with the size of a line or the number of differing characters.
 // The files are read with read-sized pieces into bounded buffers (never mapped), and are closed
 // when run() returns; linePairs() and differingPairs() open them again for the call and check,
 // after reading, that each is still the file that was compared (same device, inode, size and
