@@ -644,14 +644,35 @@ struct IndexEntry {
     std::uint64_t offset = 0;
 };
 
+// A line the pass noted for its length: where it starts, its bytes (without the line break), where
+// the next line starts (kNone after the last), its characters under UTF-8 and the byte (from the
+// line's start) where each column that is a multiple of checkpointColumns starts under UTF-8.
+struct LongLine {
+    std::uint64_t line = 0;
+    std::uint64_t start = 0;
+    std::uint64_t length = 0;
+    std::uint64_t next = kNone;
+    std::uint64_t characters = 0;
+    std::uint64_t columnsApart = 1;
+    std::vector<std::uint64_t> checkpoints; // for columns 0, columnsApart, ... below characters
+};
+
 // What the pass keeps of one file.
 struct FileRecord {
     fs::path path;
     Identity identity;
     std::uint64_t lines = 0;
-    std::uint64_t longest = 0;      // in characters
-    std::uint64_t longestBytes = 0; // without the line break
-    std::vector<IndexEntry> index;  // the start of line 0, then sparse line starts
+    std::uint64_t longest = 0;       // in characters
+    std::uint64_t longestBytes = 0;  // without the line break
+    std::vector<IndexEntry> index;   // the start of line 0, then sparse line starts
+    std::vector<LongLine> longLines; // by increasing line
+
+    const LongLine* longLine(std::uint64_t k) const {
+        const auto at =
+            std::lower_bound(longLines.begin(), longLines.end(), k,
+                             [](const LongLine& l, std::uint64_t n) { return l.line < n; });
+        return at != longLines.end() && at->line == k ? &*at : nullptr;
+    }
 };
 
 struct DifferingStart {
@@ -721,8 +742,8 @@ public:
             if (!line1.present && !line2.present) {
                 break;
             }
-            record(state->files[0], k, line1);
-            record(state->files[1], k, line2);
+            record(state->files[0], k, line1, source1_, bom_[0]);
+            record(state->files[1], k, line2, source2_, bom_[1]);
             comparePair(k, line1, line2, *state);
         }
         pacer_.report();
@@ -788,12 +809,20 @@ private:
         return got == 3 && std::string_view(head.data(), 3) == kUtf8ByteOrderMark;
     }
 
-    static void record(FileRecord& file, std::uint64_t k, const Line& line) {
+    void record(FileRecord& file, std::uint64_t k, const Line& line, const SourceFile& source,
+                bool bom) {
         if (!line.present) {
             return;
         }
         file.lines = k + 1;
         const LargeComparisonBuffers& sizes = LargeComparisonBuffers::current();
+        if (!file.longLines.empty() && file.longLines.back().line + 1 == k) {
+            file.longLines.back().next = line.start;
+        }
+        // Line 0 after a byte-order mark starts elsewhere under Windows-1252: it is not noted.
+        if (line.length >= std::max<std::uint64_t>(sizes.longLineBytes, 1) && !(k == 0 && bom)) {
+            file.longLines.push_back(noteLongLine(k, line, source));
+        }
         if (file.index.empty() || k - file.index.back().line >= sizes.indexLines ||
             line.start - file.index.back().offset >= std::min(sizes.indexBytes, kMostIndexBytes)) {
             file.index.push_back({k, line.start});
@@ -807,6 +836,44 @@ private:
         }
         FileBytes bytes(source, line.start, line.length, &pacer_, true);
         return use(bytes);
+    }
+
+    // Counts the characters of a long line under UTF-8 (its lead bytes), noting where each
+    // checkpoint's column starts.
+    LongLine noteLongLine(std::uint64_t k, const Line& line, const SourceFile& source) {
+        LongLine noted;
+        noted.line = k;
+        noted.start = line.start;
+        noted.length = line.length;
+        noted.columnsApart =
+            std::max<std::uint64_t>(LargeComparisonBuffers::current().checkpointColumns, 1);
+        withBytes(source, line, [&](auto& bytes) {
+            std::uint64_t offset = 0;
+            std::uint64_t column = 0; // lead bytes so far
+            for (auto window = bytes.window(1); !window.empty(); window = bytes.window(1)) {
+                const std::uint64_t leads = countUtf8Characters(window.data(), window.size());
+                const std::uint64_t nextCheckpoint = noted.checkpoints.size() * noted.columnsApart;
+                if (column + leads > nextCheckpoint) {
+                    // One or more checkpoints fall in this window: find them byte by byte.
+                    for (std::size_t i = 0; i < window.size(); ++i) {
+                        if (isContinuation(window[i])) {
+                            continue;
+                        }
+                        if (column == noted.checkpoints.size() * noted.columnsApart) {
+                            noted.checkpoints.push_back(offset + i);
+                        }
+                        ++column;
+                    }
+                } else {
+                    column += leads;
+                }
+                offset += window.size();
+                bytes.consume(window.size());
+            }
+            noted.characters = column;
+            return 0;
+        });
+        return noted;
     }
 
     // Both decodings' counts of a line pair whose bytes differ.
@@ -964,10 +1031,34 @@ private:
 // Reads the slice of `line` (just returned by a reader of `source`) into one file's side of
 // `slice`.
 void readSide(const SourceFile& source, const Line& line, Decoding decoding,
-              std::uint64_t firstColumn, std::uint64_t maxColumns, int f, LinePairSlice& slice) {
+              std::uint64_t firstColumn, std::uint64_t maxColumns, int f, LinePairSlice& slice,
+              const LongLine* noted = nullptr) {
     std::u32string& text = f == 0 ? slice.text1 : slice.text2;
     std::uint64_t length;
-    if (line.bytes != nullptr) {
+    if (noted != nullptr) {
+        // Only the bytes of the columns asked for, from the checkpoint before them.
+        const std::uint64_t stop =
+            maxColumns > UINT64_MAX - firstColumn ? UINT64_MAX : firstColumn + maxColumns;
+        std::uint64_t begin = std::min(firstColumn, noted->length);
+        std::uint64_t end = std::min(stop, noted->length);
+        std::uint64_t skip = 0;
+        length = noted->length;
+        if (decoding == Decoding::Utf8) {
+            length = noted->characters;
+            const std::uint64_t apart = noted->columnsApart;
+            const std::size_t count = noted->checkpoints.size();
+            const std::size_t from = count == 0 ? 0
+                                                : static_cast<std::size_t>(std::min<std::uint64_t>(
+                                                      firstColumn / apart, count - 1));
+            begin = count == 0 ? 0 : noted->checkpoints[from];
+            skip = firstColumn - std::min(firstColumn, std::uint64_t(from) * apart);
+            const std::uint64_t after = stop / apart + 1; // a checkpoint past the last column
+            end = after < count ? noted->checkpoints[after] : noted->length;
+            end = std::max(end, begin);
+        }
+        FileBytes bytes(source, line.start + begin, end - begin, nullptr, false);
+        sliceLine(bytes, decoding, skip, maxColumns, text);
+    } else if (line.bytes != nullptr) {
         // No more characters than bytes, and the line fits a reader's buffer.
         if (firstColumn == 0) {
             text.reserve(static_cast<std::size_t>(std::min(line.length, maxColumns)));
@@ -1176,11 +1267,21 @@ std::vector<LinePairSlice> LargeComparison::linePairs(std::uint64_t first, std::
             throwChangedSince(file.path);
         }
         for (std::size_t s = 0; s < here; ++s) {
-            const Line line = reader.next();
+            // A long line the pass noted is read in part, and the reader goes on after it.
+            const LongLine* noted = file.longLine(first + s);
+            Line line;
+            if (noted != nullptr) {
+                line = {true, noted->start, noted->length, nullptr};
+                if (noted->next != kNone) {
+                    reader.seek(noted->next);
+                }
+            } else {
+                line = reader.next();
+            }
             if (!line.present) {
                 throwChangedSince(file.path);
             }
-            readSide(source, line, state_->decoding, firstColumn, maxColumns, f, slices[s]);
+            readSide(source, line, state_->decoding, firstColumn, maxColumns, f, slices[s], noted);
         }
         // Whatever was read must still be the compared file.
         checkUnchanged(source, file);
@@ -1199,14 +1300,26 @@ IndexEntry LargeComparison::State::nearestStart(int f, std::uint64_t line) const
     const IndexEntry entry = *std::prev(
         std::upper_bound(index.begin(), index.end(), line,
                          [](std::uint64_t k, const IndexEntry& e) { return k < e.line; }));
+    IndexEntry best = entry;
+    // The line after a noted long line starts where that one noted.
+    const std::vector<LongLine>& longLines = files[f].longLines;
+    const auto longAfter =
+        std::lower_bound(longLines.begin(), longLines.end(), line,
+                         [](const LongLine& l, std::uint64_t k) { return l.line < k; });
+    if (longAfter != longLines.begin()) {
+        const LongLine& noted = *std::prev(longAfter);
+        if (noted.next != kNone && noted.line + 1 > best.line) {
+            best = {noted.line + 1, noted.next};
+        }
+    }
     const auto after = std::upper_bound(differing.begin(), differing.end(), line);
-    if (after == differing.begin() || *std::prev(after) <= entry.line) {
-        return entry;
+    if (after == differing.begin() || *std::prev(after) <= best.line) {
+        return best;
     }
     const auto i = static_cast<std::size_t>(std::prev(after) - differing.begin());
     const DifferingStart& head = headOf(i);
-    if (differing[head.index] <= entry.line || head.start[f] == kNoStart) {
-        return entry;
+    if (differing[head.index] <= best.line || head.start[f] == kNoStart) {
+        return best;
     }
     return {differing[head.index], entry.offset + head.start[f]};
 }
@@ -1253,7 +1366,15 @@ std::vector<LinePairSlice> LargeComparison::differingPairs(std::uint64_t fromLin
                 continue; // the file has no such line
             }
             Line line;
-            if (recorded != nullptr) {
+            const LongLine* noted = state_->files[f].longLine(lines[i]);
+            if (noted != nullptr) {
+                // Read in part from where the pass noted it; the reader goes on after it.
+                line = {true, noted->start, noted->length, nullptr};
+                LineReader& reader = readerOf(f, noted->next != kNone ? noted->next : noted->start);
+                if (noted->next != kNone) {
+                    reader.seek(noted->next);
+                }
+            } else if (recorded != nullptr) {
                 const std::vector<IndexEntry>& index = state_->files[f].index;
                 const auto entry = std::prev(std::upper_bound(
                     index.begin(), index.end(), lines[i],
@@ -1278,7 +1399,7 @@ std::vector<LinePairSlice> LargeComparison::differingPairs(std::uint64_t fromLin
             if (!line.present) {
                 throwChangedSince(state_->files[f].path);
             }
-            readSide(*sources[f], line, state_->decoding, 0, maxColumns, f, slice);
+            readSide(*sources[f], line, state_->decoding, 0, maxColumns, f, slice, noted);
         }
         addRuns(slice);
         characters += slice.text1.size() + slice.text2.size();
@@ -1305,6 +1426,10 @@ void LargeComparison::State::visitRuns(std::uint64_t line,
             continue;
         }
         sources[f].emplace(reopen(file));
+        if (const LongLine* noted = file.longLine(line)) {
+            found[f] = {true, noted->start, noted->length, nullptr};
+            continue;
+        }
         const IndexEntry from = nearestStart(f, line);
         readers[f] = std::make_unique<LineReader>(*sources[f], from.offset, slice);
         if (!readers[f]->skip(line - from.line)) {

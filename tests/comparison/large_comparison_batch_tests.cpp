@@ -43,6 +43,8 @@ LargeComparisonBuffers tiny(std::size_t bytes, std::uint64_t characters = UINT64
     sizes.stream = 4;
     sizes.indexLines = 2;
     sizes.indexBytes = 3;
+    sizes.longLineBytes = 3;
+    sizes.checkpointColumns = 2;
     sizes.batchCharacters = characters;
     return sizes;
 }

@@ -28,6 +28,8 @@ public:
         if (bytes > 0) {
             LargeComparisonBuffers::current().slice = bytes;
             LargeComparisonBuffers::current().stream = std::max<std::size_t>(bytes, 4);
+            LargeComparisonBuffers::current().longLineBytes = bytes;
+            LargeComparisonBuffers::current().checkpointColumns = bytes;
         }
     }
     ~ReadSizes() { LargeComparisonBuffers::current() = saved_; }
