@@ -9,6 +9,8 @@
 //     command beside a pass alone);
 //   - Ctrl+End and Ctrl+Home in turn, and the bar dragged to random places (median);
 //   - Alt+Down from the first difference to the next, and along the following ones (median);
+//   - Alt+Right and Alt+Left along the runs of differing characters, note of the move included
+//     (median and worst);
 //   - RssAnon of the process at the end;
 //   - for reference, Ctrl+A and Ctrl+C of the whole of file 1, when it is small enough to copy;
 // and prints each figure beside its target. The files are removed at the end. Always exits 0
@@ -20,6 +22,7 @@
 #include "main_window/big_comparison_views.h"
 #include "main_window/diff_view.h"
 #include "main_window/main_window.h"
+#include "main_window/reading_aids.h"
 #include "main_window/selection_copy.h"
 
 #include <QApplication>
@@ -195,6 +198,35 @@ int main(int argc, char* argv[]) {
                     static_cast<unsigned long long>(secondDifference + 1), nextMs, median(nexts),
                     kRepetitions, kFrameTargetMs,
                     verdict(nextMs < kFrameTargetMs && median(nexts) < kFrameTargetMs));
+
+        // Alt+Right and Alt+Left as the keys do them, through the reading aids, with their note:
+        // each finds the run in the whole files and moves the window to it.
+        auto* aids = window.findChild<ReadingAids*>();
+        std::vector<double> runs;
+        for (int i = 0; i < kRepetitions; ++i) {
+            start = Clock::now();
+            aids->goToNextRun();
+            QApplication::processEvents();
+            views.paint();
+            runs.push_back(msSince(start));
+        }
+        const std::uint64_t runLine = big->caretLine();
+        std::vector<double> backs;
+        for (int i = 0; i < kRepetitions; ++i) {
+            start = Clock::now();
+            aids->goToPreviousRun();
+            QApplication::processEvents();
+            views.paint();
+            backs.push_back(msSince(start));
+        }
+        const double runMs = median(runs);
+        const double backMs = median(backs);
+        const double runWorst = std::max(*std::max_element(runs.begin(), runs.end()),
+                                         *std::max_element(backs.begin(), backs.end()));
+        std::printf("Alt+Right along %d runs (to line %llu), note included: median %.2f ms; "
+                    "Alt+Left back: median %.2f ms; worst of both %.2f ms (target < %.0f ms) %s\n",
+                    kRepetitions, static_cast<unsigned long long>(runLine + 1), runMs, backMs,
+                    runWorst, kFrameTargetMs, verdict(runWorst < kFrameTargetMs));
 
         // The whole command, through the pass's thread and its progress dialog: what it takes
         // beyond a pass alone is what the window adds after the pass.

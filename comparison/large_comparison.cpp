@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <deque>
 #include <span>
 #include <string_view>
 
@@ -643,14 +644,40 @@ struct IndexEntry {
     std::uint64_t offset = 0;
 };
 
+// A line the pass noted for its length: where it starts, its bytes (without the line break), where
+// the next line starts (kNone after the last), its characters under UTF-8 and the byte (from the
+// line's start) where each column that is a multiple of checkpointColumns starts under UTF-8.
+struct LongLine {
+    std::uint64_t line = 0;
+    std::uint64_t start = 0;
+    std::uint64_t length = 0;
+    std::uint64_t next = kNone;
+    std::uint64_t characters = 0;
+    std::uint64_t columnsApart = 1;
+    std::vector<std::uint64_t> checkpoints; // for columns 0, columnsApart, ... below characters
+};
+
 // What the pass keeps of one file.
 struct FileRecord {
     fs::path path;
     Identity identity;
     std::uint64_t lines = 0;
-    std::uint64_t longest = 0;      // in characters
-    std::uint64_t longestBytes = 0; // without the line break
-    std::vector<IndexEntry> index;  // the start of line 0, then sparse line starts
+    std::uint64_t longest = 0;       // in characters
+    std::uint64_t longestBytes = 0;  // without the line break
+    std::vector<IndexEntry> index;   // the start of line 0, then sparse line starts
+    std::vector<LongLine> longLines; // by increasing line
+
+    const LongLine* longLine(std::uint64_t k) const {
+        const auto at =
+            std::lower_bound(longLines.begin(), longLines.end(), k,
+                             [](const LongLine& l, std::uint64_t n) { return l.line < n; });
+        return at != longLines.end() && at->line == k ? &*at : nullptr;
+    }
+};
+
+struct DifferingStart {
+    std::size_t index = 0; // in Findings::differing
+    std::array<std::uint32_t, 2> start{};
 };
 
 // What a comparison keeps once its pass is over.
@@ -658,10 +685,27 @@ struct Findings {
     std::array<FileRecord, 2> files;
     Decoding decoding = Decoding::Utf8;
     ComparisonTotals totals;
-    std::vector<std::uint64_t> differing;
-    // Where each differing line pair's lines start in files 1 and 2: bytes after the offset of
-    // the file's last index entry at or before that line (kNoStart for a missing line).
-    std::vector<std::array<std::uint32_t, 2>> differingStarts;
+    // A deque, whose growth never holds two copies of it.
+    std::deque<std::uint64_t> differing;
+    // Where the first differing line pair of each stretch of consecutive ones (and line pairs 0
+    // and 1, when they differ) starts in files 1 and 2: bytes after the offset of the file's last
+    // index entry at or before that line (kNoStart for a missing line). The other lines of a
+    // stretch start where the line before ends: a pair costs 8 bytes then, not 16.
+    std::vector<DifferingStart> differingStarts; // by increasing `index`
+
+    // The recorded start of differing line pair `i` (an index in `differing`), if any.
+    const DifferingStart* startOf(std::size_t i) const {
+        const auto at = std::lower_bound(
+            differingStarts.begin(), differingStarts.end(), i,
+            [](const DifferingStart& start, std::size_t index) { return start.index < index; });
+        return at != differingStarts.end() && at->index == i ? &*at : nullptr;
+    }
+    // The recorded start of the stretch of consecutive differing line pairs that holds `i`.
+    const DifferingStart& headOf(std::size_t i) const {
+        return *std::prev(std::upper_bound(
+            differingStarts.begin(), differingStarts.end(), i,
+            [](std::size_t index, const DifferingStart& start) { return index < start.index; }));
+    }
 };
 
 // Everything run() works out, under both decodings until it is known which one applies.
@@ -698,8 +742,8 @@ public:
             if (!line1.present && !line2.present) {
                 break;
             }
-            record(state->files[0], k, line1);
-            record(state->files[1], k, line2);
+            record(state->files[0], k, line1, source1_, bom_[0]);
+            record(state->files[1], k, line2, source2_, bom_[1]);
             comparePair(k, line1, line2, *state);
         }
         pacer_.report();
@@ -765,12 +809,20 @@ private:
         return got == 3 && std::string_view(head.data(), 3) == kUtf8ByteOrderMark;
     }
 
-    static void record(FileRecord& file, std::uint64_t k, const Line& line) {
+    void record(FileRecord& file, std::uint64_t k, const Line& line, const SourceFile& source,
+                bool bom) {
         if (!line.present) {
             return;
         }
         file.lines = k + 1;
         const LargeComparisonBuffers& sizes = LargeComparisonBuffers::current();
+        if (!file.longLines.empty() && file.longLines.back().line + 1 == k) {
+            file.longLines.back().next = line.start;
+        }
+        // Line 0 after a byte-order mark starts elsewhere under Windows-1252: it is not noted.
+        if (line.length >= std::max<std::uint64_t>(sizes.longLineBytes, 1) && !(k == 0 && bom)) {
+            file.longLines.push_back(noteLongLine(k, line, source));
+        }
         if (file.index.empty() || k - file.index.back().line >= sizes.indexLines ||
             line.start - file.index.back().offset >= std::min(sizes.indexBytes, kMostIndexBytes)) {
             file.index.push_back({k, line.start});
@@ -784,6 +836,44 @@ private:
         }
         FileBytes bytes(source, line.start, line.length, &pacer_, true);
         return use(bytes);
+    }
+
+    // Counts the characters of a long line under UTF-8 (its lead bytes), noting where each
+    // checkpoint's column starts.
+    LongLine noteLongLine(std::uint64_t k, const Line& line, const SourceFile& source) {
+        LongLine noted;
+        noted.line = k;
+        noted.start = line.start;
+        noted.length = line.length;
+        noted.columnsApart =
+            std::max<std::uint64_t>(LargeComparisonBuffers::current().checkpointColumns, 1);
+        withBytes(source, line, [&](auto& bytes) {
+            std::uint64_t offset = 0;
+            std::uint64_t column = 0; // lead bytes so far
+            for (auto window = bytes.window(1); !window.empty(); window = bytes.window(1)) {
+                const std::uint64_t leads = countUtf8Characters(window.data(), window.size());
+                const std::uint64_t nextCheckpoint = noted.checkpoints.size() * noted.columnsApart;
+                if (column + leads > nextCheckpoint) {
+                    // One or more checkpoints fall in this window: find them byte by byte.
+                    for (std::size_t i = 0; i < window.size(); ++i) {
+                        if (isContinuation(window[i])) {
+                            continue;
+                        }
+                        if (column == noted.checkpoints.size() * noted.columnsApart) {
+                            noted.checkpoints.push_back(offset + i);
+                        }
+                        ++column;
+                    }
+                } else {
+                    column += leads;
+                }
+                offset += window.size();
+                bytes.consume(window.size());
+            }
+            noted.characters = column;
+            return 0;
+        });
+        return noted;
     }
 
     // Both decodings' counts of a line pair whose bytes differ.
@@ -827,9 +917,13 @@ private:
             add(totals_[d], counts[d], 1);
         }
         if (counts[1].differing1 + counts[1].differing2 > 0) {
+            const bool follows = k > 1 && !differing_.empty() && differing_.back() + 1 == k;
+            if (!follows) {
+                differingStarts_.push_back(
+                    {differing_.size(),
+                     {startOf(line1, state.files[0]), startOf(line2, state.files[1])}});
+            }
             differing_.push_back(k);
-            differingStarts_.push_back(
-                {startOf(line1, state.files[0]), startOf(line2, state.files[1])});
         }
         if (k == 0) {
             first_ = {line1, line2, counts[1]};
@@ -860,8 +954,12 @@ private:
         totals.differing[0] -= first_.counts.differing1;
         totals.differing[1] -= first_.counts.differing2;
         if (!differing_.empty() && differing_.front() == 0) {
+            // Line pair 0 always has its start recorded, and so has pair 1.
             differing_.erase(differing_.begin());
             differingStarts_.erase(differingStarts_.begin());
+            for (DifferingStart& start : differingStarts_) {
+                --start.index;
+            }
         }
         std::array<Line, 2> lines{first_.line1, first_.line2};
         for (int f = 0; f < 2; ++f) {
@@ -879,9 +977,9 @@ private:
             // The other lines before the next index entry now start three bytes further after
             // the first one.
             const std::uint64_t next = file.index.size() > 1 ? file.index[1].line : kNone;
-            for (std::size_t i = 0; i < differing_.size() && differing_[i] < next; ++i) {
-                if (differingStarts_[i][f] != kNoStart) {
-                    differingStarts_[i][f] += kUtf8ByteOrderMark.size();
+            for (DifferingStart& start : differingStarts_) {
+                if (differing_[start.index] < next && start.start[f] != kNoStart) {
+                    start.start[f] += kUtf8ByteOrderMark.size();
                 }
             }
         }
@@ -905,9 +1003,13 @@ private:
         totals.longest[1] = std::max(totals.longest[1], counts.length2);
         if (counts.differing1 + counts.differing2 > 0) {
             differing_.insert(differing_.begin(), 0);
+            for (DifferingStart& start : differingStarts_) {
+                ++start.index;
+            }
             // Line 0 starts where the first index entry says, in both files.
-            differingStarts_.insert(differingStarts_.begin(), {lines[0].present ? 0 : kNoStart,
-                                                               lines[1].present ? 0 : kNoStart});
+            differingStarts_.insert(
+                differingStarts_.begin(),
+                {0, {lines[0].present ? 0 : kNoStart, lines[1].present ? 0 : kNoStart}});
         }
     }
 
@@ -921,18 +1023,42 @@ private:
     std::array<Utf8Validator, 2> validators_;
     std::array<bool, 2> bom_{};
     std::array<Totals, 2> totals_; // under UTF-8, under Windows-1252
-    std::vector<std::uint64_t> differing_;
-    std::vector<std::array<std::uint32_t, 2>> differingStarts_;
+    std::deque<std::uint64_t> differing_;
+    std::vector<DifferingStart> differingStarts_;
     FirstPair first_;
 };
 
 // Reads the slice of `line` (just returned by a reader of `source`) into one file's side of
 // `slice`.
 void readSide(const SourceFile& source, const Line& line, Decoding decoding,
-              std::uint64_t firstColumn, std::uint64_t maxColumns, int f, LinePairSlice& slice) {
+              std::uint64_t firstColumn, std::uint64_t maxColumns, int f, LinePairSlice& slice,
+              const LongLine* noted = nullptr) {
     std::u32string& text = f == 0 ? slice.text1 : slice.text2;
     std::uint64_t length;
-    if (line.bytes != nullptr) {
+    if (noted != nullptr) {
+        // Only the bytes of the columns asked for, from the checkpoint before them.
+        const std::uint64_t stop =
+            maxColumns > UINT64_MAX - firstColumn ? UINT64_MAX : firstColumn + maxColumns;
+        std::uint64_t begin = std::min(firstColumn, noted->length);
+        std::uint64_t end = std::min(stop, noted->length);
+        std::uint64_t skip = 0;
+        length = noted->length;
+        if (decoding == Decoding::Utf8) {
+            length = noted->characters;
+            const std::uint64_t apart = noted->columnsApart;
+            const std::size_t count = noted->checkpoints.size();
+            const std::size_t from = count == 0 ? 0
+                                                : static_cast<std::size_t>(std::min<std::uint64_t>(
+                                                      firstColumn / apart, count - 1));
+            begin = count == 0 ? 0 : noted->checkpoints[from];
+            skip = firstColumn - std::min(firstColumn, std::uint64_t(from) * apart);
+            const std::uint64_t after = stop / apart + 1; // a checkpoint past the last column
+            end = after < count ? noted->checkpoints[after] : noted->length;
+            end = std::max(end, begin);
+        }
+        FileBytes bytes(source, line.start + begin, end - begin, nullptr, false);
+        sliceLine(bytes, decoding, skip, maxColumns, text);
+    } else if (line.bytes != nullptr) {
         // No more characters than bytes, and the line fits a reader's buffer.
         if (firstColumn == 0) {
             text.reserve(static_cast<std::size_t>(std::min(line.length, maxColumns)));
@@ -950,6 +1076,67 @@ void readSide(const SourceFile& source, const Line& line, Decoding decoding,
 void addRuns(LinePairSlice& slice) {
     slice.runs1 = differingRuns(slice.text1, slice.text2, slice.length2, slice.firstColumn);
     slice.runs2 = differingRuns(slice.text2, slice.text1, slice.length1, slice.firstColumn);
+}
+
+// Walks the two lines of a pair side by side from their starts, stretches of equal bytes a block
+// at a time, and calls `visit` with each column where a run of differing characters starts, in
+// increasing order, until it returns false. Once a line has ended, the rest of the other is one
+// run. Under UTF-8 (valid, as the pass found) characters are equal when their bytes are.
+template <class A, class B, class Visit>
+void visitRunStarts(A& a, B& b, Decoding decoding, Visit visit) {
+    const bool utf8 = decoding == Decoding::Utf8;
+    std::uint64_t column = 0;
+    bool differed = false; // whether the column before differs
+    std::u32string one, two;
+    while (true) {
+        const auto wa = a.window(4);
+        const auto wb = b.window(4);
+        if (wa.empty() || wb.empty()) {
+            if ((!wa.empty() || !wb.empty()) && !differed) {
+                visit(column);
+            }
+            return;
+        }
+        const std::size_t both = std::min(wa.size(), wb.size());
+        // Equal bytes up to a cut that ends a character in both lines, held whole in both windows.
+        std::size_t cut = static_cast<std::size_t>(
+            std::mismatch(wa.begin(), wa.begin() + static_cast<std::ptrdiff_t>(both), wb.begin())
+                .first -
+            wa.begin());
+        if (utf8) {
+            cut = std::min(cut, both > 4 ? both - 4 : 0);
+            while (cut > 0 && (isContinuation(wa[cut]) || isContinuation(wb[cut]))) {
+                --cut;
+            }
+        }
+        if (cut > 0) {
+            column += utf8 ? countUtf8Characters(wa.data(), cut) : cut;
+            a.consume(cut);
+            b.consume(cut);
+            differed = false;
+            continue;
+        }
+        bool differs = false;
+        std::size_t lengthA = 1, lengthB = 1;
+        if (utf8) {
+            lengthA = std::min(utf8Length(wa[0]), wa.size());
+            lengthB = std::min(utf8Length(wb[0]), wb.size());
+            differs = lengthA != lengthB || std::memcmp(wa.data(), wb.data(), lengthA) != 0;
+        } else if (wa[0] != wb[0]) {
+            one.clear();
+            two.clear();
+            decodeWindows1252(std::string_view(reinterpret_cast<const char*>(wa.data()), 1), one);
+            decodeWindows1252(std::string_view(reinterpret_cast<const char*>(wb.data()), 1), two);
+            differs = one != two;
+        }
+        if (differs && !differed && !visit(column)) {
+            return;
+        }
+        differed = differs;
+        ++column;
+        a.consume(lengthA);
+        b.consume(lengthB);
+    }
 }
 
 // Throws FileChangedError unless `source` is still the compared file.
@@ -978,6 +1165,8 @@ SourceFile reopen(const FileRecord& file) {
 
 struct LargeComparison::State : Findings {
     IndexEntry nearestStart(int f, std::uint64_t line) const;
+    // Calls `visit` with each column of line pair `line` where a run starts (visitRunStarts()).
+    void visitRuns(std::uint64_t line, const std::function<bool(std::uint64_t)>& visit) const;
 };
 
 LargeComparisonBuffers& LargeComparisonBuffers::current() {
@@ -1078,11 +1267,21 @@ std::vector<LinePairSlice> LargeComparison::linePairs(std::uint64_t first, std::
             throwChangedSince(file.path);
         }
         for (std::size_t s = 0; s < here; ++s) {
-            const Line line = reader.next();
+            // A long line the pass noted is read in part, and the reader goes on after it.
+            const LongLine* noted = file.longLine(first + s);
+            Line line;
+            if (noted != nullptr) {
+                line = {true, noted->start, noted->length, nullptr};
+                if (noted->next != kNone) {
+                    reader.seek(noted->next);
+                }
+            } else {
+                line = reader.next();
+            }
             if (!line.present) {
                 throwChangedSince(file.path);
             }
-            readSide(source, line, state_->decoding, firstColumn, maxColumns, f, slices[s]);
+            readSide(source, line, state_->decoding, firstColumn, maxColumns, f, slices[s], noted);
         }
         // Whatever was read must still be the compared file.
         checkUnchanged(source, file);
@@ -1101,15 +1300,28 @@ IndexEntry LargeComparison::State::nearestStart(int f, std::uint64_t line) const
     const IndexEntry entry = *std::prev(
         std::upper_bound(index.begin(), index.end(), line,
                          [](std::uint64_t k, const IndexEntry& e) { return k < e.line; }));
+    IndexEntry best = entry;
+    // The line after a noted long line starts where that one noted.
+    const std::vector<LongLine>& longLines = files[f].longLines;
+    const auto longAfter =
+        std::lower_bound(longLines.begin(), longLines.end(), line,
+                         [](const LongLine& l, std::uint64_t k) { return l.line < k; });
+    if (longAfter != longLines.begin()) {
+        const LongLine& noted = *std::prev(longAfter);
+        if (noted.next != kNone && noted.line + 1 > best.line) {
+            best = {noted.line + 1, noted.next};
+        }
+    }
     const auto after = std::upper_bound(differing.begin(), differing.end(), line);
-    if (after == differing.begin() || *std::prev(after) <= entry.line) {
-        return entry;
+    if (after == differing.begin() || *std::prev(after) <= best.line) {
+        return best;
     }
     const auto i = static_cast<std::size_t>(std::prev(after) - differing.begin());
-    if (differingStarts[i][f] == kNoStart) {
-        return entry;
+    const DifferingStart& head = headOf(i);
+    if (differing[head.index] <= best.line || head.start[f] == kNoStart) {
+        return best;
     }
-    return {differing[i], entry.offset + differingStarts[i][f]};
+    return {differing[head.index], entry.offset + head.start[f]};
 }
 
 std::vector<LinePairSlice> LargeComparison::differingPairs(std::uint64_t fromLine,
@@ -1142,28 +1354,52 @@ std::vector<LinePairSlice> LargeComparison::differingPairs(std::uint64_t fromLin
         return *readers[f];
     };
 
+    std::array<std::uint64_t, 2> lastRead{}; // the line each reader read last
     std::uint64_t characters = 0;
     for (std::size_t i = first;
          i < first + count && (i == first || characters < sizes.batchCharacters); ++i) {
         LinePairSlice& slice = slices.emplace_back();
         slice.line = lines[i];
+        const DifferingStart* recorded = state_->startOf(i);
         for (int f = 0; f < 2; ++f) {
-            const std::uint32_t after = state_->differingStarts[i][f];
-            if (after == kNoStart) {
-                continue;
+            if (lines[i] >= state_->files[f].lines) {
+                continue; // the file has no such line
             }
-            const std::vector<IndexEntry>& index = state_->files[f].index;
-            const auto entry = std::prev(std::upper_bound(
-                index.begin(), index.end(), lines[i],
-                [](std::uint64_t line, const IndexEntry& e) { return line < e.line; }));
-            const std::uint64_t start = entry->offset + after;
-            LineReader& reader = readerOf(f, start);
-            reader.seek(start);
-            const Line line = reader.next();
+            Line line;
+            const LongLine* noted = state_->files[f].longLine(lines[i]);
+            if (noted != nullptr) {
+                // Read in part from where the pass noted it; the reader goes on after it.
+                line = {true, noted->start, noted->length, nullptr};
+                LineReader& reader = readerOf(f, noted->next != kNone ? noted->next : noted->start);
+                if (noted->next != kNone) {
+                    reader.seek(noted->next);
+                }
+            } else if (recorded != nullptr) {
+                const std::vector<IndexEntry>& index = state_->files[f].index;
+                const auto entry = std::prev(std::upper_bound(
+                    index.begin(), index.end(), lines[i],
+                    [](std::uint64_t k, const IndexEntry& e) { return k < e.line; }));
+                const std::uint64_t start = entry->offset + recorded->start[f];
+                LineReader& reader = readerOf(f, start);
+                reader.seek(start);
+                line = reader.next();
+            } else if (readers[f] && lastRead[f] + 1 == lines[i]) {
+                line = readers[f]->next(); // the line after the one just read
+            } else {
+                // Within a stretch: read on from the nearest start known, with a reader of its own.
+                const IndexEntry from = state_->nearestStart(f, lines[i]);
+                readers[f].reset();
+                LineReader& reader = readerOf(f, from.offset);
+                if (!reader.skip(lines[i] - from.line)) {
+                    throwChangedSince(state_->files[f].path);
+                }
+                line = reader.next();
+            }
+            lastRead[f] = lines[i];
             if (!line.present) {
                 throwChangedSince(state_->files[f].path);
             }
-            readSide(*sources[f], line, state_->decoding, 0, maxColumns, f, slice);
+            readSide(*sources[f], line, state_->decoding, 0, maxColumns, f, slice, noted);
         }
         addRuns(slice);
         characters += slice.text1.size() + slice.text2.size();
@@ -1175,6 +1411,116 @@ std::vector<LinePairSlice> LargeComparison::differingPairs(std::uint64_t fromLin
         }
     }
     return slices;
+}
+
+// Each file's line is found as linePairs() finds it, then both are read again side by side.
+void LargeComparison::State::visitRuns(std::uint64_t line,
+                                       const std::function<bool(std::uint64_t)>& visit) const {
+    std::array<std::optional<SourceFile>, 2> sources;
+    std::array<std::unique_ptr<LineReader>, 2> readers;
+    std::array<Line, 2> found{};
+    const std::size_t slice = LargeComparisonBuffers::current().slice;
+    for (int f = 0; f < 2; ++f) {
+        const FileRecord& file = files[f];
+        if (line >= file.lines) {
+            continue;
+        }
+        sources[f].emplace(reopen(file));
+        if (const LongLine* noted = file.longLine(line)) {
+            found[f] = {true, noted->start, noted->length, nullptr};
+            continue;
+        }
+        const IndexEntry from = nearestStart(f, line);
+        readers[f] = std::make_unique<LineReader>(*sources[f], from.offset, slice);
+        if (!readers[f]->skip(line - from.line)) {
+            throwChangedSince(file.path);
+        }
+        found[f] = readers[f]->next();
+        if (!found[f].present) {
+            throwChangedSince(file.path);
+        }
+    }
+    const auto bytesOf = [&](int f) {
+        return found[f].present && found[f].bytes == nullptr
+                   ? std::make_unique<FileBytes>(*sources[f], found[f].start, found[f].length,
+                                                 nullptr, false)
+                   : nullptr;
+    };
+    const auto walk = [&](auto& a, auto& b) {
+        visitRunStarts(a, b, decoding, [&](std::uint64_t column) { return visit(column); });
+    };
+    const std::unique_ptr<FileBytes> file1 = bytesOf(0);
+    const std::unique_ptr<FileBytes> file2 = bytesOf(1);
+    MemoryBytes memory1(found[0].bytes, found[0].bytes != nullptr ? found[0].length : 0);
+    MemoryBytes memory2(found[1].bytes, found[1].bytes != nullptr ? found[1].length : 0);
+    if (file1 && file2) {
+        walk(*file1, *file2);
+    } else if (file1) {
+        walk(*file1, memory2);
+    } else if (file2) {
+        walk(memory1, *file2);
+    } else {
+        walk(memory1, memory2);
+    }
+    for (int f = 0; f < 2; ++f) {
+        if (sources[f]) {
+            checkUnchanged(*sources[f], files[f]);
+        }
+    }
+}
+
+std::optional<LineColumn> LargeComparison::runFrom(LineColumn from, bool forward) const {
+    // The first run start of `line` after column `after`, or none.
+    const auto firstAfter = [this](std::uint64_t line, std::optional<std::uint64_t> after) {
+        std::optional<std::uint64_t> found;
+        state_->visitRuns(line, [&](std::uint64_t column) {
+            if (after && column <= *after) {
+                return true;
+            }
+            found = column;
+            return false;
+        });
+        return found;
+    };
+    // The last run start of `line` before column `before`, or before its end when none is given.
+    const auto lastBefore = [this](std::uint64_t line, std::optional<std::uint64_t> before) {
+        std::optional<std::uint64_t> found;
+        state_->visitRuns(line, [&](std::uint64_t column) {
+            if (before && column >= *before) {
+                return false;
+            }
+            found = column;
+            return true;
+        });
+        return found;
+    };
+
+    const auto& lines = state_->differing;
+    const bool differs = std::binary_search(lines.begin(), lines.end(), from.line);
+    if (forward) {
+        if (differs) {
+            if (const auto column = firstAfter(from.line, from.column)) {
+                return LineColumn{from.line, *column};
+            }
+        }
+        for (auto line = nextDifferingLine(from.line); line; line = nextDifferingLine(*line)) {
+            if (const auto column = firstAfter(*line, std::nullopt)) {
+                return LineColumn{*line, *column};
+            }
+        }
+        return std::nullopt;
+    }
+    if (differs && from.column > 0) {
+        if (const auto column = lastBefore(from.line, from.column)) {
+            return LineColumn{from.line, *column};
+        }
+    }
+    for (auto line = previousDifferingLine(from.line); line; line = previousDifferingLine(*line)) {
+        if (const auto column = lastBefore(*line, std::nullopt)) {
+            return LineColumn{*line, *column};
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace parvane

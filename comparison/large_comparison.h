@@ -7,8 +7,8 @@
 // when both are valid UTF-8, a leading byte-order mark then not being text; else both
 // Windows-1252), counts the lines, finds the line pairs that differ and counts what differs.
 // Its memory grows with the number of lines at most (a sparse index of line starts, the set of
-// differing line pairs with where each starts in both files), never with the size of a line or
-// the number of differing characters.
+// differing line pairs, 8 bytes each, with where the first of each stretch of consecutive ones
+// starts in both files), never with the size of a line or the number of differing characters.
 // The files are read with read-sized pieces into bounded buffers (never mapped), and are closed
 // when run() returns; linePairs() and differingPairs() open them again for the call and check,
 // after reading, that each is still the file that was compared (same device, inode, size and
@@ -28,6 +28,7 @@
 #include "comparison/comparison.h"
 
 #include <algorithm>
+#include <compare>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -62,6 +63,13 @@ struct ColumnRun {
     std::uint64_t first = 0;
     std::uint64_t last = 0;
     friend bool operator==(const ColumnRun&, const ColumnRun&) = default;
+};
+
+// A line pair and a column of it.
+struct LineColumn {
+    std::uint64_t line = 0;
+    std::uint64_t column = 0;
+    friend auto operator<=>(const LineColumn&, const LineColumn&) = default;
 };
 
 // Part of line pair k: the characters of each line from `firstColumn` on (at most the columns
@@ -122,6 +130,15 @@ public:
     // Throws FileChangedError when a file is not the one compared, or changes during the call.
     std::vector<LinePairSlice> differingPairs(std::uint64_t fromLine, std::uint64_t maxPairs,
                                               std::uint64_t maxColumns = UINT64_MAX) const;
+
+    // The start of the nearest run of differing characters after `from` (forward) or before it
+    // (backward), in reading order, if any. The runs are those of both files taken together: a
+    // column where either line differs, whose previous column differs in neither. Reads the line
+    // pair of `from` (when it differs) and the nearest differing pairs past it, each from its
+    // start and side by side, with memory bounded by the buffers' sizes whatever the lines'
+    // lengths, so a move costs about the bytes of those lines. Throws FileChangedError as
+    // linePairs().
+    std::optional<LineColumn> runFrom(LineColumn from, bool forward) const;
 
 private:
     struct State;

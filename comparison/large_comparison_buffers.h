@@ -2,7 +2,7 @@
 
 // The sizes LargeComparison reads with and indexes by. Only tests change them, to make every
 // buffer boundary and index step occur in small files; set them while no comparison is running
-// (they are read when run(), linePairs() or differingPairs() starts).
+// (they are read when run(), linePairs(), differingPairs() or runFrom() starts).
 
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +17,10 @@ struct LargeComparisonBuffers {
     std::uint64_t indexBytes = std::uint64_t{1} << 20; // or after so many bytes
     // differingPairs() starts no more pairs once it holds so many characters (>= 1).
     std::uint64_t batchCharacters = std::uint64_t{1} << 20;
+    // A line of at least so many bytes is noted by the pass (where it starts and ends, and where
+    // every so many columns of it start), so that a part of it is read without the rest (>= 1).
+    std::uint64_t longLineBytes = std::uint64_t{64} << 10;
+    std::uint64_t checkpointColumns = std::uint64_t{1} << 20;
 
     // The sizes in use, which start as above.
     static LargeComparisonBuffers& current();

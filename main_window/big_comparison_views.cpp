@@ -554,6 +554,59 @@ void BigComparisonViews::goToLastDifference() {
     }
 }
 
+// From the further caret; the window moves to hold the run, and across to show its column.
+parvane::LineColumn BigComparisonViews::goToRun(bool forward) {
+    if (!comparison_) {
+        return {};
+    }
+    const Caret one = caretOf(0);
+    const Caret two = caretOf(1);
+    const parvane::LineColumn from = std::max(parvane::LineColumn{one.line, one.column},
+                                              parvane::LineColumn{two.line, two.column});
+    if (stale_) {
+        return from;
+    }
+    std::optional<parvane::LineColumn> run;
+    try {
+        run = comparison_->runFrom(from, forward);
+    } catch (const parvane::ComparisonError& error) {
+        stale_ = true;
+        refill_->stop();
+        QTimer::singleShot(0, this, [this, text = QString::fromUtf8(error.what())] {
+            messages_->warn(window_, text);
+        });
+        return from;
+    }
+    if (!run) {
+        return from;
+    }
+    const std::uint64_t screen = std::uint64_t(views_[0]->verticalScrollBar()->pageStep());
+    std::uint64_t top = topLine();
+    if (run->line < top) {
+        top = run->line;
+    } else if (run->line >= top + screen) {
+        top = run->line + 1 - screen;
+    }
+    std::uint64_t left = leftColumn();
+    const std::uint64_t across = std::uint64_t(visibleColumns());
+    if (columnWindow_ && (run->column < left || run->column >= left + across)) {
+        left = run->column > across / 2 ? run->column - across / 2 : 0;
+    }
+    const bool holds =
+        run->line >= first_ && run->line < first_ + count_ &&
+        (!columnWindow_ || (run->column >= firstColumn_ && run->column < firstColumn_ + columns_));
+    if (!holds || !covers(top, left)) {
+        if (!fill(top, left)) {
+            return from;
+        }
+    }
+    for (int v = 0; v < 2; ++v) {
+        putCaret(v, {run->line, run->column});
+        views_[v]->ensureCursorVisible();
+    }
+    return *run;
+}
+
 // Both carets to the start of `line`, which comes into view the least way, as a view's own
 // moveCaretToLine() does.
 void BigComparisonViews::goToLine(std::uint64_t line) {

@@ -80,6 +80,10 @@ public:
     // Alt+Home, Alt+End: both carets to the start of the first or last differing line.
     void goToFirstDifference();
     void goToLastDifference();
+    // Alt+Right, Alt+Left: both carets to the start of the next or previous run of differing
+    // characters of the whole files, if any (see LargeComparison::runFrom()); gives where the
+    // carets stand then (line pair and column, 0-based).
+    parvane::LineColumn goToRun(bool forward);
 
     // The line pair at the top of the views and the one the carets stand on (the further one,
     // as a caret stops at the end of its file), counted from 0 in the whole files.

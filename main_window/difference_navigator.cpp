@@ -50,7 +50,7 @@ QString DifferenceNavigator::noteAt(int line, std::optional<int> column,
 }
 
 QString DifferenceNavigator::note(std::optional<std::uint64_t> index, std::uint64_t total,
-                                  std::uint64_t line, std::optional<int> column,
+                                  std::uint64_t line, std::optional<std::uint64_t> column,
                                   Direction direction) {
     if (total == 0) {
         return QStringLiteral("No hay diferencias");

@@ -39,7 +39,7 @@ public:
     // The same note for any count of differences: `index` (0-based) of the difference on `line`,
     // none when `line` holds none, among `total`.
     static QString note(std::optional<std::uint64_t> index, std::uint64_t total, std::uint64_t line,
-                        std::optional<int> column, Direction direction);
+                        std::optional<std::uint64_t> column, Direction direction);
 
 private:
     std::vector<int> lines_;

@@ -211,6 +211,12 @@ void MainWindow::createViewsWithoutLimits() {
         bigViews_->goToLastDifference();
         noteDifferenceWithoutLimits(DifferenceNavigator::Direction::Forward);
     });
+    connect(readingAids_, &ReadingAids::runRequested, this,
+            [this](DifferenceNavigator::Direction direction) {
+                const parvane::LineColumn at =
+                    bigViews_->goToRun(direction == DifferenceNavigator::Direction::Forward);
+                noteDifferenceWithoutLimits(direction, at.column);
+            });
 }
 
 // Every control the layout moves; a control added to the layout must be added here, which the
@@ -409,8 +415,10 @@ void MainWindow::describeComparisonWithoutLimits() {
                                         txtFichero2_->text());
 }
 
-// Which difference of the whole files the carets stand on, as a note beside them.
-void MainWindow::noteDifferenceWithoutLimits(DifferenceNavigator::Direction direction) {
+// Which difference of the whole files the carets stand on, as a note beside them; after a move
+// by run, the note names the carets' `column` too.
+void MainWindow::noteDifferenceWithoutLimits(DifferenceNavigator::Direction direction,
+                                             std::optional<std::uint64_t> column) {
     const parvane::LargeComparison* comparison = bigViews_->comparison();
     if (!comparison) {
         return;
@@ -419,7 +427,7 @@ void MainWindow::noteDifferenceWithoutLimits(DifferenceNavigator::Direction dire
     const std::uint64_t before = comparison->differingLinesBefore(line);
     const bool holds = comparison->differingLinesBefore(line + 1) > before;
     readingAids_->noteWindowedDifference(line, holds ? std::optional(before) : std::nullopt,
-                                         comparison->differingLineCount(), direction);
+                                         comparison->differingLineCount(), direction, column);
 }
 
 void MainWindow::openAbout() { AboutWindow::showFor(this); }

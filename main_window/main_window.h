@@ -16,8 +16,10 @@
 
 #include <QWidget>
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 enum class LayoutControl;
@@ -81,7 +83,8 @@ private:
     void showComparison(const std::filesystem::path& path1, const std::filesystem::path& path2,
                         EarlyComparison* early);
     void describeComparisonWithoutLimits();
-    void noteDifferenceWithoutLimits(DifferenceNavigator::Direction direction);
+    void noteDifferenceWithoutLimits(DifferenceNavigator::Direction direction,
+                                     std::optional<std::uint64_t> column = std::nullopt);
     void openAbout();
     void quit();
     int caretLine() const;

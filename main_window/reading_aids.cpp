@@ -250,7 +250,8 @@ void ReadingAids::goToPreviousRun() { goToRun(Direction::Backward); }
 
 void ReadingAids::goToRun(Direction direction) {
     if (windowed_) {
-        return; // the runs of a window are not those of the whole files
+        emit runRequested(direction); // the runs of a window are not those of the whole files
+        return;
     }
     findRuns();
     const TextCell from = carets();
@@ -273,10 +274,10 @@ void ReadingAids::noteDifference(Direction direction) {
 }
 
 void ReadingAids::noteWindowedDifference(std::uint64_t line, std::optional<std::uint64_t> index,
-                                         std::uint64_t total, Direction direction) {
+                                         std::uint64_t total, Direction direction,
+                                         std::optional<std::uint64_t> column) {
     const int shown = line >= originLine_ ? int(line - originLine_) : 0;
-    showNote(noteView(shown),
-             DifferenceNavigator::note(index, total, line, std::nullopt, direction));
+    showNote(noteView(shown), DifferenceNavigator::note(index, total, line, column, direction));
 }
 
 DiffView* ReadingAids::noteView(int line) const {

@@ -11,7 +11,8 @@
 //  - the views' context menu adds "Copiar posición" and the moves between differences.
 // For a comparison without limits, whose views hold windows of the files, the tips and positions
 // count from the window's origin and the summary gives the whole comparison's totals; the moves to
-// the first or last difference are asked of the window's owner, and the moves by run are off.
+// the first or last difference and by run are asked of the window's owner, which carries them out
+// over the whole files (moving the window) and notes them with noteWindowedDifference().
 // Notes and tips are tooltips: nothing modal, nothing that stays. The aids are children of the
 // window and refer to its two views, which must live as long as they do.
 
@@ -80,9 +81,11 @@ public:
     // Shows which difference the carets stand on after a move by line in `direction`.
     void noteDifference(DifferenceNavigator::Direction direction);
     // The same in a comparison without limits: the carets stand on `line` of the whole files,
-    // which is difference `index` (0-based, none when the line holds none) of `total`.
+    // which is difference `index` (0-based, none when the line holds none) of `total`; after a
+    // move by run, the note names the carets' `column` too.
     void noteWindowedDifference(std::uint64_t line, std::optional<std::uint64_t> index,
-                                std::uint64_t total, DifferenceNavigator::Direction direction);
+                                std::uint64_t total, DifferenceNavigator::Direction direction,
+                                std::optional<std::uint64_t> column = std::nullopt);
 
 signals:
     void nextDifferenceRequested();
@@ -90,6 +93,9 @@ signals:
     // Alt+Home and Alt+End while the views hold windows, for the window's owner to carry out.
     void firstDifferenceRequested();
     void lastDifferenceRequested();
+    // Alt+Right and Alt+Left while the views hold windows, for the window's owner to carry out
+    // over the whole files.
+    void runRequested(DifferenceNavigator::Direction direction);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

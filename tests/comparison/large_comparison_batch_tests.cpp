@@ -43,6 +43,8 @@ LargeComparisonBuffers tiny(std::size_t bytes, std::uint64_t characters = UINT64
     sizes.stream = 4;
     sizes.indexLines = 2;
     sizes.indexBytes = 3;
+    sizes.longLineBytes = 3;
+    sizes.checkpointColumns = 2;
     sizes.batchCharacters = characters;
     return sizes;
 }
@@ -220,6 +222,31 @@ TEST_F(DifferingPairsTest, AgreesWithLinePairsOnRandomPairs) {
         checkAgreement(compare(file1, file2));
         if (HasFailure()) {
             break;
+        }
+    }
+}
+
+// Regression: a stretch of consecutive differing lines keeps the start of its first line only,
+// so that 10 million differing lines fit the memory target; each of its lines must still be read
+// right from anywhere, across index entries, with a BOM and with lines missing in one file.
+TEST_F(DifferingPairsTest, StretchesOfDifferingLinesAreReadFromAnyLine) {
+    std::string same, changed;
+    for (int k = 0; k < 40; ++k) {
+        const std::string line = "l\xC3\xADnea " + std::to_string(k);
+        same += line + (k % 3 == 0 ? "\r\n" : "\n");
+        changed += (k >= 5 && k < 30 ? line + "#" : line) + "\n";
+    }
+    for (const std::size_t bytes : {std::size_t{3}, std::size_t{16}, std::size_t{0}}) {
+        SCOPED_TRACE(std::to_string(bytes) + " bytes");
+        std::optional<Sizes> sizes;
+        if (bytes > 0) {
+            sizes.emplace(tiny(bytes));
+        }
+        checkAgreement(compare(same, changed));
+        checkAgreement(compare(kBom + same, changed + "extra\nmore\n"));
+        checkAgreement(compare(same, "x\n" + changed.substr(0, 40)));
+        if (HasFailure()) {
+            return;
         }
     }
 }

@@ -109,6 +109,9 @@ public:
                 std::uint64_t bytes)
         : saved_(LargeComparisonBuffers::current()) {
         LargeComparisonBuffers::current() = {pass, slice, stream, lines, bytes};
+        // Lines of a few bytes are long ones, read in part.
+        LargeComparisonBuffers::current().longLineBytes = 4;
+        LargeComparisonBuffers::current().checkpointColumns = 3;
     }
     ~TinyBuffers() { LargeComparisonBuffers::current() = saved_; }
     TinyBuffers(const TinyBuffers&) = delete;

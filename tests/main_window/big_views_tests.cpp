@@ -33,6 +33,7 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -157,6 +158,10 @@ private slots:
     void aLongCopyShowsItsProgressAndCanBeCancelled();
     void copyingFromAChangedFileSaysSo();
     void aVeryLongLineIsCopiedInPieces();
+    void altRightAndAltLeftGoOverTheWholeFiles();
+    void movesByRunNoteTheDifferenceAndColumn();
+    void aRunFarAlongALongLineMovesTheWindowAcross();
+    void aMoveByRunAfterAFileChangedSaysSo();
 
 private:
     void compare(const QString& path1, const QString& path2);
@@ -589,10 +594,6 @@ void BigViewsTest::notesOfMovesCountInTheWholeFiles() {
     // Nothing above: the carets stay, and the note says where.
     QCOMPARE(press(Qt::Key_Up), QStringLiteral("Diferencia 1 de 3 · línea 6"));
     QCOMPARE(press(Qt::Key_Down), QStringLiteral("Diferencia 2 de 3 · línea 901"));
-    // A move by run does nothing in a window, and says nothing.
-    QToolTip::hideText();
-    press(Qt::Key_Right);
-    QCOMPARE(big()->caretLine(), 900u);
 }
 
 void BigViewsTest::bothWholeFileBarsShowWhenOneFileIsShort_data() {
@@ -1120,6 +1121,127 @@ void BigViewsTest::aVeryLongLineIsCopiedInPieces() {
     QTest::keyClick(rtb1(), Qt::Key_End, Qt::ShiftModifier);
     QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text(), lines[1].mid(5));
+}
+
+// Line k of the second file of the moves by run: runs at column 2 of lines 3 and 1999, and at
+// columns 2 and 15 to 16 of line 1000.
+QByteArray runsFile() {
+    QByteArray content;
+    for (int k = 0; k < kLines; ++k) {
+        QByteArray line = lineOf(k);
+        if (k == 3 || k == 1000 || k == 1999) {
+            line[3] = 'X'; // column 2 ("í" takes two bytes)
+        }
+        if (k == 1000) {
+            line[16] = '#'; // columns 15 and 16
+            line[17] = '#';
+        }
+        content += line + '\n';
+    }
+    return content;
+}
+
+// Alt+Right and Alt+Left go from run to run over the whole files, the window following, and stay
+// at the last or first run.
+void BigViewsTest::altRightAndAltLeftGoOverTheWholeFiles() {
+    messages->takeUnlimited = true;
+    compare(write("a.txt", fileOf(kLines)), write("b.txt", runsFile()));
+    QVERIFY(big()->active());
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    const QList<std::tuple<Qt::Key, int, int>> steps = {
+        {Qt::Key_Right, 3, 2},    {Qt::Key_Right, 1000, 2}, {Qt::Key_Right, 1000, 15},
+        {Qt::Key_Right, 1999, 2}, {Qt::Key_Right, 1999, 2}, {Qt::Key_Left, 1000, 15},
+        {Qt::Key_Left, 1000, 2},  {Qt::Key_Left, 3, 2},     {Qt::Key_Left, 3, 2}};
+    for (const auto& [key, line, column] : steps) {
+        QTest::keyClick(window, key, Qt::AltModifier);
+        QCOMPARE(big()->caretLine(), std::uint64_t(line));
+        for (DiffView* view : {rtb1(), rtb2()}) {
+            QCOMPARE(view->textCursor().positionInBlock(), column);
+            QCOMPARE(std::uint64_t(view->textCursor().blockNumber()) + big()->windowFirstLine(),
+                     std::uint64_t(line));
+            QVERIFY(view->viewport()->rect().contains(view->cursorRect().center()));
+        }
+        QCOMPARE(caretText(rtb1()), QString::fromUtf8(lineOf(line)));
+        QCOMPARE(rtb1()->verticalScrollBar()->value(), rtb2()->verticalScrollBar()->value());
+    }
+}
+
+// Each move by run says which difference and column of the whole files the carets reached; with
+// no run further, where they stay, as within the limits.
+void BigViewsTest::movesByRunNoteTheDifferenceAndColumn() {
+    messages->takeUnlimited = true;
+    compare(write("a.txt", fileOf(kLines)), write("b.txt", runsFile()));
+    QVERIFY(big()->active());
+    rtb1()->setFocus();
+    const auto press = [this](Qt::Key key) {
+        QTest::keyClick(rtb1(), key, Qt::AltModifier);
+        QCoreApplication::processEvents();
+        return QToolTip::text();
+    };
+    QCOMPARE(press(Qt::Key_Left), QStringLiteral("Ninguna diferencia más arriba"));
+    QCOMPARE(big()->caretLine(), 0u);
+    QCOMPARE(press(Qt::Key_Right), QStringLiteral("Diferencia 1 de 3 · línea 4, columna 3"));
+    QCOMPARE(press(Qt::Key_Right), QStringLiteral("Diferencia 2 de 3 · línea 1001, columna 3"));
+    QCOMPARE(press(Qt::Key_Right), QStringLiteral("Diferencia 2 de 3 · línea 1001, columna 16"));
+    QCOMPARE(press(Qt::Key_Right), QStringLiteral("Diferencia 3 de 3 · línea 2000, columna 3"));
+    QCOMPARE(press(Qt::Key_Right), QStringLiteral("Diferencia 3 de 3 · línea 2000, columna 3"));
+    // From a line without a difference, past the last run.
+    QTest::keyClick(rtb1(), Qt::Key_End, Qt::ControlModifier);
+    QTRY_VERIFY(big()->caretLine() >= 1999u);
+    QCOMPARE(press(Qt::Key_Right), QStringLiteral("Ninguna diferencia más abajo"));
+    QCOMPARE(press(Qt::Key_Left), QStringLiteral("Diferencia 3 de 3 · línea 2000, columna 3"));
+}
+
+// A run far along lines longer than a window's columns: the window moves across to hold it.
+void BigViewsTest::aRunFarAlongALongLineMovesTheWindowAcross() {
+    QByteArray first, second;
+    for (int k = 0; k < 10; ++k) {
+        QByteArray line;
+        for (int c = 0; c < 5000; ++c) {
+            line += char('a' + (c / 100) % 26);
+        }
+        first += line + '\n';
+        if (k == 6) {
+            line[4321] = '#';
+        }
+        second += line + '\n';
+    }
+    messages->takeUnlimited = true;
+    compare(write("a.txt", first), write("b.txt", second));
+    QVERIFY(big()->active());
+    QCOMPARE(big()->windowFirstColumn(), 0u);
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_Right, Qt::AltModifier);
+    QCOMPARE(big()->caretLine(), 6u);
+    QVERIFY(big()->windowFirstColumn() > 0);
+    for (DiffView* view : {rtb1(), rtb2()}) {
+        QCOMPARE(std::uint64_t(view->textCursor().positionInBlock()) + big()->windowFirstColumn(),
+                 4321u);
+        QVERIFY(view->viewport()->rect().contains(view->cursorRect().center()));
+    }
+    // No run before it: the carets stay.
+    QTest::keyClick(window, Qt::Key_Left, Qt::AltModifier);
+    QCOMPARE(std::uint64_t(rtb2()->textCursor().positionInBlock()) + big()->windowFirstColumn(),
+             4321u);
+}
+
+// A file changed after the comparison: a move by run says so, once, and the carets stay.
+void BigViewsTest::aMoveByRunAfterAFileChangedSaysSo() {
+    compareBig({1500});
+    write("b.txt", fileOf(10));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_Right, Qt::AltModifier);
+    QTRY_COMPARE(messages->shown.size(), 2);
+    QVERIFY2(messages->shown[1].text.contains("ha cambiado"), qPrintable(messages->shown[1].text));
+    QVERIFY(messages->shown[1].text.contains(dir.filePath("b.txt")));
+    QCOMPARE(big()->caretLine(), 0u);
+    QTest::keyClick(window, Qt::Key_Right, Qt::AltModifier);
+    big()->verticalBar(1)->setValue(1800);
+    QTest::qWait(50);
+    QCOMPARE(messages->shown.size(), 2); // once
 }
 
 QTEST_MAIN(BigViewsTest)
