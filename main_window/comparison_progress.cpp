@@ -62,24 +62,14 @@ std::optional<parvane::LargeComparison> ComparisonProgress::run(QWidget* parent,
 
     {
         QProgressDialog dialog(parent);
-        dialog.setObjectName(QStringLiteral("ComparisonProgress"));
-        dialog.setWindowTitle(kTitle);
-        auto* label = new QLabel(&dialog);
-        label->setTextFormat(Qt::PlainText); // file names are text, never markup
         // A long name is shortened in the middle, so that the dialog stays narrower than a screen.
-        const QFontMetrics metrics(label->font());
+        const QFontMetrics metrics(dialog.font());
         const auto fitted = [&metrics](const std::filesystem::path& file) {
             return metrics.elidedText(shownName(file), Qt::ElideMiddle, kWidestName);
         };
-        label->setText(QStringLiteral("Comparando %1\ncon %2…").arg(fitted(file1), fitted(file2)));
-        dialog.setLabel(label);
-        dialog.setCancelButtonText(QStringLiteral("Cancelar"));
-        dialog.setWindowModality(Qt::WindowModal);
-        dialog.setAutoClose(false);
-        dialog.setAutoReset(false);
-        dialog.setRange(0, kSteps);
-        dialog.setMinimumDuration(kShowAfterMs);
-        dialog.setValue(0);
+        setUpDialog(dialog, QStringLiteral("ComparisonProgress"), kTitle,
+                    QStringLiteral("Comparando %1\ncon %2…").arg(fitted(file1), fitted(file2)),
+                    kSteps);
 
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
@@ -116,4 +106,21 @@ std::optional<parvane::LargeComparison> ComparisonProgress::run(QWidget* parent,
         }
     }
     return std::move(shared.result);
+}
+
+void ComparisonProgress::setUpDialog(QProgressDialog& dialog, const QString& name,
+                                     const QString& title, const QString& text, int steps) {
+    dialog.setObjectName(name);
+    dialog.setWindowTitle(title);
+    auto* label = new QLabel(&dialog);
+    label->setTextFormat(Qt::PlainText); // file names are text, never markup
+    label->setText(text);
+    dialog.setLabel(label);
+    dialog.setCancelButtonText(QStringLiteral("Cancelar"));
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    dialog.setRange(0, steps);
+    dialog.setMinimumDuration(kShowAfterMs);
+    dialog.setValue(0);
 }

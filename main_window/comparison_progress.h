@@ -17,6 +17,7 @@
 #include <functional>
 #include <optional>
 
+class QProgressDialog;
 class QWidget;
 
 class ComparisonProgress {
@@ -27,6 +28,12 @@ public:
     // `prelude` runs on the pass's thread before it starts, with a function telling whether the
     // user has cancelled; tests use it to hold a pass open.
     using Prelude = std::function<void(const std::function<bool()>& cancelled)>;
+
+    // Sets up `dialog` as every long task of the window shows itself: named `name`, titled
+    // `title`, with `text` as plain text, "Cancelar", window-modal, shown after kShowAfterMs, with
+    // `steps` steps, at 0.
+    static void setUpDialog(QProgressDialog& dialog, const QString& name, const QString& title,
+                            const QString& text, int steps);
 
     static std::optional<parvane::LargeComparison> run(QWidget* parent,
                                                        const std::filesystem::path& file1,

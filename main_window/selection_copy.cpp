@@ -1,6 +1,7 @@
 #include "main_window/selection_copy.h"
 
 #include "comparison/text_decoding.h"
+#include "main_window/comparison_progress.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -68,21 +69,11 @@ SelectionCopy::Result SelectionCopy::read(QWidget* parent,
         std::clamp<std::uint64_t>(kPieceCharacters / (longest + 2), 1, kPieceLines);
 
     QProgressDialog dialog(parent);
-    dialog.setObjectName(QStringLiteral("CopyProgress"));
-    dialog.setWindowTitle(kTitle);
-    auto* label = new QLabel(&dialog);
-    label->setTextFormat(Qt::PlainText); // a file name is text, never markup
-    label->setText(
+    ComparisonProgress::setUpDialog(
+        dialog, QStringLiteral("CopyProgress"), kTitle,
         QStringLiteral("Copiando la selección de %1…")
-            .arg(QString::fromStdString(parvane::printable(comparison.path(file).native()))));
-    dialog.setLabel(label);
-    dialog.setCancelButtonText(QStringLiteral("Cancelar"));
-    dialog.setWindowModality(Qt::WindowModal);
-    dialog.setAutoClose(false);
-    dialog.setAutoReset(false);
-    dialog.setRange(0, kSteps);
-    dialog.setMinimumDuration(kShowAfterMs);
-    dialog.setValue(0);
+            .arg(QString::fromStdString(parvane::printable(comparison.path(file).native()))),
+        kSteps);
 
     QString text;
     std::uint64_t bytes = 0;
