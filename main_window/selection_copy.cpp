@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QLabel>
 #include <QLocale>
 #include <QProgressDialog>
 
