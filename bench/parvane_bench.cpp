@@ -32,6 +32,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <chrono>
@@ -190,15 +191,13 @@ std::size_t wronglyColoured(const DiffView& view, const std::vector<std::int16_t
     }
     std::vector<char> actual(expected.size(), 0);
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        for (auto fragment = block.begin(); !fragment.atEnd(); ++fragment) {
-            const QTextFragment piece = fragment.fragment();
-            const QTextCharFormat format = piece.charFormat();
-            if (!format.hasProperty(QTextFormat::ForegroundBrush)) {
+        for (const QTextLayout::FormatRange& range : block.layout()->formats()) {
+            if (!range.format.hasProperty(QTextFormat::ForegroundBrush)) {
                 continue;
             }
-            const char mark = format.foreground().color() == colour ? 1 : 2;
-            for (int i = 0; i < piece.length(); ++i) {
-                actual[std::size_t(piece.position() + i)] = mark;
+            const char mark = range.format.foreground().color() == colour ? 1 : 2;
+            for (int i = 0; i < range.length; ++i) {
+                actual[std::size_t(block.position() + range.start + i)] = mark;
             }
         }
     }

@@ -65,8 +65,8 @@ public:
     qreal naturalWidth() const;
     void setLevelWidth(qreal width);
 
-    // Colours the characters at the given 1-based text positions (increasing) in `colour`, in one
-    // edit of the document.
+    // Colours the characters at the given 1-based text positions (increasing) in `colour`, as
+    // formats of the lines' layouts (see ShownText::colour()).
     void highlight(std::span<const std::int16_t> positions, const QColor& colour);
 
     // Puts the caret at `offset` with nothing selected.

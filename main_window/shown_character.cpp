@@ -5,6 +5,9 @@
 namespace shown_character {
 
 Kind kindOf(char32_t c) {
+    if (c > U' ' && c < 0x7F) {
+        return Kind::Plain; // printable ASCII, most of any file
+    }
     if (c == U'\t') {
         return Kind::Tab;
     }

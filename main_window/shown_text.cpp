@@ -3,9 +3,11 @@
 #include "main_window/shown_character.h"
 
 #include <QColor>
+#include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <algorithm>
 
@@ -50,7 +52,7 @@ ShownText::ShownText(const QString& displayText, int minimumLines)
         characters_ += code;
         const QString standIn = shown_character::standIn(code, false);
         if (standIn.isEmpty()) {
-            text_ += displayText.mid(i, units);
+            text_.append(displayText.constData() + i, units);
         } else {
             originals_.emplace(position, displayText.mid(i, units));
             text_ += standIn;
@@ -69,25 +71,68 @@ void ShownText::colour(QTextDocument* document, std::span<const std::int16_t> po
     if (positions.empty()) {
         return;
     }
+    showDifferingStandIns(document, positions);
+    // The colours are formats of the lines' layouts, drawn over the document's own: a line takes
+    // them in one change, whatever the number of runs on it.
     QTextCharFormat format;
     format.setForeground(colour);
     QTextCharFormat boxed = format;
     boxed.setBackground(boxColour(colour));
-    QTextCursor cursor(document);
-    cursor.beginEditBlock();
-    // Consecutive positions form one run, coloured by one change of format.
-    std::size_t first = 0;
-    while (first < positions.size()) {
-        std::size_t last = first;
-        while (last + 1 < positions.size() && positions[last + 1] == positions[last] + 1) {
-            ++last;
+    QTextBlock block;
+    int blockStart = 0, textLength = 0; // of `block`, whose text ends before its line break
+    QList<QTextLayout::FormatRange> ranges;
+    int first = -1, last = -1;
+    bool lastBoxed = false; // whether the last range of `ranges` is boxed
+    const auto finishBlock = [&] {
+        if (ranges.isEmpty()) {
+            return;
         }
-        cursor.setPosition(documentPosition(positions[first] - 1));
-        cursor.setPosition(documentPosition(positions[last]), QTextCursor::KeepAnchor);
-        cursor.mergeCharFormat(format);
-        first = last + 1;
+        block.layout()->setFormats(ranges);
+        ranges.clear();
+        first = first < 0 ? blockStart : first;
+        last = blockStart + textLength + 1;
+    };
+    for (const std::int16_t position : positions) {
+        const int offset = position - 1;
+        if (offset < 0 || std::size_t(offset) >= characters_.size()) {
+            continue;
+        }
+        const int at = documentPosition(offset);
+        if (!block.isValid() || at < blockStart || at > blockStart + textLength) {
+            finishBlock();
+            block = document->findBlock(at);
+            blockStart = block.position();
+            textLength = block.length() - 1;
+            ranges = block.layout()->formats();
+            lastBoxed =
+                !ranges.isEmpty() && ranges.back().format.hasProperty(QTextFormat::BackgroundBrush);
+        }
+        const int column = at - blockStart;
+        const int units = documentPosition(offset + 1) - at; // two for a surrogate pair
+        if (column >= textLength || units <= 0) {
+            continue; // a line break: nothing is drawn for it
+        }
+        // A differing character that shows no ink gets a box.
+        const bool box = shown_character::drawsBlank(characters_[std::size_t(offset)]);
+        if (!ranges.isEmpty() && ranges.back().start + ranges.back().length == column &&
+            box == lastBoxed) {
+            ranges.back().length += units;
+        } else {
+            ranges.append({column, units, box ? boxed : format});
+            lastBoxed = box;
+        }
     }
-    // A differing character that shows no ink gets a box; a joiner or selector, a stand-in.
+    finishBlock();
+    if (first >= 0) {
+        document->markContentsDirty(first, last - first); // the view draws the lines again
+    }
+}
+
+// A differing joiner or selector is shown by its stand-in, which originalAt() then gives back.
+void ShownText::showDifferingStandIns(QTextDocument* document,
+                                      std::span<const std::int16_t> positions) {
+    QTextCursor cursor(document);
+    bool editing = false;
     for (const std::int16_t position : positions) {
         const int offset = position - 1;
         if (offset < 0 || std::size_t(offset) >= characters_.size()) {
@@ -96,18 +141,21 @@ void ShownText::colour(QTextDocument* document, std::span<const std::int16_t> po
         const char32_t c = characters_[std::size_t(offset)];
         const int at = documentPosition(offset);
         const QString standIn = shown_character::standIn(c, true);
-        if (!standIn.isEmpty() && !originals_.contains(at)) {
-            cursor.setPosition(at);
-            cursor.setPosition(at + 1, QTextCursor::KeepAnchor);
-            cursor.insertText(standIn, format);
-            originals_.emplace(at, QString::fromUcs4(&c, 1));
-        } else if (shown_character::drawsBlank(c)) {
-            cursor.setPosition(at);
-            cursor.setPosition(at + 1, QTextCursor::KeepAnchor);
-            cursor.mergeCharFormat(boxed);
+        if (standIn.isEmpty() || originals_.contains(at)) {
+            continue;
         }
+        if (!editing) {
+            cursor.beginEditBlock();
+            editing = true;
+        }
+        cursor.setPosition(at);
+        cursor.setPosition(at + 1, QTextCursor::KeepAnchor);
+        cursor.insertText(standIn);
+        originals_.emplace(at, QString::fromUcs4(&c, 1));
     }
-    cursor.endEditBlock();
+    if (editing) {
+        cursor.endEditBlock();
+    }
 }
 
 int ShownText::documentPosition(int offset) const {

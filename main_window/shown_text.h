@@ -30,8 +30,10 @@ public:
     void releaseText() { text_ = QString(); }
 
     // Colours the characters at the given 1-based text positions (increasing) of `document`,
-    // which holds text(), in `colour`, in one edit: a differing character that covers no ink gets
-    // a box, and a joiner or selector its stand-in, which originalAt() then gives back.
+    // which holds text(), in `colour`: a differing character that covers no ink gets a box, and a
+    // joiner or selector its stand-in, which originalAt() then gives back. The colours are the
+    // formats of the lines' layouts (QTextLayout::formats()), not the document's character
+    // formats, which stay plain.
     void colour(QTextDocument* document, std::span<const std::int16_t> positions,
                 const QColor& colour);
 
@@ -45,6 +47,8 @@ public:
     const std::vector<int>& lineStarts() const { return lineStarts_; }
 
 private:
+    void showDifferingStandIns(QTextDocument* document, std::span<const std::int16_t> positions);
+
     QString displayText_;
     QString text_;
     std::vector<int> documentPositions_; // one per offset, and one for the end

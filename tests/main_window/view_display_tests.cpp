@@ -23,6 +23,7 @@ private slots:
     void regressionRedDifferenceIsAlwaysVisible();
     void regressionEachInvisibleKindHasItsOwnStandIn();
     void regressionCaretAndCopyStayWithinTheFile();
+    void colouringAViewAlreadyDrawnRedrawsIt();
 
 private:
     void compareBytes(const QByteArray& content1, const QByteArray& content2) {
@@ -137,6 +138,34 @@ void ViewDisplayTest::regressionCaretAndCopyStayWithinTheFile() {
     QTest::keyClick(rtb1, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(rtb1, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("uno\ndos\u0001\u00AD\n"));
+}
+
+// Counts the paint events of the widget it filters.
+class PaintCount : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        paints += event->type() == QEvent::Paint;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// The colours are formats of the lines' layouts, which the view is told of: colouring lines that
+// were already laid out and drawn paints them again, red.
+void ViewDisplayTest::colouringAViewAlreadyDrawnRedrawsIt() {
+    auto* view = control<DiffView>("RTB1");
+    view->setDisplayText(QStringLiteral("abcdef\nghijkl\n"));
+    QCOMPARE(reddishPixels(view), 0);
+    QCoreApplication::processEvents();
+    PaintCount count;
+    view->viewport()->installEventFilter(&count);
+    const std::int16_t positions[] = {2, 3, 10};
+    view->highlight(positions, MainWindow::highlightColour());
+    QTRY_VERIFY_WITH_TIMEOUT(count.paints > 0, 1000);
+    QCOMPARE(redPositions(view), (std::set<int>{1, 2, 9}));
+    QVERIFY(reddishPixels(view) > 4);
 }
 
 QTEST_MAIN(ViewDisplayTest)

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QtGlobal>
 
 void WindowTestCase::init() {
@@ -57,12 +58,10 @@ QString writeTestFile(const QString& folder, const QString& name, const QByteArr
 std::set<int> redPositions(const DiffView* view) {
     std::set<int> red;
     for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next()) {
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            if (fragment.charFormat().foreground().color() == MainWindow::highlightColour()) {
-                for (int p = fragment.position(); p < fragment.position() + fragment.length();
-                     ++p) {
-                    red.insert(p);
+        for (const QTextLayout::FormatRange& range : block.layout()->formats()) {
+            if (range.format.foreground().color() == MainWindow::highlightColour()) {
+                for (int p = range.start; p < range.start + range.length; ++p) {
+                    red.insert(block.position() + p);
                 }
             }
         }
