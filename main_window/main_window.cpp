@@ -15,14 +15,17 @@
 #include "main_window/reading_aids.h"
 #include "main_window/resize_layout.h"
 #include "main_window/view_synchronizer.h"
+#include "window_icon.h"
 
 #include <QApplication>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+#include <QImage>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShortcut>
@@ -116,7 +119,9 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> fileDialog,
 
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(application::kTitle);
-    setWindowIcon(QIcon(QStringLiteral(":/parvane/parvane.png")));
+    const QImage icon(reinterpret_cast<const uchar*>(window_icon::kPixels), window_icon::kWidth,
+                      window_icon::kHeight, QImage::Format_ARGB32);
+    setWindowIcon(QIcon(QPixmap::fromImage(icon)));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, units::colour(kFaceColour));
     setPalette(palette);

@@ -137,9 +137,25 @@ void MainWindowTest::windowFollowsTheDesign() {
     QCOMPARE(window->palette().color(QPalette::Window), bgr(0x00D95764));
     QCOMPARE(window->size(), QSize(10365 / 15, 9420 / 15));
     QVERIFY(!window->windowIcon().isNull());
-    QImage icon(":/parvane/parvane.png");
-    QCOMPARE(icon.size(), QSize(48, 48));
-    QVERIFY(icon.colorCount() > 0 && icon.colorCount() <= 16);
+    QCOMPARE(window->windowIcon().availableSizes(), QList<QSize>{QSize(48, 48)});
+    const QImage icon = window->windowIcon().pixmap(QSize(48, 48)).toImage();
+    std::set<QRgb> colours;
+    for (int y = 0; y < icon.height(); ++y) {
+        for (int x = 0; x < icon.width(); ++x) {
+            colours.insert(icon.pixel(x, y));
+        }
+    }
+    QVERIFY(colours.size() > 1 && colours.size() <= 16);
+    // The same pixels as the packaged icon (the images' colour spaces may differ).
+    const QImage packaged = QImage(QStringLiteral(PARVANE_PACKAGED_ICON))
+                                .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage shown = icon.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QCOMPARE(packaged.size(), shown.size());
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            QCOMPARE(shown.pixel(x, y), packaged.pixel(x, y));
+        }
+    }
     QVERIFY(window->findChild<FileDialog*>("CD1"));
 }
 
