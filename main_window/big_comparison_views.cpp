@@ -1,5 +1,6 @@
 #include "main_window/big_comparison_views.h"
 
+#include "main_window/deferred_text.h"
 #include "main_window/diff_view.h"
 #include "main_window/main_window.h"
 #include "main_window/message_boxes.h"
@@ -15,6 +16,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -106,6 +108,7 @@ BigComparisonViews::BigComparisonViews(DiffView* view1, DiffView* view2, NumberC
         }
         view->installEventFilter(this);
         view->viewport()->installEventFilter(this);
+        view->setSelectionSource([this, v] { return selectionData(v + 1); });
     }
 }
 
@@ -152,6 +155,7 @@ bool BigComparisonViews::compare(const std::filesystem::path& file1,
 
 void BigComparisonViews::show(parvane::LargeComparison comparison) {
     refill_->stop();
+    ++shown_;
     comparison_.emplace(std::move(comparison));
     longest_ = std::max(comparison_->longestLine(1), comparison_->longestLine(2));
     stale_ = false;
@@ -179,6 +183,7 @@ void BigComparisonViews::stop() {
         return;
     }
     refill_->stop();
+    ++shown_;
     comparison_.reset();
     first_ = count_ = firstColumn_ = 0;
     lineStarts_ = {};
@@ -471,6 +476,32 @@ void BigComparisonViews::copySelection(int view) {
     } else if (!result.refusal.isEmpty()) {
         messages_->warn(window_, result.refusal);
     }
+}
+
+QMimeData* BigComparisonViews::selectionData(int view) {
+    const int v = view - 1;
+    if (!comparison_ || !anchors_.at(v)) {
+        return nullptr;
+    }
+    const Caret caret = caretOf(v);
+    const Caret anchor = *anchors_[v];
+    if (!parked_[v] && holds(v, anchor) && (!columnWindow_ || anchor.line == caret.line)) {
+        return nullptr;
+    }
+    const Caret from = std::min(anchor, caret);
+    const Caret to = std::max(anchor, caret);
+    return new DeferredText([views = QPointer<BigComparisonViews>(this), shown = shown_, view, from,
+                             to]() -> std::optional<QString> {
+        if (!views || views->shown_ != shown || views->busy_ || !views->comparison_) {
+            return std::nullopt;
+        }
+        try {
+            return SelectionCopy::readQuietly(*views->comparison_, view, {from.line, from.column},
+                                              {to.line, to.column}, kMostPastedBytes);
+        } catch (const parvane::ComparisonError&) {
+            return std::nullopt; // the file changed: the window says so when it next reads it
+        }
+    });
 }
 
 // End and Home in a window of columns: the caret goes to the end or the start of its whole line,

@@ -45,6 +45,7 @@ class NumberColumn;
 class QMenu;
 class QKeyEvent;
 class QMouseEvent;
+class QMimeData;
 class QScrollBar;
 class QTimer;
 class QWidget;
@@ -105,6 +106,12 @@ public:
     bool hasSelection(int view) const;
     void selectWholeFile(int view);
     void copySelection(int view);
+    // What the selection of view 1 or 2 gives the X11 primary selection (and a drag) when it
+    // reaches past the window: its text, read from the file only when pasted, at most
+    // kMostPastedBytes (past that, or once the views compare again, empty text). Null when the
+    // window holds the selection, which the view then gives itself. The caller owns the data.
+    static constexpr std::uint64_t kMostPastedBytes = std::uint64_t{8} << 20;
+    QMimeData* selectionData(int view);
     // Tests make copies smaller than SelectionCopy::kMostBytes refused, or slower.
     void setMostCopiedBytes(std::uint64_t most) { mostCopied_ = most; }
     void setCopyPace(std::function<void()> eachPiece) { copyPace_ = std::move(eachPiece); }
@@ -197,4 +204,5 @@ private:
     bool filling_ = false;
     bool stale_ = false; // a file changed: the views keep what they show
     bool busy_ = false;
+    std::uint64_t shown_ = 0; // comparisons shown or stopped so far
 };

@@ -83,6 +83,11 @@ void DiffView::keepCaretInText() {
 
 // The file's own characters, not their stand-ins; a line break is copied as one.
 QMimeData* DiffView::createMimeDataFromSelection() const {
+    if (selectionSource_) {
+        if (QMimeData* data = selectionSource_()) {
+            return data;
+        }
+    }
     const QTextCursor cursor = textCursor();
     const int from = std::min(cursor.selectionStart(), text_.textEnd());
     const int to = std::min(cursor.selectionEnd(), text_.textEnd());

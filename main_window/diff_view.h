@@ -18,9 +18,11 @@
 #include <QPlainTextEdit>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class LevelLayout;
@@ -75,6 +77,12 @@ public:
     // The document position at which the character at `offset` is shown.
     int documentPosition(int offset) const;
 
+    // What the view's selection gives the clipboard, the X11 primary selection and a drag, in
+    // place of the view's own text: `source` gives the data, or null for the view's own.
+    void setSelectionSource(std::function<QMimeData*()> source) {
+        selectionSource_ = std::move(source);
+    }
+
     // Leaves room at the view's right and bottom edges, beside the text, for scroll bars that a
     // caller places there; 0 and 0 for none.
     void setRoomForBars(int right, int bottom) { setViewportMargins(0, 0, right, bottom); }
@@ -98,4 +106,5 @@ private:
 
     LevelLayout* layout_ = nullptr;
     ShownText text_;
+    std::function<QMimeData*()> selectionSource_;
 };

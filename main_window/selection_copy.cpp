@@ -54,6 +54,34 @@ SelectionCopy::Result SelectionCopy::read(QWidget* parent,
                                           const parvane::LargeComparison& comparison, int file,
                                           Place from, Place to, std::uint64_t most,
                                           const std::function<void()>& eachPiece) {
+    QProgressDialog dialog(parent);
+    ComparisonProgress::setUpDialog(
+        dialog, QStringLiteral("CopyProgress"), kTitle,
+        QStringLiteral("Copiando la selección de %1…")
+            .arg(QString::fromStdString(parvane::printable(comparison.path(file).native()))),
+        kSteps);
+    return gather(comparison, file, from, to, most, [&](double done) {
+        if (eachPiece) {
+            eachPiece();
+        }
+        dialog.setValue(std::clamp(int(done * (kSteps - 1)), 0, kSteps - 1));
+        // Until the dialog shows, input to the window waits, so that nothing changes under the
+        // copy; once shown, the dialog holds the window's input itself.
+        QCoreApplication::processEvents(dialog.isVisible() ? QEventLoop::AllEvents
+                                                           : QEventLoop::ExcludeUserInputEvents);
+        return !dialog.wasCanceled();
+    });
+}
+
+std::optional<QString> SelectionCopy::readQuietly(const parvane::LargeComparison& comparison,
+                                                  int file, Place from, Place to,
+                                                  std::uint64_t most) {
+    return gather(comparison, file, from, to, most, [](double) { return true; }).text;
+}
+
+SelectionCopy::Result SelectionCopy::gather(const parvane::LargeComparison& comparison, int file,
+                                            Place from, Place to, std::uint64_t most,
+                                            const std::function<bool(double)>& afterPiece) {
     Result result;
     // Every line break is a byte of the text.
     if (to.line - from.line > most) {
@@ -66,13 +94,6 @@ SelectionCopy::Result SelectionCopy::read(QWidget* parent,
     const bool wholeLines = longest <= kPieceCharacters;
     const std::uint64_t perPiece =
         std::clamp<std::uint64_t>(kPieceCharacters / (longest + 2), 1, kPieceLines);
-
-    QProgressDialog dialog(parent);
-    ComparisonProgress::setUpDialog(
-        dialog, QStringLiteral("CopyProgress"), kTitle,
-        QStringLiteral("Copiando la selección de %1…")
-            .arg(QString::fromStdString(parvane::printable(comparison.path(file).native()))),
-        kSteps);
 
     QString text;
     std::uint64_t bytes = 0;
@@ -118,19 +139,11 @@ SelectionCopy::Result SelectionCopy::read(QWidget* parent,
             result.refusal = refusalFor(comparison.path(file), most);
             return result;
         }
-        if (eachPiece) {
-            eachPiece();
-        }
         const double done = to.line > from.line
                                 ? double(line - from.line) / double(to.line - from.line + 1)
                                 : double(column - std::min(column, from.column)) /
                                       double(std::max<std::uint64_t>(1, to.column - from.column));
-        dialog.setValue(std::clamp(int(done * (kSteps - 1)), 0, kSteps - 1));
-        // Until the dialog shows, input to the window waits, so that nothing changes under the
-        // copy; once shown, the dialog holds the window's input itself.
-        QCoreApplication::processEvents(dialog.isVisible() ? QEventLoop::AllEvents
-                                                           : QEventLoop::ExcludeUserInputEvents);
-        if (dialog.wasCanceled()) {
+        if (!afterPiece(done)) {
             return result;
         }
     }

@@ -43,4 +43,14 @@ public:
     static Result read(QWidget* parent, const parvane::LargeComparison& comparison, int file,
                        Place from, Place to, std::uint64_t most = kMostBytes,
                        const std::function<void()>& eachPiece = {});
+    // The same text read at once, with no dialog and no events: nothing when it is larger than
+    // `most` bytes. For a reader that cannot wait, such as a paste of the primary selection.
+    static std::optional<QString> readQuietly(const parvane::LargeComparison& comparison, int file,
+                                              Place from, Place to, std::uint64_t most);
+
+private:
+    // Reads the text; after every piece, `afterPiece` gets the share done and says whether to go
+    // on (false: the result holds no text).
+    static Result gather(const parvane::LargeComparison& comparison, int file, Place from, Place to,
+                         std::uint64_t most, const std::function<bool(double)>& afterPiece);
 };

@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
@@ -32,6 +33,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <thread>
 #include <tuple>
 
@@ -158,6 +160,7 @@ private slots:
     void aLongCopyShowsItsProgressAndCanBeCancelled();
     void copyingFromAChangedFileSaysSo();
     void aVeryLongLineIsCopiedInPieces();
+    void thePrimarySelectionHoldsTheWholeSelection();
     void altRightAndAltLeftGoOverTheWholeFiles();
     void movesByRunNoteTheDifferenceAndColumn();
     void aRunFarAlongALongLineMovesTheWindowAcross();
@@ -1242,6 +1245,40 @@ void BigViewsTest::aMoveByRunAfterAFileChangedSaysSo() {
     big()->verticalBar(1)->setValue(1800);
     QTest::qWait(50);
     QCOMPARE(messages->shown.size(), 2); // once
+}
+
+// What a view gives the X11 primary selection (a middle click's paste), as Qt asks for it.
+std::unique_ptr<QMimeData> primarySelectionOf(DiffView* view) {
+    struct Access : DiffView {
+        using DiffView::createMimeDataFromSelection;
+    };
+    return std::unique_ptr<QMimeData>((view->*&Access::createMimeDataFromSelection)());
+}
+
+// The primary selection of a selection past the window is the whole selection, read from the
+// file only when it is pasted; one that the window holds is the view's own; and one taken before
+// the views compare again holds nothing.
+void BigViewsTest::thePrimarySelectionHoldsTheWholeSelection() {
+    const QByteArray content = mixedFile();
+    compareBigWith(content);
+    big()->verticalBar(1)->setValue(1000);
+    QTest::keyClick(rtb1(), Qt::Key_A, Qt::ControlModifier);
+    const std::unique_ptr<QMimeData> whole = primarySelectionOf(rtb1());
+    QVERIFY(whole && whole->hasText());
+    QCOMPARE(whole->text(), wholeText(linesOf(content)));
+
+    QTest::mouseClick(rtb1()->viewport(), Qt::LeftButton, {}, pointAt(1005, 0));
+    QTest::keyClick(rtb1(), Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(rtb1(), Qt::Key_Right, Qt::ShiftModifier);
+    QVERIFY(!big()->selectionData(1));
+    const std::unique_ptr<QMimeData> own = primarySelectionOf(rtb1());
+    QCOMPARE(own->text(), rtb1()->textCursor().selectedText());
+    QCOMPARE(own->text().size(), 2);
+
+    QTest::keyClick(rtb1(), Qt::Key_A, Qt::ControlModifier);
+    const std::unique_ptr<QMimeData> old = primarySelectionOf(rtb1());
+    compareBigWith(content);
+    QCOMPARE(old->text(), QString());
 }
 
 QTEST_MAIN(BigViewsTest)
