@@ -95,20 +95,6 @@ QString wholeText(const QStringList& lines) {
     return textBetween(lines, {0, 0}, {0, int(lines.size())});
 }
 
-// Counts the paint events of the widget it watches.
-class PaintCounter : public QObject {
-public:
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) {
-            ++count;
-        }
-        return false;
-    }
-};
-
 } // namespace
 
 class BigViewsTest : public WindowTestCase {

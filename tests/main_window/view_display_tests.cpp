@@ -140,18 +140,6 @@ void ViewDisplayTest::regressionCaretAndCopyStayWithinTheFile() {
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("uno\ndos\u0001\u00AD\n"));
 }
 
-// Counts the paint events of the widget it filters.
-class PaintCount : public QObject {
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        paints += event->type() == QEvent::Paint;
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 // The colours are formats of the lines' layouts, which the view is told of: colouring lines that
 // were already laid out and drawn paints them again, red.
 void ViewDisplayTest::colouringAViewAlreadyDrawnRedrawsIt() {
@@ -159,11 +147,11 @@ void ViewDisplayTest::colouringAViewAlreadyDrawnRedrawsIt() {
     view->setDisplayText(QStringLiteral("abcdef\nghijkl\n"));
     QCOMPARE(reddishPixels(view), 0);
     QCoreApplication::processEvents();
-    PaintCount count;
+    PaintCounter count;
     view->viewport()->installEventFilter(&count);
     const std::int16_t positions[] = {2, 3, 10};
     view->highlight(positions, MainWindow::highlightColour());
-    QTRY_VERIFY_WITH_TIMEOUT(count.paints > 0, 1000);
+    QTRY_VERIFY_WITH_TIMEOUT(count.count > 0, 1000);
     QCOMPARE(redPositions(view), (std::set<int>{1, 2, 9}));
     QVERIFY(reddishPixels(view) > 4);
 }

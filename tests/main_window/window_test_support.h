@@ -11,7 +11,9 @@
 #include "main_window/text_grid.h"
 
 #include <QByteArray>
+#include <QEvent>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -100,6 +102,18 @@ protected:
 private slots:
     void init();
     void cleanup();
+};
+
+// Counts the paint events of the widget it watches (installed as its event filter).
+class PaintCounter : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
 };
 
 // Writes `content` to `name` in `folder`, replacing what was there; returns its path.
