@@ -1078,17 +1078,21 @@ void addRuns(LinePairSlice& slice) {
     slice.runs2 = differingRuns(slice.text2, slice.text1, slice.length1, slice.firstColumn);
 }
 
-// Walks the two lines of a pair side by side from their starts, stretches of equal bytes a block
-// at a time, and calls `visit` with each column where a run of differing characters starts, in
-// increasing order, until it returns false. Once a line has ended, the rest of the other is one
-// run. Under UTF-8 (valid, as the pass found) characters are equal when their bytes are.
+// Walks the two lines of a pair side by side from column `firstColumn`, where `a` and `b` stand,
+// stretches of equal bytes a block at a time, and calls `visit` with each column where a run of
+// differing characters starts, in increasing order, until it returns false. (From a column past
+// 0 the walk cannot tell whether its first column starts a run: callers ignore that one.) The
+// walk ends once it has passed column `stopColumn`. Once a
+// line has ended, the rest of the other is one run. Under UTF-8 (valid, as the pass found)
+// characters are equal when their bytes are.
 template <class A, class B, class Visit>
-void visitRunStarts(A& a, B& b, Decoding decoding, Visit visit) {
+void visitRunStarts(A& a, B& b, Decoding decoding, std::uint64_t firstColumn, Visit visit,
+                    std::uint64_t stopColumn = UINT64_MAX) {
     const bool utf8 = decoding == Decoding::Utf8;
-    std::uint64_t column = 0;
+    std::uint64_t column = firstColumn;
     bool differed = false; // whether the column before differs
     std::u32string one, two;
-    while (true) {
+    while (column < stopColumn) {
         const auto wa = a.window(4);
         const auto wb = b.window(4);
         if (wa.empty() || wb.empty()) {
@@ -1139,6 +1143,39 @@ void visitRunStarts(A& a, B& b, Decoding decoding, Visit visit) {
     }
 }
 
+// Moves `bytes` on by `count` characters, or to its end.
+template <class Bytes> void skipCharacters(Bytes& bytes, Decoding decoding, std::uint64_t count) {
+    while (true) {
+        const auto window = bytes.window(1);
+        if (window.empty()) {
+            return;
+        }
+        if (decoding != Decoding::Utf8) {
+            const std::size_t n =
+                static_cast<std::size_t>(std::min<std::uint64_t>(count, window.size()));
+            bytes.consume(n);
+            count -= n;
+            if (count == 0) {
+                return;
+            }
+            continue;
+        }
+        // Whole characters: a lead byte and the continuation bytes after it, which may be in
+        // the next window.
+        std::size_t i = 0;
+        for (; i < window.size(); ++i) {
+            if (!isContinuation(window[i])) {
+                if (count == 0) {
+                    bytes.consume(i);
+                    return;
+                }
+                --count;
+            }
+        }
+        bytes.consume(i);
+    }
+}
+
 // Throws FileChangedError unless `source` is still the compared file.
 void checkUnchanged(const SourceFile& source, const FileRecord& file) {
     const std::optional<Identity> now = Identity::of(source.descriptor());
@@ -1165,8 +1202,14 @@ SourceFile reopen(const FileRecord& file) {
 
 struct LargeComparison::State : Findings {
     IndexEntry nearestStart(int f, std::uint64_t line) const;
-    // Calls `visit` with each column of line pair `line` where a run starts (visitRunStarts()).
-    void visitRuns(std::uint64_t line, const std::function<bool(std::uint64_t)>& visit) const;
+    // Calls `visit` with each column of line pair `line` from `fromColumn` on where a run starts
+    // (visitRunStarts()), up to about `stopColumn`. A long line is entered at its checkpoint
+    // before `fromColumn`.
+    void visitRuns(std::uint64_t line, const std::function<bool(std::uint64_t)>& visit,
+                   std::uint64_t fromColumn = 0, std::uint64_t stopColumn = UINT64_MAX) const;
+    // The columns of the longer line of pair `line` when one of them is long (noted by the
+    // pass), else 0.
+    std::uint64_t longColumns(std::uint64_t line) const;
 };
 
 LargeComparisonBuffers& LargeComparisonBuffers::current() {
@@ -1415,10 +1458,12 @@ std::vector<LinePairSlice> LargeComparison::differingPairs(std::uint64_t fromLin
 
 // Each file's line is found as linePairs() finds it, then both are read again side by side.
 void LargeComparison::State::visitRuns(std::uint64_t line,
-                                       const std::function<bool(std::uint64_t)>& visit) const {
+                                       const std::function<bool(std::uint64_t)>& visit,
+                                       std::uint64_t fromColumn, std::uint64_t stopColumn) const {
     std::array<std::optional<SourceFile>, 2> sources;
     std::array<std::unique_ptr<LineReader>, 2> readers;
     std::array<Line, 2> found{};
+    std::array<const LongLine*, 2> noted{};
     const std::size_t slice = LargeComparisonBuffers::current().slice;
     for (int f = 0; f < 2; ++f) {
         const FileRecord& file = files[f];
@@ -1426,8 +1471,8 @@ void LargeComparison::State::visitRuns(std::uint64_t line,
             continue;
         }
         sources[f].emplace(reopen(file));
-        if (const LongLine* noted = file.longLine(line)) {
-            found[f] = {true, noted->start, noted->length, nullptr};
+        if ((noted[f] = file.longLine(line)) != nullptr) {
+            found[f] = {true, noted[f]->start, noted[f]->length, nullptr};
             continue;
         }
         const IndexEntry from = nearestStart(f, line);
@@ -1440,14 +1485,39 @@ void LargeComparison::State::visitRuns(std::uint64_t line,
             throwChangedSince(file.path);
         }
     }
-    const auto bytesOf = [&](int f) {
-        return found[f].present && found[f].bytes == nullptr
-                   ? std::make_unique<FileBytes>(*sources[f], found[f].start, found[f].length,
-                                                 nullptr, false)
-                   : nullptr;
+    // The walk starts a column before `fromColumn`, so that it knows whether that column
+    // differs; a long line is entered at the checkpoint before, a short one at its start.
+    const std::uint64_t start = fromColumn == 0 ? 0 : fromColumn - 1;
+    const auto entry = [&](int f) -> std::pair<std::uint64_t, std::uint64_t> { // byte, column
+        const LongLine* long_ = noted[f];
+        if (long_ == nullptr) {
+            return {0, 0};
+        }
+        if (decoding != Decoding::Utf8) {
+            const std::uint64_t at = std::min(start, long_->length);
+            return {at, at};
+        }
+        const std::size_t count = long_->checkpoints.size();
+        if (count == 0) {
+            return {0, 0};
+        }
+        const std::size_t k = static_cast<std::size_t>(
+            std::min<std::uint64_t>(start / long_->columnsApart, count - 1));
+        return {long_->checkpoints[k], std::uint64_t(k) * long_->columnsApart};
     };
     const auto walk = [&](auto& a, auto& b) {
-        visitRunStarts(a, b, decoding, [&](std::uint64_t column) { return visit(column); });
+        skipCharacters(a, decoding, start - entry(0).second);
+        skipCharacters(b, decoding, start - entry(1).second);
+        visitRunStarts(
+            a, b, decoding, start,
+            [&](std::uint64_t column) { return column < fromColumn || visit(column); }, stopColumn);
+    };
+    const auto bytesOf = [&](int f) {
+        const std::uint64_t skip = std::min(entry(f).first, found[f].length);
+        return found[f].present && found[f].bytes == nullptr
+                   ? std::make_unique<FileBytes>(*sources[f], found[f].start + skip,
+                                                 found[f].length - skip, nullptr, false)
+                   : nullptr;
     };
     const std::unique_ptr<FileBytes> file1 = bytesOf(0);
     const std::unique_ptr<FileBytes> file2 = bytesOf(1);
@@ -1469,30 +1539,61 @@ void LargeComparison::State::visitRuns(std::uint64_t line,
     }
 }
 
+std::uint64_t LargeComparison::State::longColumns(std::uint64_t line) const {
+    std::uint64_t columns = 0;
+    for (const FileRecord& file : files) {
+        if (const LongLine* noted = file.longLine(line)) {
+            columns =
+                std::max(columns, decoding == Decoding::Utf8 ? noted->characters : noted->length);
+        }
+    }
+    return columns;
+}
+
 std::optional<LineColumn> LargeComparison::runFrom(LineColumn from, bool forward) const {
     // The first run start of `line` after column `after`, or none.
     const auto firstAfter = [this](std::uint64_t line, std::optional<std::uint64_t> after) {
         std::optional<std::uint64_t> found;
-        state_->visitRuns(line, [&](std::uint64_t column) {
-            if (after && column <= *after) {
-                return true;
-            }
-            found = column;
-            return false;
-        });
+        state_->visitRuns(
+            line,
+            [&](std::uint64_t column) {
+                found = column;
+                return false;
+            },
+            after ? *after + 1 : 0);
         return found;
     };
     // The last run start of `line` before column `before`, or before its end when none is given.
+    // A long line is walked back in stretches that double, each walked from a checkpoint.
     const auto lastBefore = [this](std::uint64_t line, std::optional<std::uint64_t> before) {
-        std::optional<std::uint64_t> found;
-        state_->visitRuns(line, [&](std::uint64_t column) {
-            if (before && column >= *before) {
-                return false;
+        const std::uint64_t apart =
+            std::max<std::uint64_t>(LargeComparisonBuffers::current().checkpointColumns, 1);
+        const std::uint64_t longColumns = state_->longColumns(line);
+        // Run starts are looked for below `end`.
+        std::uint64_t end = before ? *before : longColumns > 0 ? longColumns + 1 : UINT64_MAX;
+        std::uint64_t stretch = std::max<std::uint64_t>(apart, 2);
+        while (true) {
+            // A walk from column `walk` tells the run starts from the column after it (from
+            // column 0 at the line's start); `end` falls by at least one each time.
+            const std::uint64_t walk =
+                end == UINT64_MAX || end <= stretch ? 0 : (end - stretch) / apart * apart;
+            std::optional<std::uint64_t> found;
+            state_->visitRuns(
+                line,
+                [&](std::uint64_t column) {
+                    if (column >= end) {
+                        return false;
+                    }
+                    found = column;
+                    return true;
+                },
+                walk == 0 ? 0 : walk + 1, end);
+            if (found || walk == 0) {
+                return found;
             }
-            found = column;
-            return true;
-        });
-        return found;
+            end = walk + 1;
+            stretch = std::min(stretch * 2, UINT64_MAX / 4);
+        }
     };
 
     const auto& lines = state_->differing;
