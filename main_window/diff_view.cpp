@@ -23,8 +23,7 @@ DiffView::DiffView(QWidget* parent) : QPlainTextEdit(parent) {
 
 void DiffView::setDisplayText(const QString& displayText, int minimumLines) {
     text_ = ShownText(displayText, minimumLines);
-    // New text takes the format at the caret: start from a plain caret so that no colour of the
-    // previous comparison spreads over the next one.
+    // New text takes the character format at the caret: start from a plain one.
     QTextCursor start(document());
     start.setCharFormat(QTextCharFormat());
     setTextCursor(start);
