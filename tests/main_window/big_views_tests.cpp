@@ -95,6 +95,21 @@ QString wholeText(const QStringList& lines) {
     return textBetween(lines, {0, 0}, {0, int(lines.size())});
 }
 
+// A progress dialog of the work on a.txt: its title, its label naming the file as plain text,
+// and its "Cancelar" button, which `cancel` gets (null when a check failed).
+void checkProgressDialog(const QProgressDialog* dialog, const QString& title,
+                         QPushButton** cancel) {
+    QCOMPARE(dialog->windowTitle(), title);
+    auto* label = dialog->findChild<QLabel*>();
+    QVERIFY(label);
+    QCOMPARE(label->textFormat(), Qt::PlainText);
+    QVERIFY2(label->text().contains("a.txt"), qPrintable(label->text()));
+    auto* button = dialog->findChild<QPushButton*>();
+    QVERIFY(button);
+    QCOMPARE(button->text(), QStringLiteral("Cancelar"));
+    *cancel = button;
+}
+
 } // namespace
 
 class BigViewsTest : public WindowTestCase {
@@ -683,14 +698,9 @@ void BigViewsTest::cancellingThePassKeepsTheViews() {
             QVERIFY(paints.count > 0);
             dialogSeen = true;
             QVERIFY(held);
-            QCOMPARE(dialog->windowTitle(), ComparisonProgress::kTitle);
-            auto* label = dialog->findChild<QLabel*>();
-            QVERIFY(label);
-            QCOMPARE(label->textFormat(), Qt::PlainText);
-            QVERIFY2(label->text().contains("a.txt"), qPrintable(label->text()));
-            auto* cancel = dialog->findChild<QPushButton*>();
+            QPushButton* cancel = nullptr;
+            checkProgressDialog(dialog, ComparisonProgress::kTitle, &cancel);
             QVERIFY(cancel);
-            QCOMPARE(cancel->text(), QStringLiteral("Cancelar"));
             sinceCancel.start();
             QTest::mouseClick(cancel, Qt::LeftButton);
         }
@@ -1052,14 +1062,9 @@ void BigViewsTest::aLongCopyShowsItsProgressAndCanBeCancelled() {
         }
         dialogSeen = true;
         QVERIFY(big()->busy());
-        QCOMPARE(dialog->windowTitle(), SelectionCopy::kTitle);
-        auto* label = dialog->findChild<QLabel*>();
-        QVERIFY(label);
-        QCOMPARE(label->textFormat(), Qt::PlainText);
-        QVERIFY2(label->text().contains("a.txt"), qPrintable(label->text()));
-        auto* cancel = dialog->findChild<QPushButton*>();
+        QPushButton* cancel = nullptr;
+        checkProgressDialog(dialog, SelectionCopy::kTitle, &cancel);
         QVERIFY(cancel);
-        QCOMPARE(cancel->text(), QStringLiteral("Cancelar"));
         QTest::mouseClick(cancel, Qt::LeftButton);
         cancelled = true;
     });
