@@ -14,7 +14,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kLimit = CheckedInt16::kMax;
-constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 // Every counted character takes at most four bytes (a line break at most two bytes for the two
 // positions it takes), so a file longer than this cannot fit in 16-bit positions whatever it holds.

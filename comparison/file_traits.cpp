@@ -19,7 +19,7 @@ FileTraits traitsOf(std::string_view bytes) {
             }
         }
     }
-    traits.byteOrderMark = bytes.starts_with("\xEF\xBB\xBF");
+    traits.byteOrderMark = bytes.starts_with(kUtf8ByteOrderMark);
     traits.endsWithLineBreak = bytes.ends_with('\n') || bytes.ends_with('\r');
     traits.validUtf8 = isValidUtf8(bytes);
     return traits;

@@ -30,7 +30,6 @@ constexpr std::uint64_t kMostIndexBytes = UINT32_MAX - 4;
 // The least a read of differingPairs() asks for, however short the lines.
 constexpr std::uint64_t kMinimumRead = 64;
 constexpr auto kProgressInterval = std::chrono::milliseconds(25);
-constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
 [[noreturn]] void throwChangedDuringPass(const fs::path& path) {
     throw FileChangedError("No se puede comparar " + quoted(path) +

@@ -7,6 +7,9 @@
 
 namespace parvane {
 
+// The UTF-8 byte-order mark that may open a file; it is not one of the file's characters.
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 // True when `bytes` are well-formed UTF-8: no overlong forms, no surrogates, nothing past
 // U+10FFFF, no sequence cut short.
 bool isValidUtf8(std::string_view bytes);
