@@ -5,8 +5,11 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -147,14 +150,41 @@ TEST_F(ComparisonFileErrorTest, FileOneIsOpenedFirst) {
 }
 
 TEST_F(ComparisonFileErrorTest, FileWithoutReadPermission) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "running as root, which may read any file";
-    }
     const auto locked = folder_.write("cerrado.txt", "secreto\n");
     fs::permissions(locked, fs::perms::owner_write);
-    expectFileError(locked, good_, locked, "sin permiso de lectura");
-    expectFileError(good_, locked, locked, "sin permiso de lectura");
-    fs::permissions(locked, fs::perms::owner_all);
+    if (::geteuid() != 0) {
+        expectFileError(locked, good_, locked, "sin permiso de lectura");
+        expectFileError(good_, locked, locked, "sin permiso de lectura");
+        return;
+    }
+    // Root may read any file: the comparisons run in a child process that has become the user
+    // nobody, whom the permissions bind, and that exits with 0 only when both were refused.
+    fs::permissions(folder_.path(), fs::perms::others_read | fs::perms::others_exec,
+                    fs::perm_options::add);
+    EXPECT_EXIT(
+        {
+            const passwd* nobody = ::getpwnam("nobody");
+            if (::setgroups(0, nullptr) != 0 || ::setgid(nobody ? nobody->pw_gid : 65534) != 0 ||
+                ::setuid(nobody ? nobody->pw_uid : 65534) != 0) {
+                std::fprintf(stderr, "cannot become the user nobody\n");
+                std::exit(2);
+            }
+            // What goes wrong is told on the standard error, which the failure then shows.
+            int wrong = 0;
+            for (const auto& [file1, file2] :
+                 {std::pair(locked, good_), std::pair(good_, locked)}) {
+                const Outcome outcome = compareGuarded(file1, file2);
+                if (std::string(kindName(outcome.kind)) != "FileError" ||
+                    outcome.message.find(locked.string()) == std::string::npos ||
+                    !containsIgnoringCase(outcome.message, "sin permiso de lectura")) {
+                    std::fprintf(stderr, "%s: %s\n", kindName(outcome.kind),
+                                 outcome.message.c_str());
+                    ++wrong;
+                }
+            }
+            std::exit(wrong == 0 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(ComparisonFileErrorTest, SymbolicLinkToRegularFileIsRead) {
