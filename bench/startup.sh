@@ -3,7 +3,8 @@
 # 30 KB files (the program compares them before the window's first paint), on a virtual X
 # display of its own. Prints the median of several runs and the peak memory, beside the same
 # figures for a bare Qt Widgets program (one empty window), the floor that no Qt program beats,
-# and for a program that makes the main window's Qt controls and nothing else, with the ratios.
+# for the same program after it measures one letter, and for a program that makes the main
+# window's Qt controls and nothing else, with the ratios.
 # Usage: bench/startup.sh [RUNS]   (default 15; builds the program first when it is not built)
 set -euo pipefail
 cd "$(dirname "$0")/.."

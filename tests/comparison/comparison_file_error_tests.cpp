@@ -3,6 +3,8 @@
 
 #include "comparison_test_support.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <utility>
