@@ -1,6 +1,6 @@
-#include "app/report_html_file.h"
+#include "report/report_html_file.h"
 
-#include "app/report_output.h"
+#include "report/report_output.h"
 #include "comparison/source_file.h"
 
 #include <cerrno>

@@ -5,7 +5,7 @@
 // later reads never touch the files. It throws what compareFiles() throws (FileError,
 // OverflowError) and FileError when a file changed while it was compared.
 
-#include "app/report_source.h"
+#include "report/report_source.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,4 @@
-#include "app/report_large_source.h"
+#include "report/report_large_source.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "app/report_characters.h"
+#include "report/report_characters.h"
 
 #include <algorithm>
 #include <array>

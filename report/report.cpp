@@ -1,12 +1,12 @@
-#include "app/report.h"
+#include "report/report.h"
 
-#include "app/report_bounded_source.h"
-#include "app/report_html_file.h"
-#include "app/report_html_writer.h"
-#include "app/report_json_writer.h"
-#include "app/report_large_source.h"
-#include "app/report_output.h"
-#include "app/report_text_writer.h"
+#include "report/report_bounded_source.h"
+#include "report/report_html_file.h"
+#include "report/report_html_writer.h"
+#include "report/report_json_writer.h"
+#include "report/report_large_source.h"
+#include "report/report_output.h"
+#include "report/report_text_writer.h"
 #include "comparison/source_file.h"
 
 #include <csignal>

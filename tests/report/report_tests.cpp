@@ -5,7 +5,7 @@
 // Every test works in its own temporary folder, which is the current one, so that file names in
 // the output are short and known.
 
-#include "app/report.h"
+#include "report/report.h"
 #include "comparison/comparison.h"
 #include "comparison/text_decoding.h"
 #include "report_test_support.h"

@@ -1,4 +1,4 @@
-#include "app/report_bounded_source.h"
+#include "report/report_bounded_source.h"
 
 #include "comparison/source_file.h"
 #include "comparison/text_decoding.h"

@@ -8,8 +8,8 @@
 //
 // Throws what ReportOutput and the source throw; the document is then unfinished.
 
-#include "app/report_output.h"
-#include "app/report_source.h"
+#include "report/report_output.h"
+#include "report/report_source.h"
 
 #include <optional>
 #include <string>

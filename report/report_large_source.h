@@ -5,7 +5,7 @@
 // open() makes the comparison's one pass and throws what LargeComparison::run() throws
 // (FileError); slices throw FileChangedError when a file changed since.
 
-#include "app/report_source.h"
+#include "report/report_source.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "app/report_source.h"
+#include "report/report_source.h"
 
 #include <algorithm>
 

@@ -12,8 +12,8 @@
 //
 // Throws what ReportOutput and the source throw.
 
-#include "app/report_output.h"
-#include "app/report_source.h"
+#include "report/report_output.h"
+#include "report/report_source.h"
 
 #include <optional>
 

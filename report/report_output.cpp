@@ -1,4 +1,4 @@
-#include "app/report_output.h"
+#include "report/report_output.h"
 
 #include <cerrno>
 #include <charconv>

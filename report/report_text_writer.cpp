@@ -1,6 +1,6 @@
-#include "app/report_text_writer.h"
+#include "report/report_text_writer.h"
 
-#include "app/report_characters.h"
+#include "report/report_characters.h"
 #include "comparison/source_file.h"
 #include "comparison/text_decoding.h"
 

@@ -1,4 +1,4 @@
-#include "app/report_json_writer.h"
+#include "report/report_json_writer.h"
 
 #include "comparison/text_decoding.h"
 

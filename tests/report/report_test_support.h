@@ -3,7 +3,7 @@
 // Shared by the report's tests: a report written to temporary streams, with its status and both
 // outputs, and a file written byte for byte.
 
-#include "app/report.h"
+#include "report/report.h"
 
 #include <cstdio>
 #include <filesystem>

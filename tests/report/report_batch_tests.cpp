@@ -2,7 +2,7 @@
 // on and around them, and with lines long enough to cut a batch short, the pass without limits
 // gives the same text and JSON as the bounded comparison, or every line in order.
 
-#include "app/report.h"
+#include "report/report.h"
 #include "report_test_support.h"
 
 #include <QTemporaryDir>
