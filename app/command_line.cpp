@@ -7,6 +7,8 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
+#include <algorithm>
+
 namespace {
 
 const QString kUsage = QStringLiteral("Uso: parvane [OPCIÓN]... [FICHERO1 [FICHERO2]]");
@@ -32,6 +34,50 @@ QString typedOption(const QStringList& arguments, const QString& name) {
     return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
 }
 
+// What an option that takes a value needs, said in Spanish: "--html necesita el nombre del
+// fichero que se escribe". Each such option keeps that wording as its description.
+QString needsValue(const QString& typed, const QCommandLineOption& option) {
+    return QStringLiteral("%1 necesita %2").arg(shown(typed), option.description());
+}
+
+// Why the parser refused `arguments` when none of its options was unknown: an option that takes
+// no value was given one ("--informe=si"), or one that takes a value ended the command line
+// without it. The parser says so in English, so the fault is found again here, reading the
+// arguments as the parser does (the one after an option that takes a value is that value).
+QString valueFault(const QStringList& arguments, const QList<QCommandLineOption>& options) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QStringLiteral("--")) {
+            break;
+        }
+        if (!argument.startsWith(QLatin1Char('-')) || argument == QStringLiteral("-")) {
+            continue;
+        }
+        const QString typed = argument.section(QLatin1Char('='), 0, 0);
+        const QString name = typed.mid(typed.startsWith(QStringLiteral("--")) ? 2 : 1);
+        const auto option = std::find_if(options.begin(), options.end(),
+                                         [&name](const QCommandLineOption& candidate) {
+                                             return candidate.names().contains(name);
+                                         });
+        if (option == options.end()) {
+            continue;
+        }
+        const bool joined = argument.contains(QLatin1Char('='));
+        if (option->valueName().isEmpty()) {
+            if (joined) {
+                return QStringLiteral("%1 no admite ningún valor: «%2»")
+                    .arg(shown(typed), shown(argument));
+            }
+        } else if (!joined) {
+            if (i + 1 == arguments.size()) {
+                return needsValue(typed, *option);
+            }
+            ++i;
+        }
+    }
+    return QStringLiteral("la línea de órdenes no se entiende");
+}
+
 } // namespace
 
 CommandLine CommandLine::parse(int argc, char* argv[]) {
@@ -48,12 +94,24 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
     const QCommandLineOption report(QStringLiteral("informe"), QString());
-    const QCommandLineOption format(QStringLiteral("formato"), QString(), QStringLiteral("F"));
-    const QCommandLineOption maxLines(QStringLiteral("max-lineas"), QString(), QStringLiteral("N"));
-    const QCommandLineOption html(QStringLiteral("html"), QString(), QStringLiteral("SALIDA"));
+    // An option that takes a value describes that value, for the messages that ask for it.
+    const QCommandLineOption format(QStringLiteral("formato"),
+                                    QStringLiteral("un formato, «texto» o «json»"),
+                                    QStringLiteral("F"));
+    const QCommandLineOption maxLines(QStringLiteral("max-lineas"),
+                                      QStringLiteral("un número de líneas"), QStringLiteral("N"));
+    const QCommandLineOption html(QStringLiteral("html"),
+                                  QStringLiteral("el nombre del fichero que se escribe"),
+                                  QStringLiteral("SALIDA"));
     const QCommandLineOption unlimited(QStringLiteral("sin-limite"), QString());
-    parser.addOptions({help, version, report, format, maxLines, html, unlimited});
+    const QList<QCommandLineOption> options{help,     version, report,   format,
+                                            maxLines, html,    unlimited};
+    parser.addOptions(options);
 
+    // An option as the user typed it, for the messages about it.
+    auto typed = [&arguments](const QCommandLineOption& option) {
+        return typedOption(arguments, option.names().constFirst());
+    };
     CommandLine result;
     auto refuse = [&result](const QString& why) {
         result.action_ = Action::Refuse;
@@ -69,7 +127,21 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
             return refuse(QStringLiteral("opción desconocida: %1")
                               .arg(shown(typedOption(arguments, unknown.first()))));
         }
-        return refuse(shown(parser.errorText()));
+        return refuse(valueFault(arguments, options));
+    }
+    // An option that takes one value, given twice, would have one of them silently ignored.
+    for (const QCommandLineOption& option : options) {
+        const QStringList values = parser.values(option);
+        if (values.size() > 1) {
+            QStringList quoted;
+            for (const QString& value : values) {
+                quoted << QStringLiteral("«%1»").arg(shown(value));
+            }
+            return refuse(QStringLiteral("%1 admite un solo valor, y se ha dado %2 veces: %3")
+                              .arg(shown(typed(option)))
+                              .arg(values.size())
+                              .arg(quoted.join(QStringLiteral(", "))));
+        }
     }
     if (parser.isSet(help)) {
         result.action_ = Action::ShowHelp;
@@ -107,14 +179,15 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         bool ok = false;
         const qulonglong count = parser.value(maxLines).toULongLong(&ok);
         if (!ok) {
-            return refuse(QStringLiteral("--max-lineas necesita un número de líneas, no «%1»")
-                              .arg(shown(parser.value(maxLines))));
+            return refuse(
+                QStringLiteral("%1, no «%2»")
+                    .arg(needsValue(typed(maxLines), maxLines), shown(parser.value(maxLines))));
         }
         result.maxLines_ = count;
     }
     if (parser.isSet(html)) {
         if (parser.value(html).isEmpty()) {
-            return refuse(QStringLiteral("--html necesita el nombre del fichero que se escribe"));
+            return refuse(needsValue(typed(html), html));
         }
         result.htmlPath_ = argumentBytes(parser.value(html));
     }

@@ -2,7 +2,7 @@
 # The program as a user starts it from a shell: exit statuses and messages that need no window.
 # Usage: program_tests.sh PATH_TO_PARVANE
 set -u
-parvane=$1
+parvane=$(realpath "$1")
 failures=0
 
 expect() { # expect NAME STATUS PATTERN COMMAND...: runs COMMAND, checks its status and stderr
@@ -28,5 +28,34 @@ expect "regression: an unreachable display is said in Spanish" 1 "no se puede ab
 expect "no display at all" 1 "necesita una sesión gráfica" \
     env DISPLAY= WAYLAND_DISPLAY= QT_QPA_PLATFORM= "$parvane" a b
 expect "joined short options are quoted as typed" 2 "opción desconocida: -hv" "$parvane" -hv
+
+# Refused command lines: status 2 and a Spanish reason that names the option. The two files
+# differ, so that a command line taken by mistake ends with status 1 instead.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+echo uno >uno.txt
+echo dos >dos.txt
+while IFS='|' read -r name pattern arguments; do
+    # shellcheck disable=SC2086 # the table's arguments are split at its spaces
+    expect "regression: $name" 2 "$pattern" "$parvane" $arguments
+done <<'TABLE'
+a value given to --informe is refused in Spanish|--informe no admite ningún valor: «--informe=si»|--informe=si uno.txt dos.txt
+a value given to --help is refused in Spanish|--help no admite ningún valor|--help=x
+a value given to -h is refused in Spanish|-h no admite ningún valor|-h=x
+a value given to --version is refused in Spanish|--version no admite ningún valor|--version=1
+a value given to -v is refused in Spanish|-v no admite ningún valor|-v=1
+a value given to --sin-limite is refused in Spanish|--sin-limite no admite ningún valor|--sin-limite=no uno.txt dos.txt
+--max-lineas without its number is refused in Spanish|--max-lineas necesita un número de líneas$|--informe uno.txt dos.txt --max-lineas
+--formato without its format is refused in Spanish|--formato necesita un formato|uno.txt dos.txt --formato
+--html without its file is refused in Spanish|--html necesita el nombre del fichero|uno.txt dos.txt --html
+a second --html is refused|--html admite un solo valor, y se ha dado 2 veces: «a.html», «b.html»|--html a.html --html=b.html uno.txt dos.txt
+a second --formato is refused|--formato admite un solo valor|--formato=json --formato json uno.txt dos.txt
+a second --max-lineas is refused|--max-lineas admite un solo valor|--max-lineas=1 --max-lineas=2 uno.txt dos.txt
+TABLE
+if [[ -e a.html || -e b.html ]]; then
+    echo "FALLA regression: a refused second --html writes no page"
+    failures=$((failures + 1))
+fi
 
 exit $((failures > 0))
