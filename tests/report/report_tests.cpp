@@ -380,7 +380,9 @@ void ReportTest::caretsStandUnderClusters_data() {
     sample("decomposed Hangul", "\u1112\u1161\u11AB", 2);
     sample("Thai vowels and tone marks", "ที่นี่", 2);
     sample("Thai sara am", "น้ำ", 1);
-    sample("Devanagari virama", "नमस्ते", 4);
+    // No consonant after the virama: from Unicode 15.1 on, a virama joins the consonants on both
+    // sides into one cluster, and the sample stays the same whichever utf8proc measures it.
+    sample("Devanagari virama", "वाक्", 2);
     sample("Devanagari vowel sign", "का", 1);
     sample("Bengali", "বাংলা", 2);
     sample("Tamil", "தமிழ்", 3);
