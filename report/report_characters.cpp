@@ -4,6 +4,8 @@
 #include <array>
 #include <iterator>
 
+#include <utf8proc.h>
+
 namespace report_characters {
 namespace {
 
@@ -23,25 +25,6 @@ constexpr std::array<Range, 10> kInvisible = {{
     {0xFEFF, 0xFEFF},   // byte-order mark
     {0xFFF9, 0xFFFB},   // interlinear annotation
     {0xE0000, 0xE007F}, // tags
-}};
-
-// Combining marks and joiners, drawn over the character before them.
-constexpr std::array<Range, 19> kZeroWidth = {{
-    {0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD}, {0x05BF, 0x05BF}, {0x05C1, 0x05C2},
-    {0x05C4, 0x05C5}, {0x05C7, 0x05C7}, {0x0610, 0x061A}, {0x064B, 0x065F}, {0x0670, 0x0670},
-    {0x06D6, 0x06DC}, {0x06DF, 0x06E4}, {0x06E7, 0x06E8}, {0x06EA, 0x06ED}, {0x1AB0, 0x1AFF},
-    {0x1DC0, 0x1DFF}, {0x200C, 0x200D}, {0x20D0, 0x20FF}, {0xFE00, 0xFE0F},
-}};
-
-// East Asian wide and full-width characters (the common blocks, and the emoji that terminals
-// draw two columns wide).
-constexpr std::array<Range, 22> kWide = {{
-    {0x1100, 0x115F},   {0x231A, 0x231B},   {0x2329, 0x232A},   {0x23E9, 0x23EC},
-    {0x2E80, 0x303E},   {0x3041, 0x33FF},   {0x3400, 0x4DBF},   {0x4E00, 0x9FFF},
-    {0xA000, 0xA4CF},   {0xA960, 0xA97F},   {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},
-    {0xFE10, 0xFE19},   {0xFE30, 0xFE6F},   {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},
-    {0x1B000, 0x1B2FF}, {0x1F300, 0x1F64F}, {0x1F680, 0x1F6FF}, {0x1F900, 0x1F9FF},
-    {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD},
 }};
 
 template <std::size_t N> bool inRanges(const std::array<Range, N>& ranges, char32_t c) {
@@ -87,10 +70,25 @@ int terminalWidth(char32_t c) {
     if (needsEscape(c)) {
         return static_cast<int>(escape(c).size());
     }
-    if (inRanges(kZeroWidth, c)) {
-        return 0;
+    return c == '\t' ? 1 : utf8proc_charwidth(static_cast<utf8proc_int32_t>(c));
+}
+
+bool startsCluster(char32_t before, char32_t c, std::int32_t& state) {
+    if (before == 0) {
+        state = 0;
+        return true;
     }
-    return inRanges(kWide, c) ? 2 : 1;
+    return utf8proc_grapheme_break_stateful(static_cast<utf8proc_int32_t>(before),
+                                            static_cast<utf8proc_int32_t>(c), &state);
+}
+
+int widenCluster(int width, char32_t before, char32_t c) {
+    static constexpr char32_t kEmojiPresentation = 0xFE0F;
+    auto regionalIndicator = [](char32_t r) { return r >= 0x1F1E6 && r <= 0x1F1FF; };
+    if (c == kEmojiPresentation || (regionalIndicator(before) && regionalIndicator(c))) {
+        return std::max(width, 2);
+    }
+    return std::max(width, terminalWidth(c));
 }
 
 } // namespace report_characters

@@ -26,10 +26,8 @@ void writeSide(ReportOutput& out, bool has, std::uint64_t length,
 void writeHead(ReportOutput& out, const ReportSource& source) {
     const parvane::ComparisonTotals& totals = source.totals();
     out << "{\n";
-    out << "  \"file1\": " << ReportJsonWriter::quote(parvane::printable(source.path(1).native()))
-        << ",\n";
-    out << "  \"file2\": " << ReportJsonWriter::quote(parvane::printable(source.path(2).native()))
-        << ",\n";
+    out << "  \"file1\": " << ReportJsonWriter::name(source.path(1).native()) << ",\n";
+    out << "  \"file2\": " << ReportJsonWriter::name(source.path(2).native()) << ",\n";
     out << "  \"decoding\": \""
         << (source.decoding() == parvane::Decoding::Utf8 ? "UTF-8" : "Windows-1252") << "\",\n";
     out << "  \"identical\": " << (source.identical() ? "true" : "false") << ",\n";
@@ -77,29 +75,47 @@ void ReportJsonWriter::write(ReportOutput& out, const ReportSource& source,
 void ReportJsonWriter::writeSummary(ReportOutput& out, const ReportSource& source,
                                     const std::filesystem::path& html) {
     writeHead(out, source);
-    out << ",\n  \"html\": " << quote(parvane::printable(html.native())) << "\n}\n";
+    out << ",\n  \"html\": " << name(html.native()) << "\n}\n";
 }
 
 std::string ReportJsonWriter::quote(std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
     std::string quoted = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        // U+0080..U+009F, the C1 controls, are C2 80..C2 9F in UTF-8.
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        const bool c1 = byte == 0xC2 && next >= 0x80 && next < 0xA0;
+        switch (text[i]) {
         case '"': quoted += "\\\""; break;
         case '\\': quoted += "\\\\"; break;
+        case '\b': quoted += "\\b"; break;
+        case '\f': quoted += "\\f"; break;
         case '\n': quoted += "\\n"; break;
         case '\r': quoted += "\\r"; break;
         case '\t': quoted += "\\t"; break;
         default:
-            if (byte < 0x20 || byte == 0x7F) {
+            if (byte < 0x20 || byte == 0x7F || c1) {
+                const unsigned char code = c1 ? next : byte;
+                i += c1 ? 1 : 0;
                 quoted += "\\u00";
-                quoted += kHex[byte >> 4];
-                quoted += kHex[byte & 0xF];
+                quoted += kHex[code >> 4];
+                quoted += kHex[code & 0xF];
             } else {
-                quoted += c;
+                quoted += text[i];
             }
         }
     }
     return quoted + "\"";
+}
+
+std::string ReportJsonWriter::name(std::string_view bytes) {
+    if (parvane::isValidUtf8(bytes)) {
+        return quote(bytes);
+    }
+    std::string array = "[";
+    for (const char c : bytes) {
+        array += (array.size() == 1 ? "" : ", ") + std::to_string(static_cast<unsigned char>(c));
+    }
+    return array + "]";
 }

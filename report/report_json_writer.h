@@ -4,7 +4,7 @@
 // the totals and, per differing line pair, its 1-based number and each file's length and runs
 // of differing columns as 1-based [first, last] pairs (null for a file without that line). With
 // `maxLines`, only the first that many pairs are listed and "truncated" says whether some were
-// left out. docs/report.md shows the shape.
+// left out. File names are given exactly (see name()). docs/report.md shows the shape.
 //
 // Throws what ReportOutput and the source throw; the document is then unfinished.
 
@@ -23,6 +23,10 @@ public:
     static void writeSummary(ReportOutput& out, const ReportSource& source,
                              const std::filesystem::path& html);
 
-    // `text` (UTF-8) as a JSON string, quotes included.
+    // `text` (UTF-8) as a JSON string, quotes included: control characters (C0, DEL, C1) are
+    // escaped, everything else is as it is.
     static std::string quote(std::string_view text);
+    // A file name as JSON: a string of its characters when its bytes are UTF-8, else an array of
+    // its bytes as numbers, so that every name is told from every other.
+    static std::string name(std::string_view bytes);
 };

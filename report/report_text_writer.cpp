@@ -1,8 +1,8 @@
 #include "report/report_text_writer.h"
 
-#include "report/report_characters.h"
 #include "comparison/source_file.h"
 #include "comparison/text_decoding.h"
+#include "report/report_characters.h"
 
 #include <algorithm>
 #include <string>
@@ -49,21 +49,50 @@ void writeColumns(ReportOutput& out, const std::vector<ColumnRun>& runs) {
 }
 
 // Appends to `text` and `markers` the rows that show `line` (which starts at column `start` of
-// its file) and its differing `runs`.
+// its file) and its differing `runs`. The markers follow the terminal's grapheme clusters: a
+// cluster with a differing character gets a ^ under its first column and spaces under the rest.
+// A differing cluster that takes no column (a mark with nothing to be drawn on) has its ^ in the
+// column before it, where the terminal draws it; `marksPrefix` is set when that column is the
+// last of the prefix.
 void showLine(std::u32string_view line, std::uint64_t start, const std::vector<ColumnRun>& runs,
-              std::string& text, std::string& markers) {
+              std::string& text, std::string& markers, bool& marksPrefix) {
     auto run = runs.begin();
     std::size_t column = kPrefixWidth; // on the terminal, where tabs stop every eight columns
-    std::string::size_type lastCell = std::string::npos; // where the last padded marker cell starts
+    std::size_t tabFrom = 0;           // the column where a tab that ends `markers` starts
+    // The cluster being shown: where its columns start in `markers`, how many it takes, whether
+    // any of its characters differs, and its last character (0 when nothing can join it).
+    std::size_t clusterAt = 0;
+    int clusterWidth = 0;
+    bool clusterDiffers = false;
+    char32_t previous = 0;
+    std::int32_t breakState = 0;
+    auto endCluster = [&] {
+        if (clusterDiffers && clusterWidth == 0) {
+            if (markers.empty()) {
+                marksPrefix = true;
+            } else if (markers.back() != '\t') {
+                markers.back() = '^';
+            } else {
+                markers.pop_back();
+                markers.append(column - 1 - tabFrom, ' ');
+                markers += '^';
+            }
+        }
+        clusterWidth = 0;
+        clusterDiffers = false;
+        previous = 0;
+    };
     for (std::size_t i = 0; i < line.size(); ++i) {
         const char32_t c = line[i];
         while (run != runs.end() && run->last < start + i) {
             ++run;
         }
         const bool differs = run != runs.end() && run->first <= start + i;
-        if (c >= 0x20 && c < 0x7F) {
-            // Printable ASCII, most of any text: a column each, shown as itself. They are taken
-            // together up to the next other character or the next edge of a differing run.
+        if (c >= 0x20 && c < 0x7F && previous < 0x80) {
+            // Printable ASCII, most of any text: a cluster and a column each, shown as itself.
+            // They are taken together up to the next other character or the next edge of a
+            // differing run; the last may begin a cluster that goes on.
+            endCluster();
             std::size_t edge = line.size();
             if (run != runs.end()) {
                 const std::uint64_t at = differs ? run->last + 1 : run->first;
@@ -79,40 +108,56 @@ void showLine(std::u32string_view line, std::uint64_t start, const std::vector<C
                            line.begin() + static_cast<std::ptrdiff_t>(k), text.begin() + at,
                            [](char32_t ascii) { return static_cast<char>(ascii); });
             markers.append(k - i, differs ? '^' : ' ');
-            lastCell = markers.size() - 1;
             column += k - i;
+            clusterAt = markers.size() - 1;
+            clusterWidth = 1;
+            clusterDiffers = differs;
+            previous = line[k - 1];
+            breakState = 0;
             i = k - 1;
             continue;
         }
         if (c == '\t') {
+            endCluster();
             const std::size_t stop = (column / kTabStop + 1) * kTabStop;
             text += '\t';
             // "^" and a tab end at the same stop, unless the tab took a single column.
-            markers += differs ? (stop - column > 1 ? "^\t" : "^") : "\t";
+            const bool caret = differs && stop - column > 1;
+            markers += differs ? (caret ? "^\t" : "^") : "\t";
+            tabFrom = caret ? column + 1 : column;
             column = stop;
-            lastCell = std::string::npos;
             continue;
         }
-        const int width = report_characters::terminalWidth(c);
         if (report_characters::needsEscape(c)) {
-            text += report_characters::escape(c);
-        } else {
-            parvane::appendUtf8(text, std::u32string_view(&c, 1));
-        }
-        if (width == 0) {
-            // Drawn over the character before it, so that one's marker stands for both.
-            if (differs && lastCell != std::string::npos) {
-                markers[lastCell] = '^';
-            }
+            // An escape is marked whole, and nothing joins it.
+            endCluster();
+            const std::string escape = report_characters::escape(c);
+            text += escape;
+            markers.append(escape.size(), differs ? '^' : ' ');
+            column += escape.size();
             continue;
         }
-        lastCell = markers.size();
-        // A wide character's marker is padded to its width; an escape is marked whole.
-        const bool escaped = report_characters::needsEscape(c);
-        markers += differs ? '^' : ' ';
-        markers.append(static_cast<std::size_t>(width - 1), differs && escaped ? '^' : ' ');
-        column += static_cast<std::size_t>(width);
+        parvane::appendUtf8(text, std::u32string_view(&c, 1));
+        int width = 0;
+        if (report_characters::startsCluster(previous, c, breakState)) {
+            endCluster();
+            clusterAt = markers.size();
+            width = report_characters::terminalWidth(c);
+        } else {
+            width = report_characters::widenCluster(clusterWidth, previous, c);
+        }
+        if (width > clusterWidth) {
+            markers.append(static_cast<std::size_t>(width - clusterWidth), ' ');
+            column += static_cast<std::size_t>(width - clusterWidth);
+            clusterWidth = width;
+        }
+        clusterDiffers = clusterDiffers || differs;
+        if (clusterDiffers && clusterWidth > 0) {
+            markers[clusterAt] = '^';
+        }
+        previous = c;
     }
+    endCluster();
     markers.erase(markers.find_last_not_of(" \t") + 1);
 }
 
@@ -121,13 +166,16 @@ void writeRows(ReportOutput& out, std::string_view prefix, std::u32string_view l
                std::uint64_t start, const std::vector<ColumnRun>& runs) {
     std::string text;
     std::string markers;
-    showLine(line, start, runs, text, markers);
+    bool marksPrefix = false;
+    showLine(line, start, runs, text, markers, marksPrefix);
     if (text.empty()) {
         out << prefix.substr(0, prefix.size() - 1) << "\n";
     } else {
         out << prefix << text << "\n";
     }
-    if (!markers.empty()) {
+    if (marksPrefix) {
+        out << std::string(kPrefixWidth - 1, ' ') << "^" << markers << "\n";
+    } else if (!markers.empty()) {
         out << std::string(kPrefixWidth, ' ') << markers << "\n";
     }
 }

@@ -4,7 +4,8 @@
 //
 // write() gives what was compared, then every differing line pair (the first `maxLines` when
 // given): its 1-based line number and differing columns ("Línea 12, columnas 3-5, 9:"), then
-// each file's line with a row of ^ under its differing characters, and at the end the totals.
+// each file's line with a row of ^ under its differing characters (placed by the terminal widths
+// of the grapheme clusters before them, see report_characters.h), and at the end the totals.
 // Identical files give only "Estos dos ficheros son idénticos". Characters that would disturb a
 // terminal are escaped (see report_characters.h); a line longer than kPieceColumns is shown in
 // pieces of that many columns, only the pieces that hold a difference.
