@@ -1,5 +1,6 @@
 #include "report/report.h"
 
+#include "comparison/source_file.h"
 #include "report/report_bounded_source.h"
 #include "report/report_html_file.h"
 #include "report/report_html_writer.h"
@@ -7,10 +8,11 @@
 #include "report/report_large_source.h"
 #include "report/report_output.h"
 #include "report/report_text_writer.h"
-#include "comparison/source_file.h"
 
+#include <array>
 #include <csignal>
 #include <new>
+#include <optional>
 #include <string_view>
 
 namespace {
@@ -33,8 +35,7 @@ std::unique_ptr<ReportSource> compare(const ReportRequest& request) {
     return BoundedReportSource::open(request.file1, request.file2);
 }
 
-void writeHtml(const ReportRequest& request, const ReportSource& source) {
-    ReportHtmlFile file(request.html);
+void writeHtml(const ReportRequest& request, const ReportSource& source, ReportHtmlFile& file) {
     ReportOutput page(file.stream(), parvane::quoted(request.html));
     ReportHtmlWriter::write(page, source, request.maxLines);
     page.flush();
@@ -62,6 +63,17 @@ void writeOut(const ReportRequest& request, const ReportSource& source, std::FIL
 
 int Report::write(const ReportRequest& request, std::FILE* out, std::FILE* err) {
     std::signal(SIGPIPE, SIG_IGN);
+    // The page's file is looked at before the comparison, which may take long: it must not be
+    // one of the files compared, and a page that cannot be written is said at once.
+    std::optional<ReportHtmlFile> page;
+    if (!request.html.empty()) {
+        try {
+            page.emplace(request.html, std::array{request.file1, request.file2}, out, err);
+        } catch (const ReportOutputError& error) {
+            complain(err, error.what());
+            return kTrouble;
+        }
+    }
     std::unique_ptr<ReportSource> source;
     try {
         source = compare(request);
@@ -75,10 +87,13 @@ int Report::write(const ReportRequest& request, std::FILE* out, std::FILE* err) 
     }
     const int status = source->identical() ? kIdentical : kDifferent;
     try {
-        if (!request.html.empty()) {
-            writeHtml(request, *source);
+        if (page) {
+            writeHtml(request, *source, *page);
         }
-        writeOut(request, *source, out);
+        // A page written to standard output is all it gets: a summary would spoil the page.
+        if (!page || page->stream() != out) {
+            writeOut(request, *source, out);
+        }
     } catch (const ReportOutputClosed&) {
         return status;
     } catch (const ReportOutputError& error) {

@@ -14,8 +14,11 @@
 // goes, never held whole. write() ignores SIGPIPE for the rest of the process (the report then
 // sees EPIPE instead of being killed); it needs no QApplication and opens no display.
 //
-// With `html`, the page goes to that file (written whole or not at all) and `out` gets only the
-// summary: what was compared and the totals. Neither stream is closed.
+// With `html`, the page goes to that file and `out` gets only the summary: what was compared and
+// the totals. The file is checked before the comparison and written as ReportHtmlFile says
+// (whole or not at all where the system allows it); one of the files compared, and other files
+// that must not be lost, are refused. A page that goes to `out` itself (`/dev/stdout`) is all
+// `out` gets. Neither stream is closed.
 
 #include <cstdint>
 #include <cstdio>
