@@ -1,10 +1,10 @@
 #include "app/command_line.h"
 #include "app/font_configuration_loader.h"
 #include "app/qt_messages.h"
-#include "report/report.h"
 #include "common/application.h"
 #include "main_window/early_comparison.h"
 #include "main_window/main_window.h"
+#include "report/report.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

@@ -1,8 +1,8 @@
 #include "report/report_html_writer.h"
 
-#include "report/report_characters.h"
 #include "comparison/source_file.h"
 #include "comparison/text_decoding.h"
+#include "report/report_characters.h"
 
 #include <algorithm>
 #include <string>
