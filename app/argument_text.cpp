@@ -1,6 +1,6 @@
 #include "app/argument_text.h"
 
-#include "comparison/text_decoding.h"
+#include "comparison/utf8_validator.h"
 
 namespace {
 
@@ -13,7 +13,7 @@ QString argumentText(std::string_view bytes) {
     text.reserve(qsizetype(bytes.size()));
     std::size_t i = 0;
     while (i < bytes.size()) {
-        const std::size_t length = parvane::characterLength(bytes.substr(i));
+        const std::size_t length = parvane::Utf8Validator::sequenceLength(bytes.substr(i));
         if (length == 0) {
             text += QChar(char16_t(kEscapeBase + static_cast<unsigned char>(bytes[i])));
             ++i;

@@ -3,7 +3,7 @@
 //
 // It writes two files of N lines of 99 characters (default 10 million, about 1 GB each; one line
 // in a hundred differs in one character; `big_views_bench N` for another N) to a temporary
-// folder, compares them with LargeComparison::run() and shows them in a real main window. It
+// folder, compares them with FileComparison::run() and shows them in a real main window. It
 // measures, painting both views offscreen after each step:
 //   - from the end of the pass to both views filled and painted (and, for reference, the whole
 //     command beside a pass alone);
@@ -18,7 +18,7 @@
 
 #include "bench/large_pair.h"
 #include "bench/silent_window_parts.h"
-#include "comparison/large_comparison.h"
+#include "comparison/file_comparison.h"
 #include "main_window/big_comparison_views.h"
 #include "main_window/diff_view.h"
 #include "main_window/main_window.h"
@@ -123,7 +123,8 @@ int main(int argc, char* argv[]) {
                           window.findChild<DiffView*>(QStringLiteral("RTB2"))};
 
         auto start = Clock::now();
-        parvane::LargeComparison comparison = parvane::LargeComparison::run(path1, path2);
+        parvane::FileComparison comparison =
+            parvane::FileComparison::run(path1, path2, {true, {}, {}});
         const double passMs = msSince(start);
         start = Clock::now();
         big->show(std::move(comparison));
@@ -231,7 +232,7 @@ int main(int argc, char* argv[]) {
         // The whole command, through the pass's thread and its progress dialog: what it takes
         // beyond a pass alone is what the window adds after the pass.
         start = Clock::now();
-        parvane::LargeComparison::run(path1, path2);
+        parvane::FileComparison::run(path1, path2, {true, {}, {}});
         const double aloneMs = msSince(start);
         start = Clock::now();
         big->compare(path1, path2);

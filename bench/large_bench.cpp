@@ -2,13 +2,13 @@
 //
 // It writes two files of 10 million lines of 99 characters (about 1 GB each; one line in a
 // hundred differs in one character) to a temporary folder, reads them once so both runs find
-// them in the page cache, times `cmp -l` and LargeComparison::run() on them, then reading what
+// them in the page cache, times `cmp -l` and FileComparison::run() on them, then reading what
 // was found (linePairs(), differingPairs(), nextDifferingLine()), and prints each figure beside
 // its target. The files are removed at the end. Always exits 0 unless the files
 // cannot be made.
 
 #include "bench/large_pair.h"
-#include "comparison/large_comparison.h"
+#include "comparison/file_comparison.h"
 
 #include <chrono>
 #include <cstdio>
@@ -72,8 +72,8 @@ void singleLine(const fs::path& folder) {
     const long before = rssAnonKb();
     Watch watch;
     auto start = Clock::now();
-    const auto comparison =
-        parvane::LargeComparison::run(path1, path2, [&](auto d, auto t) { return watch(d, t); });
+    const auto comparison = parvane::FileComparison::run(
+        path1, path2, {true, {}, [&](auto d, auto t) { return watch(d, t); }});
     const double seconds = secondsSince(start);
     start = Clock::now();
     const auto slices = comparison.linePairs(0, 1, kLength / 2 - 30, 60);
@@ -117,8 +117,8 @@ int main() {
 
         start = Clock::now();
         Watch watch;
-        const auto comparison = parvane::LargeComparison::run(
-            path1, path2, [&](auto done, auto total) { return watch(done, total); });
+        const auto comparison = parvane::FileComparison::run(
+            path1, path2, {true, {}, [&](auto done, auto total) { return watch(done, total); }});
         const double passSeconds = secondsSince(start);
         const int calls = watch.calls;
 
@@ -177,13 +177,14 @@ int main() {
         Clock::time_point asked;
         start = Clock::now();
         try {
-            parvane::LargeComparison::run(path1, path2, [&](std::uint64_t, std::uint64_t) {
+            const auto progress = [&](std::uint64_t, std::uint64_t) {
                 if (secondsSince(start) < 0.1) {
                     return true;
                 }
                 asked = Clock::now();
                 return false;
-            });
+            };
+            parvane::FileComparison::run(path1, path2, {true, {}, progress});
         } catch (const parvane::ComparisonCancelled&) {
             std::printf("cancelled pass stopped %.2f ms after the callback said so (target "
                         "≤ 100 ms)\n",

@@ -16,13 +16,15 @@
 // closed whatever happens.
 //
 // The result also gives each file's traits (file_traits.h): what its bytes hold beyond the
-// characters compared, such as its kind of line break.
+// characters compared, such as its kind of line break. It is made from one comparison with the
+// display limits (file_comparison.h), which also throws FileChangedError when a file changes
+// while it is compared.
 
+#include "comparison/comparison_error.h"
 #include "comparison/file_traits.h"
 
 #include <cstdint>
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -35,15 +37,5 @@ struct Comparison {
 };
 
 Comparison compareFiles(const std::filesystem::path& file1, const std::filesystem::path& file2);
-
-struct ComparisonError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-struct FileError : ComparisonError {
-    using ComparisonError::ComparisonError;
-};
-struct OverflowError : ComparisonError {
-    using ComparisonError::ComparisonError;
-};
 
 } // namespace parvane

@@ -2,11 +2,9 @@
 
 // What a file's bytes hold beyond its characters: the kinds of its line breaks, a leading UTF-8
 // byte-order mark, a final line break, and whether the bytes are valid UTF-8. Two files can give
-// the same characters to compare and still differ in these. traitsOf() never fails; it only reads
-// the bytes it is given.
+// the same characters to compare and still differ in these. The comparison's pass finds them.
 
 #include <cstddef>
-#include <string_view>
 
 namespace parvane {
 
@@ -18,7 +16,5 @@ struct FileTraits {
 
     bool operator==(const FileTraits&) const = default;
 };
-
-FileTraits traitsOf(std::string_view bytes);
 
 } // namespace parvane

@@ -1,16 +1,18 @@
 #include "comparison/source_file.h"
 
-#include "comparison/comparison.h"
+#include "comparison/comparison_error.h"
 #include "comparison/text_decoding.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <system_error>
 
 #include <poll.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace parvane {
@@ -45,7 +47,21 @@ Reason reasonFor(int error) {
     }
 }
 
+// /dev/null: the empty file that git passes for the side of a change that has no file.
+bool isNullDevice(const struct stat& info) {
+    return S_ISCHR(info.st_mode) && major(info.st_rdev) == 1 && minor(info.st_rdev) == 3;
+}
+
 } // namespace
+
+bool FileIdentity::operator==(const FileIdentity& other) const {
+    const auto same = [](const timespec& a, const timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
+    return device == other.device && inode == other.inode && size == other.size &&
+           isDevice == other.isDevice &&
+           (isDevice || (same(modified, other.modified) && same(changed, other.changed)));
+}
 
 SourceFile::SourceFile(fs::path path) : path_(std::move(path)) {
     struct stat found {};
@@ -62,7 +78,7 @@ SourceFile::SourceFile(fs::path path) : path_(std::move(path)) {
     if (S_ISDIR(found.st_mode)) {
         fail("es una carpeta", "Elija un fichero de texto.");
     }
-    if (!S_ISREG(found.st_mode)) {
+    if (!S_ISREG(found.st_mode) && !isNullDevice(found)) {
         fail("no es un fichero normal (es un dispositivo, una tubería o un socket)",
              "Elija un fichero de texto.");
     }
@@ -79,7 +95,7 @@ SourceFile::SourceFile(fs::path path) : path_(std::move(path)) {
         fail(reason.what, reason.advice);
     }
     struct stat opened {};
-    if (::fstat(descriptor_, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+    if (::fstat(descriptor_, &opened) != 0 || (!S_ISREG(opened.st_mode) && !isNullDevice(opened))) {
         ::close(descriptor_);
         descriptor_ = -1;
         fail("ha cambiado y ya no es un fichero normal", "Elija un fichero de texto.");
@@ -92,12 +108,26 @@ SourceFile::~SourceFile() {
     }
 }
 
-std::size_t SourceFile::readSome(char* buffer, std::size_t size) {
+std::size_t SourceFile::readAt(std::uint64_t offset, unsigned char* buffer,
+                               std::size_t size) const {
+    if (held_) {
+        const std::size_t from = std::size_t(std::min<std::uint64_t>(offset, held_->size()));
+        const std::size_t count = std::min(size, held_->size() - from);
+        std::memcpy(buffer, held_->data() + from, count);
+        return count;
+    }
+    std::size_t filled = 0;
     auto lastProgress = std::chrono::steady_clock::now();
-    while (true) {
-        const ssize_t got = ::read(descriptor_, buffer, size);
-        if (got >= 0) {
-            return static_cast<std::size_t>(got);
+    while (filled < size) {
+        const ssize_t got = ::pread(descriptor_, buffer + filled, size - filled,
+                                    static_cast<off_t>(offset + filled));
+        if (got > 0) {
+            filled += static_cast<std::size_t>(got);
+            lastProgress = std::chrono::steady_clock::now();
+            continue;
+        }
+        if (got == 0) {
+            break; // the end of the file
         }
         if (errno == EINTR) {
             continue;
@@ -119,33 +149,47 @@ std::size_t SourceFile::readSome(char* buffer, std::size_t size) {
             ::usleep(10'000);
         }
     }
+    return filled;
 }
 
-std::optional<std::string> SourceFile::readAtMost(std::size_t maxBytes) {
-    // The size is only a hint for the buffer: the file may change while it is read.
-    struct stat now {};
-    const bool sized = ::fstat(descriptor_, &now) == 0 && now.st_size > 0;
-    std::string content(
-        sized ? static_cast<std::size_t>(
-                    std::min<std::uintmax_t>(std::uintmax_t(now.st_size), maxBytes) + 1)
-              : std::size_t{64 * 1024},
-        '\0');
-    std::size_t filled = 0;
+bool SourceFile::holdWhole(std::uint64_t maxBytes) {
+    const FileIdentity before = identity();
+    auto bytes = std::make_shared<std::string>();
+    // The size is only a hint: the file may change while it is read.
+    std::uint64_t size =
+        std::min<std::uint64_t>(std::uint64_t(std::max<off_t>(before.size, 0)), maxBytes) + 1;
     while (true) {
-        const std::size_t got = readSome(content.data() + filled, content.size() - filled);
-        filled += got;
-        if (filled > maxBytes) {
-            return std::nullopt;
+        const std::size_t filled = bytes->size();
+        bytes->resize(std::size_t(size));
+        const std::size_t got =
+            readAt(filled, reinterpret_cast<unsigned char*>(bytes->data()) + filled,
+                   bytes->size() - filled);
+        bytes->resize(filled + got);
+        if (bytes->size() > maxBytes) {
+            return false;
         }
-        if (got == 0) {
+        if (filled + got < size) {
             break; // the end of the file
         }
-        if (filled == content.size()) {
-            content.resize(std::min(2 * content.size(), maxBytes + 1));
-        }
+        size = std::min(2 * size, maxBytes + 1);
     }
-    content.resize(filled);
-    return content;
+    identity_ = before;
+    held_ = std::move(bytes);
+    ::close(descriptor_);
+    descriptor_ = -1;
+    return true;
+}
+
+FileIdentity SourceFile::identity() const {
+    if (held_) {
+        return identity_;
+    }
+    struct stat info {};
+    if (::fstat(descriptor_, &info) != 0) {
+        failReading();
+    }
+    return {info.st_dev,  info.st_ino,  info.st_size,
+            info.st_mtim, info.st_ctim, !S_ISREG(info.st_mode)};
 }
 
 void SourceFile::failReading() const {

@@ -1,25 +1,13 @@
 #include "comparison/text_decoding.h"
 
+#include "comparison/utf8_validator.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
 
 namespace parvane {
 namespace {
-
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// The second byte of a multi-byte sequence has a narrower range after some lead bytes: this is
-// what rules out overlong forms, surrogates and code points past U+10FFFF.
-bool secondByteFits(unsigned char lead, unsigned char second) {
-    switch (lead) {
-    case 0xE0: return second >= 0xA0 && second <= 0xBF;
-    case 0xED: return second >= 0x80 && second <= 0x9F;
-    case 0xF0: return second >= 0x90 && second <= 0xBF;
-    case 0xF4: return second >= 0x80 && second <= 0x8F;
-    default: return isContinuation(second);
-    }
-}
 
 // Code points of the bytes 0x80..0x9F; the other bytes stand for the code point of their value.
 constexpr std::array<char16_t, 32> kWindows1252High = {
@@ -31,41 +19,10 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
 
 } // namespace
 
-std::size_t characterLength(std::string_view bytes) {
-    const auto lead = static_cast<unsigned char>(bytes[0]);
-    std::size_t length = 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-    } else if (lead >= 0x80) {
-        return 0;
-    }
-    if (length > 1) {
-        if (bytes.size() < length || !secondByteFits(lead, static_cast<unsigned char>(bytes[1]))) {
-            return 0;
-        }
-        for (std::size_t k = 2; k < length; ++k) {
-            if (!isContinuation(static_cast<unsigned char>(bytes[k]))) {
-                return 0;
-            }
-        }
-    }
-    return length;
-}
-
 bool isValidUtf8(std::string_view bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const std::size_t length = characterLength(bytes.substr(i));
-        if (length == 0) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
+    Utf8Validator validator;
+    validator.feed(bytes);
+    return validator.valid();
 }
 
 std::string printable(std::string_view bytes) {
@@ -74,7 +31,7 @@ std::string printable(std::string_view bytes) {
     out.reserve(bytes.size());
     std::size_t i = 0;
     while (i < bytes.size()) {
-        const std::size_t length = characterLength(bytes.substr(i));
+        const std::size_t length = Utf8Validator::sequenceLength(bytes.substr(i));
         const auto lead = static_cast<unsigned char>(bytes[i]);
         // U+0080..U+009F are the C1 controls, C2 80..C2 9F in UTF-8.
         const bool control =
@@ -116,11 +73,14 @@ void decodeUtf8(std::string_view bytes, std::u32string& out) {
     }
 }
 
+char32_t windows1252Character(unsigned char byte) {
+    return byte >= 0x80 && byte <= 0x9F ? kWindows1252High[byte - 0x80] : byte;
+}
+
 void decodeWindows1252(std::string_view bytes, std::u32string& out) {
     out.clear();
     for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        out.push_back(byte >= 0x80 && byte <= 0x9F ? kWindows1252High[byte - 0x80] : byte);
+        out.push_back(windows1252Character(static_cast<unsigned char>(c)));
     }
 }
 

@@ -114,7 +114,7 @@ BigComparisonViews::BigComparisonViews(DiffView* view1, DiffView* view2, NumberC
 
 BigComparisonViews::~BigComparisonViews() = default;
 
-const parvane::LargeComparison* BigComparisonViews::comparison() const {
+const parvane::FileComparison* BigComparisonViews::comparison() const {
     return comparison_ ? &*comparison_ : nullptr;
 }
 
@@ -128,7 +128,7 @@ bool BigComparisonViews::compare(const std::filesystem::path& file1,
         return false;
     }
     busy_ = true;
-    std::optional<parvane::LargeComparison> result;
+    std::optional<parvane::FileComparison> result;
     QString error;
     try {
         result = ComparisonProgress::run(window_, file1, file2, prelude_);
@@ -153,7 +153,7 @@ bool BigComparisonViews::compare(const std::filesystem::path& file1,
     return true;
 }
 
-void BigComparisonViews::show(parvane::LargeComparison comparison) {
+void BigComparisonViews::show(parvane::FileComparison comparison) {
     refill_->stop();
     ++shown_;
     comparison_.emplace(std::move(comparison));

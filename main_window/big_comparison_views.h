@@ -26,7 +26,7 @@
 // that changed after the comparison (once; the views then keep what they show until the next
 // comparison). The views, number columns and messages must outlive this object.
 
-#include "comparison/large_comparison.h"
+#include "comparison/file_comparison.h"
 #include "main_window/bar_scale.h"
 #include "main_window/comparison_progress.h"
 
@@ -66,14 +66,14 @@ public:
     // views as they were, when cancelled or refused (with the error shown), or while busy.
     bool compare(const std::filesystem::path& file1, const std::filesystem::path& file2);
     // Shows a finished comparison from its first line.
-    void show(parvane::LargeComparison comparison);
+    void show(parvane::FileComparison comparison);
     // Gives the views back, with their own scroll bars, to a comparison within the limits.
     void stop();
 
     bool active() const { return comparison_.has_value(); }
     // While a comparison's pass or a copy of a selection reads the files.
     bool busy() const { return busy_; }
-    const parvane::LargeComparison* comparison() const;
+    const parvane::FileComparison* comparison() const;
 
     // Alt+Down, Alt+Up: both carets to the start of the next or previous differing line.
     void goToNextDifference();
@@ -82,7 +82,7 @@ public:
     void goToFirstDifference();
     void goToLastDifference();
     // Alt+Right, Alt+Left: both carets to the start of the next or previous run of differing
-    // characters of the whole files, if any (see LargeComparison::runFrom()); gives where the
+    // characters of the whole files, if any (see FileComparison::runFrom()); gives where the
     // carets stand then (line pair and column, 0-based).
     parvane::LineColumn goToRun(bool forward);
 
@@ -181,7 +181,7 @@ private:
     QTimer* refill_;
     ComparisonProgress::Prelude prelude_;
 
-    std::optional<parvane::LargeComparison> comparison_;
+    std::optional<parvane::FileComparison> comparison_;
     std::uint64_t longest_ = 0; // the longest line of either file, in characters
     bool columnWindow_ = false; // whether a window holds only some columns of long lines
     std::uint64_t lines_ = 0;   // lines a window holds at most

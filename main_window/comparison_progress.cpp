@@ -29,16 +29,16 @@ struct Shared {
     std::atomic<bool> cancelled{false};
     std::atomic<bool> finished{false};
     std::atomic<std::uint64_t> done{0}, total{0};
-    std::optional<parvane::LargeComparison> result;
+    std::optional<parvane::FileComparison> result;
     std::exception_ptr error;
 };
 
 } // namespace
 
-std::optional<parvane::LargeComparison> ComparisonProgress::run(QWidget* parent,
-                                                                const std::filesystem::path& file1,
-                                                                const std::filesystem::path& file2,
-                                                                const Prelude& prelude) {
+std::optional<parvane::FileComparison> ComparisonProgress::run(QWidget* parent,
+                                                               const std::filesystem::path& file1,
+                                                               const std::filesystem::path& file2,
+                                                               const Prelude& prelude) {
     Shared shared;
     QEventLoop loop;
     std::thread pass([&shared, &file1, &file2, &prelude, &loop] {
@@ -46,12 +46,12 @@ std::optional<parvane::LargeComparison> ComparisonProgress::run(QWidget* parent,
             if (prelude) {
                 prelude([&shared] { return shared.cancelled.load(); });
             }
-            shared.result = parvane::LargeComparison::run(
-                file1, file2, [&shared](std::uint64_t done, std::uint64_t total) {
-                    shared.done = done;
-                    shared.total = total;
-                    return !shared.cancelled.load();
-                });
+            const auto progress = [&shared](std::uint64_t done, std::uint64_t total) {
+                shared.done = done;
+                shared.total = total;
+                return !shared.cancelled.load();
+            };
+            shared.result = parvane::FileComparison::run(file1, file2, {true, {}, progress});
         } catch (...) {
             shared.error = std::current_exception();
         }

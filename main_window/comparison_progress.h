@@ -1,6 +1,6 @@
 #pragma once
 
-// Runs LargeComparison::run() on a thread of its own while the window keeps painting, and shows a
+// Runs FileComparison::run() on a thread of its own while the window keeps painting, and shows a
 // window-modal progress dialog with "Cancelar" when the pass lasts more than kShowAfterMs.
 //
 // run() returns when the pass has ended: the comparison, or none when the user cancelled (a
@@ -9,7 +9,7 @@
 // pass's thread is always joined before run() returns, also when the application is asked to
 // quit meanwhile (the pass is then cancelled). The file names shown are plain text.
 
-#include "comparison/large_comparison.h"
+#include "comparison/file_comparison.h"
 
 #include <QString>
 
@@ -35,8 +35,8 @@ public:
     static void setUpDialog(QProgressDialog& dialog, const QString& name, const QString& title,
                             const QString& text, int steps);
 
-    static std::optional<parvane::LargeComparison> run(QWidget* parent,
-                                                       const std::filesystem::path& file1,
-                                                       const std::filesystem::path& file2,
-                                                       const Prelude& prelude = {});
+    static std::optional<parvane::FileComparison> run(QWidget* parent,
+                                                      const std::filesystem::path& file1,
+                                                      const std::filesystem::path& file2,
+                                                      const Prelude& prelude = {});
 };

@@ -405,7 +405,7 @@ void MainWindow::showComparison(const std::filesystem::path& path1,
 
 // The reading aids of a comparison without limits: its totals, and tips counted from the window.
 void MainWindow::describeComparisonWithoutLimits() {
-    const parvane::LargeComparison* comparison = bigViews_->comparison();
+    const parvane::FileComparison* comparison = bigViews_->comparison();
     const parvane::ComparisonTotals& totals = comparison->totals();
     const auto summary = [&](int file) {
         ComparisonSummary s;
@@ -424,7 +424,7 @@ void MainWindow::describeComparisonWithoutLimits() {
 // by run, the note names the carets' `column` too.
 void MainWindow::noteDifferenceWithoutLimits(DifferenceNavigator::Direction direction,
                                              std::optional<std::uint64_t> column) {
-    const parvane::LargeComparison* comparison = bigViews_->comparison();
+    const parvane::FileComparison* comparison = bigViews_->comparison();
     if (!comparison) {
         return;
     }

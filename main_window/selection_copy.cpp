@@ -51,7 +51,7 @@ QString refusalFor(const std::filesystem::path& file, std::uint64_t most) {
 } // namespace
 
 SelectionCopy::Result SelectionCopy::read(QWidget* parent,
-                                          const parvane::LargeComparison& comparison, int file,
+                                          const parvane::FileComparison& comparison, int file,
                                           Place from, Place to, std::uint64_t most,
                                           const std::function<void()>& eachPiece) {
     QProgressDialog dialog(parent);
@@ -73,13 +73,13 @@ SelectionCopy::Result SelectionCopy::read(QWidget* parent,
     });
 }
 
-std::optional<QString> SelectionCopy::readQuietly(const parvane::LargeComparison& comparison,
+std::optional<QString> SelectionCopy::readQuietly(const parvane::FileComparison& comparison,
                                                   int file, Place from, Place to,
                                                   std::uint64_t most) {
     return gather(comparison, file, from, to, most, [](double) { return true; }).text;
 }
 
-SelectionCopy::Result SelectionCopy::gather(const parvane::LargeComparison& comparison, int file,
+SelectionCopy::Result SelectionCopy::gather(const parvane::FileComparison& comparison, int file,
                                             Place from, Place to, std::uint64_t most,
                                             const std::function<bool(double)>& afterPiece) {
     Result result;

@@ -3,7 +3,7 @@
 // The text of a selection in one file of a comparison without limits, for the clipboard: the
 // file's own characters, each line break given as "\n", as a view copies its own selection.
 //
-// read() reads the selection from the files (LargeComparison::linePairs()) a piece at a time on
+// read() reads the selection from the files (FileComparison::linePairs()) a piece at a time on
 // the caller's thread, letting the window paint between pieces, and shows a window-modal progress
 // dialog with "Cancelar" when it lasts more than kShowAfterMs; user input to the window waits
 // until then. The text it gathers is never more than `most` bytes as UTF-8 (kMostBytes unless a
@@ -12,7 +12,7 @@
 // caller. The comparison must outlive the call, which the caller ensures by refusing to compare
 // again meanwhile.
 
-#include "comparison/large_comparison.h"
+#include "comparison/file_comparison.h"
 
 #include <QString>
 
@@ -40,17 +40,17 @@ public:
 
     // The text of file `file` (1 or 2) from `from` to `to` (not included), which come in order.
     // `eachPiece` runs after every piece read; tests use it to make a copy last.
-    static Result read(QWidget* parent, const parvane::LargeComparison& comparison, int file,
+    static Result read(QWidget* parent, const parvane::FileComparison& comparison, int file,
                        Place from, Place to, std::uint64_t most = kMostBytes,
                        const std::function<void()>& eachPiece = {});
     // The same text read at once, with no dialog and no events: nothing when it is larger than
     // `most` bytes. For a reader that cannot wait, such as a paste of the primary selection.
-    static std::optional<QString> readQuietly(const parvane::LargeComparison& comparison, int file,
+    static std::optional<QString> readQuietly(const parvane::FileComparison& comparison, int file,
                                               Place from, Place to, std::uint64_t most);
 
 private:
     // Reads the text; after every piece, `afterPiece` gets the share done and says whether to go
     // on (false: the result holds no text).
-    static Result gather(const parvane::LargeComparison& comparison, int file, Place from, Place to,
+    static Result gather(const parvane::FileComparison& comparison, int file, Place from, Place to,
                          std::uint64_t most, const std::function<bool(double)>& afterPiece);
 };

@@ -1,11 +1,10 @@
 #include "report/report.h"
 
+#include "comparison/file_comparison.h"
 #include "comparison/source_file.h"
-#include "report/report_bounded_source.h"
 #include "report/report_html_file.h"
 #include "report/report_html_writer.h"
 #include "report/report_json_writer.h"
-#include "report/report_large_source.h"
 #include "report/report_output.h"
 #include "report/report_text_writer.h"
 
@@ -28,21 +27,15 @@ void complain(std::FILE* err, std::string_view message) {
     std::fflush(err);
 }
 
-std::unique_ptr<ReportSource> compare(const ReportRequest& request) {
-    if (request.unlimited) {
-        return LargeReportSource::open(request.file1, request.file2);
-    }
-    return BoundedReportSource::open(request.file1, request.file2);
-}
-
-void writeHtml(const ReportRequest& request, const ReportSource& source, ReportHtmlFile& file) {
+void writeHtml(const ReportRequest& request, const parvane::FileComparison& source,
+               ReportHtmlFile& file) {
     ReportOutput page(file.stream(), parvane::quoted(request.html));
     ReportHtmlWriter::write(page, source, request.maxLines);
     page.flush();
     file.commit();
 }
 
-void writeOut(const ReportRequest& request, const ReportSource& source, std::FILE* out) {
+void writeOut(const ReportRequest& request, const parvane::FileComparison& source, std::FILE* out) {
     ReportOutput output(out, "la salida estándar");
     const bool json = request.format == ReportRequest::Format::Json;
     if (!request.html.empty()) {
@@ -74,9 +67,10 @@ int Report::write(const ReportRequest& request, std::FILE* out, std::FILE* err) 
             return kTrouble;
         }
     }
-    std::unique_ptr<ReportSource> source;
+    std::optional<parvane::FileComparison> source;
     try {
-        source = compare(request);
+        source =
+            parvane::FileComparison::run(request.file1, request.file2, {request.unlimited, {}, {}});
     } catch (const parvane::ComparisonError& error) {
         complain(err, error.what());
         return kTrouble;

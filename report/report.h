@@ -9,9 +9,9 @@
 // to `out`; its Spanish message goes to `err`, one line. When the reader of `out` goes away
 // (a closed pipe) the report stops quietly and the comparison's status is returned.
 //
-// Without `unlimited` the comparison is compareFiles(), with the window's limits; with it,
-// LargeComparison, with memory bounded as that pass is. Either way the report is written as it
-// goes, never held whole. write() ignores SIGPIPE for the rest of the process (the report then
+// The comparison is the engine's (file_comparison.h), with the window's display limits unless
+// `unlimited`; either way memory stays bounded and the report is written as it goes, never held
+// whole. write() ignores SIGPIPE for the rest of the process (the report then
 // sees EPIPE instead of being killed); it needs no QApplication and opens no display.
 //
 // With `html`, the page goes to that file and `out` gets only the summary: what was compared and

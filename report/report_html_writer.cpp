@@ -109,7 +109,7 @@ void writePair(ReportOutput& out, const LinePairSlice& pair) {
 }
 
 // Writes line pairs [first, end).
-void writePairs(ReportOutput& out, const ReportSource& source, std::uint64_t first,
+void writePairs(ReportOutput& out, const parvane::FileComparison& source, std::uint64_t first,
                 std::uint64_t end, std::uint64_t maxColumns) {
     for (std::uint64_t block = first; block < end; block += kBlockPairs) {
         for (const LinePairSlice& pair :
@@ -129,7 +129,7 @@ void writeGap(ReportOutput& out, std::uint64_t first, std::uint64_t end) {
     out << "</td></tr>\n";
 }
 
-void writeSummary(ReportOutput& out, const ReportSource& source) {
+void writeSummary(ReportOutput& out, const parvane::FileComparison& source) {
     const std::string name1 = escaped(parvane::quoted(source.path(1)));
     const std::string name2 = escaped(parvane::quoted(source.path(2)));
     out << "<title>Parvane: " << name1 << " y " << name2 << "</title>\n</head>\n<body>\n";
@@ -150,7 +150,7 @@ void writeSummary(ReportOutput& out, const ReportSource& source) {
 
 } // namespace
 
-void ReportHtmlWriter::write(ReportOutput& out, const ReportSource& source,
+void ReportHtmlWriter::write(ReportOutput& out, const parvane::FileComparison& source,
                              std::optional<std::uint64_t> maxLines) {
     out << kHead;
     writeSummary(out, source);

@@ -12,8 +12,8 @@
 //
 // Throws what ReportOutput and the source throw.
 
+#include "comparison/file_comparison.h"
 #include "report/report_output.h"
-#include "report/report_source.h"
 
 #include <optional>
 
@@ -23,6 +23,6 @@ public:
     static constexpr std::uint64_t kContextLines = 3;
     static constexpr std::uint64_t kMaxColumns = 10000;
 
-    static void write(ReportOutput& out, const ReportSource& source,
+    static void write(ReportOutput& out, const parvane::FileComparison& source,
                       std::optional<std::uint64_t> maxLines);
 };

@@ -1,6 +1,7 @@
 #include "report/report_json_writer.h"
 
 #include "comparison/text_decoding.h"
+#include "report/report_pairs.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ void writeSide(ReportOutput& out, bool has, std::uint64_t length,
     out << "]}";
 }
 
-void writeHead(ReportOutput& out, const ReportSource& source) {
+void writeHead(ReportOutput& out, const parvane::FileComparison& source) {
     const parvane::ComparisonTotals& totals = source.totals();
     out << "{\n";
     out << "  \"file1\": " << ReportJsonWriter::name(source.path(1).native()) << ",\n";
@@ -42,7 +43,7 @@ void writeHead(ReportOutput& out, const ReportSource& source) {
 
 } // namespace
 
-void ReportJsonWriter::write(ReportOutput& out, const ReportSource& source,
+void ReportJsonWriter::write(ReportOutput& out, const parvane::FileComparison& source,
                              std::optional<std::uint64_t> maxLines) {
     writeHead(out, source);
     out << ",\n  \"lines\": [";
@@ -52,7 +53,7 @@ void ReportJsonWriter::write(ReportOutput& out, const ReportSource& source,
     std::uint64_t from = 0; // where the next batch starts
     while (shown < limit) {
         const std::vector<parvane::LinePairSlice> batch =
-            source.reportedPairs(from, std::min(kBatchPairs, limit - shown));
+            report_pairs::reportedPairs(source, from, std::min(kBatchPairs, limit - shown));
         if (batch.empty()) {
             break;
         }
@@ -62,7 +63,7 @@ void ReportJsonWriter::write(ReportOutput& out, const ReportSource& source,
             writeSide(out, pair.has1, pair.length1, pair.runs1);
             out << ", \"file2\": ";
             writeSide(out, pair.has2, pair.length2, pair.runs2);
-            out << ", \"cut\": " << (ReportSource::isCut(pair) ? "true" : "false") << "}";
+            out << ", \"cut\": " << (report_pairs::isCut(pair) ? "true" : "false") << "}";
             ++shown;
         }
         from = batch.back().line + 1;
@@ -72,7 +73,7 @@ void ReportJsonWriter::write(ReportOutput& out, const ReportSource& source,
     out << "  \"truncated\": " << (shown < all ? "true" : "false") << "\n}\n";
 }
 
-void ReportJsonWriter::writeSummary(ReportOutput& out, const ReportSource& source,
+void ReportJsonWriter::writeSummary(ReportOutput& out, const parvane::FileComparison& source,
                                     const std::filesystem::path& html) {
     writeHead(out, source);
     out << ",\n  \"html\": " << name(html.native()) << "\n}\n";

@@ -8,8 +8,8 @@
 //
 // Throws what ReportOutput and the source throw; the document is then unfinished.
 
+#include "comparison/file_comparison.h"
 #include "report/report_output.h"
-#include "report/report_source.h"
 
 #include <optional>
 #include <string>
@@ -17,10 +17,10 @@
 
 class ReportJsonWriter {
 public:
-    static void write(ReportOutput& out, const ReportSource& source,
+    static void write(ReportOutput& out, const parvane::FileComparison& source,
                       std::optional<std::uint64_t> maxLines);
     // The same without the line pairs, naming the page `html` written beside it.
-    static void writeSummary(ReportOutput& out, const ReportSource& source,
+    static void writeSummary(ReportOutput& out, const parvane::FileComparison& source,
                              const std::filesystem::path& html);
 
     // `text` (UTF-8) as a JSON string, quotes included: control characters (C0, DEL, C1) are

@@ -3,6 +3,7 @@
 #include "comparison/source_file.h"
 #include "comparison/text_decoding.h"
 #include "report/report_characters.h"
+#include "report/report_pairs.h"
 
 #include <algorithm>
 #include <string>
@@ -223,8 +224,8 @@ void writeLinePair(ReportOutput& out, const LinePairSlice& pair) {
     } else if (!pair.has2) {
         out << ", falta en el fichero 2";
     }
-    if (ReportSource::isCut(pair)) {
-        out << " (solo las primeras " << ReportSource::kMaxReportedColumns << " columnas de "
+    if (report_pairs::isCut(pair)) {
+        out << " (solo las primeras " << report_pairs::kMaxReportedColumns << " columnas de "
             << std::max(pair.length1, pair.length2) << ")";
     }
     out << ":\n";
@@ -240,14 +241,14 @@ void writeLinePair(ReportOutput& out, const LinePairSlice& pair) {
     }
 }
 
-void writeHeader(ReportOutput& out, const ReportSource& source) {
+void writeHeader(ReportOutput& out, const parvane::FileComparison& source) {
     out << "Fichero 1: " << parvane::quoted(source.path(1)) << "\n";
     out << "Fichero 2: " << parvane::quoted(source.path(2)) << "\n";
     out << "Codificación: "
         << (source.decoding() == parvane::Decoding::Utf8 ? "UTF-8" : "Windows-1252") << "\n\n";
 }
 
-void writeTotals(ReportOutput& out, const ReportSource& source) {
+void writeTotals(ReportOutput& out, const parvane::FileComparison& source) {
     const parvane::ComparisonTotals& totals = source.totals();
     out << "Líneas que difieren: " << totals.differingLines << " de " << source.pairCount() << "\n";
     out << "Caracteres que difieren: " << totals.differingCharacters1 << " en el fichero 1, "
@@ -269,7 +270,7 @@ void writeShownPart(ReportOutput& out, std::uint64_t shown, std::uint64_t all) {
 
 } // namespace
 
-void ReportTextWriter::write(ReportOutput& out, const ReportSource& source,
+void ReportTextWriter::write(ReportOutput& out, const parvane::FileComparison& source,
                              std::optional<std::uint64_t> maxLines) {
     if (source.identical()) {
         out << kIdentical << "\n";
@@ -282,7 +283,7 @@ void ReportTextWriter::write(ReportOutput& out, const ReportSource& source,
     std::uint64_t from = 0; // where the next batch starts
     while (shown < limit) {
         const std::vector<LinePairSlice> batch =
-            source.reportedPairs(from, std::min(kBatchPairs, limit - shown));
+            report_pairs::reportedPairs(source, from, std::min(kBatchPairs, limit - shown));
         if (batch.empty()) {
             break;
         }
@@ -299,7 +300,7 @@ void ReportTextWriter::write(ReportOutput& out, const ReportSource& source,
     writeTotals(out, source);
 }
 
-void ReportTextWriter::writeSummary(ReportOutput& out, const ReportSource& source) {
+void ReportTextWriter::writeSummary(ReportOutput& out, const parvane::FileComparison& source) {
     if (source.identical()) {
         out << kIdentical << "\n";
         return;

@@ -12,8 +12,8 @@
 //
 // Throws what ReportOutput and the source throw.
 
+#include "comparison/file_comparison.h"
 #include "report/report_output.h"
-#include "report/report_source.h"
 
 #include <optional>
 
@@ -22,8 +22,8 @@ public:
     static constexpr std::uint64_t kPieceColumns = 4096;
     static constexpr std::string_view kIdentical = "Estos dos ficheros son idénticos";
 
-    static void write(ReportOutput& out, const ReportSource& source,
+    static void write(ReportOutput& out, const parvane::FileComparison& source,
                       std::optional<std::uint64_t> maxLines);
     // What was compared and the totals only (or the line for identical files).
-    static void writeSummary(ReportOutput& out, const ReportSource& source);
+    static void writeSummary(ReportOutput& out, const parvane::FileComparison& source);
 };

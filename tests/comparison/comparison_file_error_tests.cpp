@@ -3,6 +3,8 @@
 
 #include "comparison_test_support.h"
 
+#include "comparison/file_comparison.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -99,7 +101,6 @@ TEST_F(ComparisonFileErrorTest, BadPaths) {
          folder_.path() / std::string(300, 'n'), "más largo de lo que admite el sistema"},
         {"FIFO", makeFifo("tuberia"), "no es un fichero normal"},
         {"character device /dev/zero", "/dev/zero", "no es un fichero normal"},
-        {"character device /dev/null", "/dev/null", "no es un fichero normal"},
     };
     if (const auto socket = makeSocket("enchufe"); !socket.empty()) {
         cases.push_back({"socket", socket, "no es un fichero normal"});
@@ -115,6 +116,19 @@ TEST_F(ComparisonFileErrorTest, BadPaths) {
             expectFileError(good_, c.path, c.path, c.reason);
         }
     }
+}
+
+// Regression: git passes /dev/null for the side of a change that has no file (git difftool on an
+// added or deleted file); it is an empty file, not a device to refuse.
+TEST_F(ComparisonFileErrorTest, DevNullIsAnEmptyFile) {
+    const auto text = folder_.write("texto.txt", "hola\n");
+    const Comparison added = compareFiles("/dev/null", text);
+    EXPECT_EQ("", added.displayText1);
+    EXPECT_EQ((Positions{1, 2, 3, 4}), added.differences2);
+    const FileComparison unlimited = FileComparison::run(text, "/dev/null", {true, {}, {}});
+    EXPECT_EQ(0u, unlimited.lineCount(2));
+    EXPECT_EQ(1u, unlimited.totals().linesOnlyIn1);
+    EXPECT_EQ(1u, unlimited.linePairs(0, 1).size());
 }
 
 TEST_F(ComparisonFileErrorTest, FifoWithoutWriterDoesNotBlock) {
@@ -215,7 +229,8 @@ TEST_F(ComparisonFileErrorTest, NoFileStaysOpen) {
         EXPECT_NO_THROW(compareFiles(good_, good_));
         EXPECT_THROW(compareFiles(good_, folder_.path() / "falta.txt"), FileError);
         EXPECT_THROW(compareFiles(good_, folder_.path()), FileError);
-        EXPECT_THROW(compareFiles(good_, "/dev/null"), FileError);
+        EXPECT_THROW(compareFiles(good_, "/dev/zero"), FileError);
+        EXPECT_NO_THROW(compareFiles(good_, "/dev/null"));
         EXPECT_THROW(compareFiles(good_, big), OverflowError);
         EXPECT_THROW(compareFiles(big, good_), OverflowError);
         EXPECT_THROW(compareContents(std::string(32765, 'a'), "b"), OverflowError);

@@ -1,4 +1,4 @@
-// What traitsOf() finds in a file's bytes, and that compareFiles() hands it on for both files.
+// What the comparison finds in a file's bytes beyond its characters, for both files.
 
 #include "comparison_test_support.h"
 
@@ -21,7 +21,9 @@ FileTraits traits(std::size_t crLf, std::size_t lf, std::size_t cr, bool byteOrd
     return {crLf, lf, cr, byteOrderMark, endsWithLineBreak, validUtf8};
 }
 
-TEST(FileTraitsTest, FindsWhatTheBytesHoldBeyondTheCharacters) {
+class FileTraitsTest : public ComparisonTest {};
+
+TEST_F(FileTraitsTest, FindsWhatTheBytesHoldBeyondTheCharacters) {
     const std::vector<TraitsCase> cases = {
         {"empty", "", traits(0, 0, 0, false, false, true)},
         {"one line, no break", "abc", traits(0, 0, 0, false, false, true)},
@@ -36,13 +38,13 @@ TEST(FileTraitsTest, FindsWhatTheBytesHoldBeyondTheCharacters) {
     };
     for (const TraitsCase& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.expected, traitsOf(c.bytes));
+        const Comparison result = compareContents(c.bytes, "x");
+        EXPECT_EQ(c.expected, result.traits1);
+        EXPECT_EQ(traits(0, 0, 0, false, false, true), result.traits2);
     }
 }
 
-class ComparisonTraitsTest : public ComparisonTest {};
-
-TEST_F(ComparisonTraitsTest, CompareFilesGivesTheTraitsOfBothFiles) {
+TEST_F(FileTraitsTest, CompareFilesGivesTheTraitsOfBothFiles) {
     const Comparison result = compareContents("\xEF\xBB\xBF"
                                               "a\r\nb\r\n",
                                               "a\nb");

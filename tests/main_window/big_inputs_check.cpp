@@ -11,7 +11,7 @@
 // through this path. Exits 1 when any check fails, 0 otherwise; the files are removed.
 
 #include "comparison/comparison.h"
-#include "comparison/large_comparison.h"
+#include "comparison/file_comparison.h"
 #include "main_window/big_comparison_views.h"
 #include "main_window/diff_view.h"
 #include "main_window/file_dialog.h"
@@ -315,7 +315,7 @@ void BigInputs::bigAgainstEmpty() {
     compare(big, empty);
     exercise();
     figures();
-    const parvane::LargeComparison* shown = big_->comparison();
+    const parvane::FileComparison* shown = big_->comparison();
     expect(big_->active() && messages_.isEmpty(),
            "compared, no message [" + messages().toStdString() + "]");
     expect(shown && shown->lineCount(1) == kGigabyte / 100 && shown->lineCount(2) == 0,
@@ -341,7 +341,7 @@ void BigInputs::longSingleLines() {
     compare(one, two);
     exercise();
     figures();
-    const parvane::LargeComparison* shown = big_->comparison();
+    const parvane::FileComparison* shown = big_->comparison();
     expect(big_->active() && messages_.isEmpty(),
            "compared, no message [" + messages().toStdString() + "]");
     expect(shown && shown->lineCount(1) == 1 && shown->longestLine(1) == kHundredMegabytes &&
@@ -361,7 +361,7 @@ void BigInputs::manyEmptyLines() {
     compare(lines, file("vacio.txt"));
     exercise();
     figures();
-    const parvane::LargeComparison* shown = big_->comparison();
+    const parvane::FileComparison* shown = big_->comparison();
     expect(big_->active() && messages_.size() == 1 &&
                messages_.front() == MainWindow::kIdenticalMessage,
            "said to be identical [" + messages().toStdString() + "]");
@@ -377,7 +377,7 @@ void BigInputs::binaryWithoutLineBreaks() {
     compare(binary, file("vacio.txt"));
     exercise();
     figures();
-    const parvane::LargeComparison* shown = big_->comparison();
+    const parvane::FileComparison* shown = big_->comparison();
     expect(big_->active() && messages_.isEmpty(),
            "compared, no message [" + messages().toStdString() + "]");
     expect(shown && shown->lineCount(1) == 1 && shown->longestLine(1) == kGigabyte,
@@ -455,7 +455,7 @@ void BigInputs::invalidUtf8FarIn() {
     compare(sparse, text);
     exercise();
     figures();
-    const parvane::LargeComparison* shown = big_->comparison();
+    const parvane::FileComparison* shown = big_->comparison();
     expect(big_->active() && messages_.isEmpty(),
            "compared, no message [" + messages().toStdString() + "]");
     expect(shown && shown->decoding() == parvane::Decoding::Windows1252,

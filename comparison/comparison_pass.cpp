@@ -1,0 +1,369 @@
+#include "comparison/comparison_pass.h"
+
+#include "comparison/comparison_limits.h"
+#include "comparison/line_bytes.h"
+#include "comparison/line_pair_walk.h"
+#include "comparison/utf8_validator.h"
+
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+namespace parvane {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// A line start is indexed at least this often in bytes, so that the start of any line fits 32
+// bits after its index entry.
+constexpr std::uint64_t kMostIndexBytes = UINT32_MAX - 4;
+constexpr auto kProgressInterval = std::chrono::milliseconds(25);
+
+constexpr int kUtf8 = 0;
+constexpr int kWindows1252 = 1;
+constexpr Decoding kDecodings[] = {Decoding::Utf8, Decoding::Windows1252};
+
+// Calls the progress callback every kProgressInterval of work at most, and stops the pass when
+// it says so.
+class Pacer {
+public:
+    Pacer(const ComparisonOptions::Progress& progress, std::uint64_t total, std::string cancelled)
+        : progress_(progress), total_(total), cancelled_(std::move(cancelled)),
+          last_(Clock::now()) {}
+
+    void add(std::uint64_t bytes) {
+        done_ += bytes;
+        tick();
+    }
+    void tick() {
+        if (progress_ && Clock::now() - last_ >= kProgressInterval) {
+            report();
+        }
+    }
+    void report() {
+        last_ = Clock::now();
+        if (progress_ && !progress_(std::min(done_, total_), total_)) {
+            throw ComparisonCancelled(cancelled_);
+        }
+    }
+
+private:
+    const ComparisonOptions::Progress& progress_;
+    std::uint64_t total_;
+    std::uint64_t done_ = 0;
+    std::string cancelled_;
+    Clock::time_point last_;
+};
+
+// What the pass counts under one decoding.
+struct Tally {
+    std::array<std::uint64_t, 2> differing{};
+    std::array<std::uint64_t, 2> longest{};
+    std::optional<ComparisonLimits> limits;
+
+    void add(const std::array<Line, 2>& lines, const PairCounts& counts) {
+        differing[0] += counts.differing1;
+        differing[1] += counts.differing2;
+        longest[0] = std::max(longest[0], counts.length1);
+        longest[1] = std::max(longest[1], counts.length2);
+        if (limits) {
+            limits->add(lines[0].present, counts.length1, lines[1].present, counts.length2);
+        }
+    }
+};
+
+class Pass {
+public:
+    Pass(const fs::path& path1, const fs::path& path2, const ComparisonOptions& options)
+        : sources_{SourceFile(path1), SourceFile(path2)}, options_(options),
+          pacer_(options.progress, sizeOf(0) + sizeOf(1),
+                 "Se ha cancelado la comparación de " + quoted(path1) + " y " + quoted(path2) +
+                     ".") {}
+
+    std::unique_ptr<FileComparison::State> run();
+
+private:
+    std::uint64_t sizeOf(int f) const {
+        return std::uint64_t(std::max<off_t>(sources_[f].identity().size, 0));
+    }
+    bool startsWithByteOrderMark(int f) const;
+    void observe(int f, const unsigned char* bytes, std::size_t size);
+    void record(int f, std::uint64_t k, const Line& line);
+    LongLine noteLongLine(int f, std::uint64_t k, const Line& line);
+    LineBytes bytesOf(int f, const Line& line);
+    std::optional<PairCounts> countUnder(int d, const std::array<Line, 2>& lines);
+    void comparePair(std::uint64_t k, const std::array<Line, 2>& raw);
+    std::uint32_t startOf(int f, const Line& line) const;
+    void finish(FileComparison::State& state);
+
+    std::array<SourceFile, 2> sources_;
+    const ComparisonOptions& options_;
+    Pacer pacer_;
+    std::unique_ptr<FileComparison::State> state_ = std::make_unique<FileComparison::State>();
+    std::array<Utf8Validator, 2> validators_;
+    std::array<bool, 2> byteOrderMark_{};
+    std::array<Line, 2> first_;    // line 0 of each file
+    std::array<Tally, 2> tallies_; // under UTF-8, under Windows-1252
+    // Whether line pair 0 differs under each decoding, when a byte-order mark makes them differ.
+    std::optional<std::array<bool, 2>> firstDiffers_;
+};
+
+std::unique_ptr<FileComparison::State> Pass::run() {
+    FileComparison::State& state = *state_;
+    state.unlimited = options_.unlimited;
+    state.sizes = options_.sizes;
+    for (int f = 0; f < 2; ++f) {
+        state.files[f].path = sources_[f].path();
+        state.files[f].identity = sources_[f].identity();
+        // A file too large for the display limits is refused unread.
+        if (!options_.unlimited && sizeOf(f) > ComparisonLimits::kMaxFileBytes) {
+            throw OverflowError(ComparisonLimits::tooLarge(sources_[f].path()));
+        }
+    }
+    // Files within the display limits are small: they are read once, whole, and held.
+    for (int f = 0; f < 2 && !options_.unlimited; ++f) {
+        if (!sources_[f].holdWhole(ComparisonLimits::kMaxFileBytes)) {
+            throw OverflowError(ComparisonLimits::tooLarge(sources_[f].path()));
+        }
+        state.files[f].held = sources_[f].held();
+    }
+    if (!options_.unlimited) {
+        for (Tally& tally : tallies_) {
+            tally.limits.emplace(state.files[0].path, state.files[1].path);
+        }
+    }
+    for (int f = 0; f < 2; ++f) {
+        byteOrderMark_[f] = startsWithByteOrderMark(f);
+    }
+    pacer_.report();
+
+    const std::size_t capacity = options_.sizes.pass;
+    LineReader reader1(
+        sources_[0], 0, capacity, SIZE_MAX,
+        [this](const unsigned char* bytes, std::size_t size) { observe(0, bytes, size); });
+    LineReader reader2(
+        sources_[1], 0, capacity, SIZE_MAX,
+        [this](const unsigned char* bytes, std::size_t size) { observe(1, bytes, size); });
+    for (std::uint64_t k = 0;; ++k) {
+        const std::array<Line, 2> lines{reader1.next(), reader2.next()};
+        if (!lines[0].present && !lines[1].present) {
+            break;
+        }
+        record(0, k, lines[0]);
+        record(1, k, lines[1]);
+        comparePair(k, lines);
+    }
+    pacer_.report();
+
+    for (int f = 0; f < 2; ++f) {
+        if (!(sources_[f].identity() == state.files[f].identity)) {
+            throwChangedDuringPass(sources_[f].path());
+        }
+    }
+    finish(state);
+    return std::move(state_);
+}
+
+bool Pass::startsWithByteOrderMark(int f) const {
+    std::array<unsigned char, 3> head{};
+    return sources_[f].readAt(0, head.data(), head.size()) == head.size() &&
+           std::memcmp(head.data(), kUtf8ByteOrderMark.data(), head.size()) == 0;
+}
+
+void Pass::observe(int f, const unsigned char* bytes, std::size_t size) {
+    validators_[f].feed(bytes, size);
+    pacer_.add(size);
+}
+
+void Pass::record(int f, std::uint64_t k, const Line& line) {
+    if (!line.present) {
+        return;
+    }
+    FileRecord& file = state_->files[f];
+    file.lines = k + 1;
+    file.longestBytes = std::max(file.longestBytes, line.length);
+    switch (line.ending) {
+    case LineBreak::CrLf: ++file.traits.crLfBreaks; break;
+    case LineBreak::Lf: ++file.traits.lfBreaks; break;
+    case LineBreak::Cr: ++file.traits.crBreaks; break;
+    case LineBreak::None: break;
+    }
+    file.traits.endsWithLineBreak = line.ending != LineBreak::None;
+    if (k == 0) {
+        first_[f] = line;
+    }
+    const ReadSizes& sizes = options_.sizes;
+    if (!file.longLines.empty() && file.longLines.back().line + 1 == k) {
+        file.longLines.back().next = line.start;
+    }
+    // Line 0 after a byte-order mark starts elsewhere under each decoding: it is not noted.
+    if (line.length >= std::max<std::uint64_t>(sizes.longLineBytes, 1) &&
+        !(k == 0 && byteOrderMark_[f])) {
+        file.longLines.push_back(noteLongLine(f, k, line));
+    }
+    if (file.index.empty() || k - file.index.back().line >= sizes.indexLines ||
+        line.start - file.index.back().offset >= std::min(sizes.indexBytes, kMostIndexBytes)) {
+        file.index.push_back({k, line.start});
+    }
+}
+
+LineBytes Pass::bytesOf(int f, const Line& line) {
+    if (line.bytes != nullptr || !line.present) {
+        return {line.bytes, line.length};
+    }
+    return {sources_[f],           line.start, line.length,
+            options_.sizes.stream, true,       [this] { pacer_.tick(); }};
+}
+
+// Counts the characters of a long line under UTF-8 (its lead bytes), noting where each
+// checkpoint's column starts.
+LongLine Pass::noteLongLine(int f, std::uint64_t k, const Line& line) {
+    LongLine noted;
+    noted.line = k;
+    noted.start = line.start;
+    noted.length = line.length;
+    noted.columnsApart = std::max<std::uint64_t>(options_.sizes.checkpointColumns, 1);
+    LineBytes bytes = bytesOf(f, line);
+    std::uint64_t offset = 0;
+    std::uint64_t column = 0; // lead bytes so far
+    for (auto window = bytes.window(1); !window.empty(); window = bytes.window(1)) {
+        const std::uint64_t leads = countUtf8Characters(window.data(), window.size());
+        const std::uint64_t nextCheckpoint = noted.checkpoints.size() * noted.columnsApart;
+        if (column + leads > nextCheckpoint) {
+            // One or more checkpoints fall in this window: find them byte by byte.
+            for (std::size_t i = 0; i < window.size(); ++i) {
+                if ((window[i] & 0xC0) == 0x80) {
+                    continue;
+                }
+                if (column == noted.checkpoints.size() * noted.columnsApart) {
+                    noted.checkpoints.push_back(offset + i);
+                }
+                ++column;
+            }
+        } else {
+            column += leads;
+        }
+        offset += window.size();
+        bytes.consume(window.size());
+    }
+    noted.characters = column;
+    return noted;
+}
+
+// Under decoding `d`: nothing when UTF-8 is no longer possible, else the pair's counts (no
+// differing characters for lines that are the same bytes).
+std::optional<PairCounts> Pass::countUnder(int d, const std::array<Line, 2>& lines) {
+    if (d == kUtf8 && !(validators_[0].possible() && validators_[1].possible())) {
+        return std::nullopt;
+    }
+    const Decoding decoding = kDecodings[d];
+    const bool same = lines[0].present && lines[1].present && lines[0].length == lines[1].length &&
+                      lines[0].bytes != nullptr && lines[1].bytes != nullptr &&
+                      std::memcmp(lines[0].bytes, lines[1].bytes, lines[0].length) == 0;
+    if (same) {
+        // The lengths matter only where they may be the longest, or to the display limits.
+        std::uint64_t length = lines[0].length;
+        const Tally& tally = tallies_[d];
+        if (decoding == Decoding::Utf8 &&
+            (tally.limits || length > std::min(tally.longest[0], tally.longest[1]))) {
+            length = countUtf8Characters(lines[0].bytes, lines[0].length);
+        }
+        return PairCounts{length, length, 0, 0};
+    }
+    LineBytes bytes1 = bytesOf(0, lines[0]);
+    LineBytes bytes2 = bytesOf(1, lines[1]);
+    return countPair(bytes1, bytes2, decoding);
+}
+
+void Pass::comparePair(std::uint64_t k, const std::array<Line, 2>& raw) {
+    // Under UTF-8 a byte-order mark is not text: line 0 then starts after it, and a file that is
+    // only the mark has no line at all.
+    std::array<Line, 2> utf8Lines = raw;
+    const bool marked = k == 0 && (byteOrderMark_[0] || byteOrderMark_[1]);
+    if (marked) {
+        for (int f = 0; f < 2; ++f) {
+            if (byteOrderMark_[f]) {
+                const bool onlyMark =
+                    raw[f].length == kUtf8ByteOrderMark.size() && raw[f].ending == LineBreak::None;
+                utf8Lines[f] = onlyMark ? Line{} : raw[f].withoutPrefix(kUtf8ByteOrderMark.size());
+            }
+        }
+    }
+    std::array<bool, 2> differs{};
+    for (const int d : {kUtf8, kWindows1252}) {
+        const std::array<Line, 2>& lines = d == kUtf8 ? utf8Lines : raw;
+        if (!lines[0].present && !lines[1].present) {
+            continue; // only byte-order marks: no line pair under UTF-8
+        }
+        if (const std::optional<PairCounts> counts = countUnder(d, lines)) {
+            tallies_[d].add(lines, *counts);
+            differs[d] = counts->differing1 + counts->differing2 > 0;
+        }
+    }
+    if (marked) {
+        // Line 0 joins the differing lines once the decoding is known.
+        firstDiffers_ = differs;
+        return;
+    }
+    // The bytes decide, whatever the decoding: equal characters are equal bytes under both.
+    if (!differs[kWindows1252]) {
+        return;
+    }
+    std::deque<std::uint64_t>& differing = state_->differing;
+    const bool follows = k > 1 && !differing.empty() && differing.back() + 1 == k;
+    if (!follows && k > 0) {
+        state_->differingStarts.push_back({k, {startOf(0, raw[0]), startOf(1, raw[1])}});
+    }
+    differing.push_back(k);
+}
+
+// Where `line`, just recorded in file `f`, starts after its index entry.
+std::uint32_t Pass::startOf(int f, const Line& line) const {
+    return line.present
+               ? static_cast<std::uint32_t>(line.start - state_->files[f].index.back().offset)
+               : DifferingStart::kNoStart;
+}
+
+void Pass::finish(FileComparison::State& state) {
+    for (int f = 0; f < 2; ++f) {
+        state.files[f].traits.validUtf8 = validators_[f].valid();
+        state.files[f].traits.byteOrderMark = byteOrderMark_[f];
+    }
+    state.decoding = decodingFor(state.files[0].traits.validUtf8, state.files[1].traits.validUtf8);
+    const int d = state.decoding == Decoding::Utf8 ? kUtf8 : kWindows1252;
+    const Tally& tally = tallies_[d];
+    if (tally.limits && tally.limits->refusal()) {
+        throw OverflowError(*tally.limits->refusal());
+    }
+    if (firstDiffers_ && (*firstDiffers_)[d]) {
+        state.differing.push_front(0);
+    }
+    for (int f = 0; f < 2; ++f) {
+        FileRecord& file = state.files[f];
+        file.longest = tally.longest[f];
+        // Under UTF-8 a file that is only a byte-order mark has no line.
+        if (d == kUtf8 && byteOrderMark_[f] && file.lines == 1 &&
+            first_[f].length == kUtf8ByteOrderMark.size() && first_[f].ending == LineBreak::None) {
+            file.lines = 0;
+        }
+    }
+    ComparisonTotals& totals = state.totals;
+    totals.differingCharacters1 = tally.differing[0];
+    totals.differingCharacters2 = tally.differing[1];
+    totals.differingLines = state.differing.size();
+    const std::uint64_t lines1 = state.files[0].lines;
+    const std::uint64_t lines2 = state.files[1].lines;
+    totals.linesOnlyIn1 = lines1 > lines2 ? lines1 - lines2 : 0;
+    totals.linesOnlyIn2 = lines2 > lines1 ? lines2 - lines1 : 0;
+}
+
+} // namespace
+
+std::unique_ptr<FileComparison::State> comparisonPass(const fs::path& file1, const fs::path& file2,
+                                                      const ComparisonOptions& options) {
+    return Pass(file1, file2, options).run();
+}
+
+} // namespace parvane

@@ -1,0 +1,19 @@
+#pragma once
+
+// The one pass of a comparison (see file_comparison.h): both files read once, side by side, line
+// pair by line pair. Until the end it is not known whether both files are valid UTF-8, so what a
+// line pair comes to is counted under each decoding that is still possible, and the first line
+// pair, where a byte-order mark counts as text under Windows-1252 only, is judged under each.
+// Internal to the engine.
+
+#include "comparison/comparison_state.h"
+
+#include <memory>
+
+namespace parvane {
+
+std::unique_ptr<FileComparison::State> comparisonPass(const std::filesystem::path& file1,
+                                                      const std::filesystem::path& file2,
+                                                      const ComparisonOptions& options);
+
+} // namespace parvane

@@ -1,0 +1,77 @@
+#include "comparison/utf8_validator.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace parvane {
+namespace {
+
+// What a lead byte asks of the bytes after it: how many continuation bytes, and the range of the
+// first of them, narrower after some leads (what rules out overlong forms, surrogates and code
+// points past U+10FFFF). A byte that cannot lead has -1.
+struct Lead {
+    int continuations;
+    int low, high;
+};
+
+constexpr Lead leadOf(unsigned char byte) {
+    if (byte < 0x80) {
+        return {0, 0x80, 0xBF};
+    }
+    if (byte >= 0xC2 && byte <= 0xDF) {
+        return {1, 0x80, 0xBF};
+    }
+    if (byte >= 0xE0 && byte <= 0xEF) {
+        return {2, byte == 0xE0 ? 0xA0 : 0x80, byte == 0xED ? 0x9F : 0xBF};
+    }
+    if (byte >= 0xF0 && byte <= 0xF4) {
+        return {3, byte == 0xF0 ? 0x90 : 0x80, byte == 0xF4 ? 0x8F : 0xBF};
+    }
+    return {-1, 0, 0};
+}
+
+} // namespace
+
+void Utf8Validator::feed(const unsigned char* bytes, std::size_t size) {
+    std::size_t i = 0;
+    while (valid_ && i < size) {
+        if (pending_ > 0) {
+            const unsigned char byte = bytes[i++];
+            valid_ = byte >= low_ && byte <= high_;
+            low_ = 0x80;
+            high_ = 0xBF;
+            --pending_;
+            continue;
+        }
+        // Mostly ASCII: sixteen bytes at a time while no byte has its high bit set.
+        while (i + 16 <= size) {
+            std::uint64_t a, b;
+            std::memcpy(&a, bytes + i, 8);
+            std::memcpy(&b, bytes + i + 8, 8);
+            if (((a | b) & 0x8080808080808080ULL) != 0) {
+                break;
+            }
+            i += 16;
+        }
+        if (i >= size) {
+            break;
+        }
+        const Lead lead = leadOf(bytes[i++]);
+        valid_ = lead.continuations >= 0;
+        pending_ = lead.continuations;
+        low_ = static_cast<unsigned char>(lead.low);
+        high_ = static_cast<unsigned char>(lead.high);
+    }
+}
+
+std::size_t Utf8Validator::sequenceLength(std::string_view bytes) {
+    const Lead lead = leadOf(static_cast<unsigned char>(bytes[0]));
+    if (lead.continuations < 0 || bytes.size() <= std::size_t(lead.continuations)) {
+        return 0;
+    }
+    Utf8Validator validator;
+    validator.feed(bytes.substr(0, std::size_t(lead.continuations) + 1));
+    return validator.valid() ? std::size_t(lead.continuations) + 1 : 0;
+}
+
+} // namespace parvane

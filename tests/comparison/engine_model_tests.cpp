@@ -1,0 +1,418 @@
+// The engine against the plain model (comparison_model.h): every hand case and random pair, both
+// ways round, with the display limits and without, with the usual read sizes and with sizes of a
+// few bytes that put every buffer boundary and index step inside the lines; then what only
+// files of some size, or files that change, can show.
+
+#include "comparison_model.h"
+#include "comparison_test_support.h"
+
+#include "comparison/source_file.h"
+
+#include <random>
+
+namespace parvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+const std::string kBom = "\xEF\xBB\xBF";
+
+// Sizes of a few bytes: lines of a few bytes are long ones, read in part.
+ReadSizes tiny(std::size_t bytes) {
+    ReadSizes sizes;
+    sizes.pass = sizes.slice = bytes;
+    sizes.stream = std::max<std::size_t>(bytes, 4);
+    sizes.indexLines = 2;
+    sizes.indexBytes = 3;
+    sizes.longLineBytes = 4;
+    sizes.checkpointColumns = 3;
+    return sizes;
+}
+
+class EngineModelTest : public ComparisonTest {
+protected:
+    FileComparison compare(const std::string& bytes1, const std::string& bytes2,
+                           const ReadSizes& sizes = {}) const {
+        return FileComparison::run(path(1, bytes1), path(2, bytes2), {true, sizes, {}});
+    }
+
+    fs::path path(int file, const std::string& bytes) const {
+        return folder_.write(file == 1 ? "uno.txt" : "dos.txt", bytes);
+    }
+
+    // Both comparisons and compareFiles(), on both files in both orders.
+    void check(const std::string& bytes1, const std::string& bytes2, const ReadSizes& sizes = {},
+               Thoroughness thoroughness = {}) const {
+        for (const bool swapped : {false, true}) {
+            SCOPED_TRACE(swapped ? "ficheros al revés" : "ficheros en orden");
+            const std::string& one = swapped ? bytes2 : bytes1;
+            const std::string& two = swapped ? bytes1 : bytes2;
+            const fs::path file1 = path(1, one);
+            const fs::path file2 = path(2, two);
+            const Model expected = model(one, two);
+            for (const bool unlimited : {true, false}) {
+                SCOPED_TRACE(unlimited ? "sin límite" : "con los límites");
+                if (!unlimited && !expected.refusals.empty()) {
+                    try {
+                        FileComparison::run(file1, file2, {false, sizes, {}});
+                        ADD_FAILURE() << "no OverflowError";
+                    } catch (const OverflowError& error) {
+                        const auto refusal = refusalIn(error.what(), file1, file2);
+                        EXPECT_TRUE(refusal && std::ranges::count(expected.refusals, *refusal))
+                            << error.what();
+                    }
+                    continue;
+                }
+                EXPECT_EQ(std::nullopt,
+                          disagreement(FileComparison::run(file1, file2, {unlimited, sizes, {}}),
+                                       expected, thoroughness));
+            }
+            if (expected.refusals.empty()) {
+                EXPECT_EQ(std::nullopt, disagreement(compareFiles(file1, file2), expected));
+            }
+        }
+    }
+};
+
+struct HandCase {
+    const char* name;
+    std::string file1, file2;
+};
+
+const std::vector<HandCase>& handCases() {
+    static const std::vector<HandCase> cases = {
+        {"two empty files", "", ""},
+        {"one empty file", "abc\ndef\n", ""},
+        {"only line breaks against nothing", "\n\r\n\r", ""},
+        {"identical", "uno\ndos\r\ntres", "uno\ndos\r\ntres"},
+        {"one character differs", "abc", "abd"},
+        {"longer line", "ab", "abcd"},
+        {"lines only in one file", "a\nb\nc\n", "a\n"},
+        {"CR, LF and CR LF end lines alike", "a\rb\nc\r\nd", "a\nb\r\nc\rd\n"},
+        {"CR LF against LF CR", "a\r\nb", "a\n\rb"},
+        {"final break or not", "ab\ncd", "ab\ncd\n"},
+        {"empty lines at the end", "ab\n", "ab\n\n\n"},
+        {"empty line against text", "\nabc\n", "xyz\nabc\n"},
+        {"tabs", "a\tb\t\tc", "a b\t c"},
+        {"wide characters", "añb€c😀d", "anb€c😁d"},
+        {"multi-byte against single bytes", "ééé", "eee"},
+        {"runs of either file merge", "abcdef", "aXcdYf"},
+        {"runs meet across the files", "abcd\n", "ab"},
+        {"several runs in one line", "a-b-c-d-e-f-g-h", "aXbXcXdXeXfXgXh"},
+        {"a run at each end of a line", "xbcdex", "ybcdey"},
+        {"far apart", "a\nb\nc\nd\ne\nf\ng\nh\ni\nj\n", "a\nB\nc\nd\ne\nf\ng\nh\nI\nj\n"},
+        {"long line with runs far apart", std::string(30, 'a') + "b" + std::string(30, 'a'),
+         std::string(30, 'a') + "c" + std::string(30, 'a')},
+        {"BOM on one side", kBom + "abc\n", "abc\n"},
+        {"BOM on both sides", kBom + "abc", kBom + "abd"},
+        {"only a BOM", kBom, ""},
+        {"only a BOM against text", kBom, "a\nb"},
+        {"only a BOM and a break", kBom + "\n", "\n"},
+        {"BOM with invalid UTF-8 elsewhere", kBom + "abc\n", "abc\n\xE9"},
+        {"only a BOM against invalid UTF-8", kBom, "\xFF"},
+        {"BOM line break against invalid", kBom + "\r\nx", "\x80\r\nx"},
+        {"BOMs against invalid UTF-8, lines differing after", kBom + "a\nb\nc", kBom + "a\nB\xFF"},
+        {"invalid UTF-8 on one side makes both Windows-1252", "caf\xE9\n", "café\n"},
+        {"undefined Windows-1252 bytes", "\x81\x8D\x8F\x90\x9D", "\x80\x8D\x8F\x90\x9E"},
+        {"cut-short sequence at the end", "abc\xC3", "abc"},
+        {"surrogate is invalid", "\xED\xA0\x80", "x"},
+        {"overlong form is invalid", "\xC0\xAF", "/"},
+        {"C1 controls in UTF-8", "\xC2\x85x", "\xC2\x86x"},
+    };
+    return cases;
+}
+
+TEST_F(EngineModelTest, HandCases) {
+    for (const std::size_t bytes : {0, 2, 3, 5}) {
+        const ReadSizes sizes = bytes == 0 ? ReadSizes{} : tiny(bytes);
+        for (const HandCase& c : handCases()) {
+            SCOPED_TRACE(std::string(c.name) + ", lecturas de " + std::to_string(bytes));
+            check(c.file1, c.file2, sizes);
+            if (HasFailure()) {
+                return;
+            }
+        }
+    }
+}
+
+// Random pairs from pieces that make every kind of line end, character width and decoding.
+std::string randomFile(std::mt19937& random, bool allowInvalid) {
+    static const std::vector<std::string> pieces = {
+        "a",          "b",  "a",  "b",        "ab",   "abcdefghijklmnopqrstuvwxyz",
+        "ñandú€😀abc", "\n", "\r", "\n",       "\r\n", "\t",
+        "é",          "€",  "😀",  "\xC2\x85",
+    };
+    static const std::vector<std::string> invalid = {"\xE9", "\xFF", "\x80", "\xC3"};
+    std::string file = random() % 8 == 0 ? kBom : "";
+    for (int i = static_cast<int>(random() % 30); i > 0; --i) {
+        file += pieces[random() % pieces.size()];
+    }
+    if (allowInvalid && random() % 6 == 0) {
+        file.insert(random() % (file.size() + 1), invalid[random() % invalid.size()]);
+    }
+    return file;
+}
+
+TEST_F(EngineModelTest, RandomPairs) {
+    std::mt19937 random(20261210);
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE("vuelta " + std::to_string(round));
+        const std::string file1 = randomFile(random, true);
+        // Often alike: the other file is the first with a few changes.
+        std::string file2 = file1;
+        if (random() % 3 == 0) {
+            file2 = randomFile(random, true);
+        } else {
+            for (int change = static_cast<int>(random() % 4); change >= 0; --change) {
+                file2.insert(random() % (file2.size() + 1), randomFile(random, false).substr(0, 2));
+            }
+        }
+        const ReadSizes sizes = round % 2 == 0 ? tiny(2 + random() % 7) : ReadSizes{};
+        check(file1, file2, sizes, {1 + random() % 3, round % 10 == 0, random()});
+        if (HasFailure()) {
+            break;
+        }
+    }
+}
+
+// Files of some size: index steps and buffer refills between the differing lines, lines longer
+// than the buffers, stretches of consecutive differing lines (of which only the first keeps its
+// start) read from anywhere, with a BOM and with lines missing in one file.
+TEST_F(EngineModelTest, LargerFiles) {
+    std::string numbers1, numbers2, stretch1, stretch2, lengths1, lengths2;
+    for (int k = 0; k < 3000; ++k) {
+        numbers1 += std::to_string(k) + "\n";
+        numbers2 += std::to_string(k % 997 == 0 ? -k : k) + "\r\n";
+        const std::string line = std::to_string(k) + std::string(k % 50 == 0 ? 300 : 5, 'x');
+        lengths1 += line + "\n";
+        lengths2 += (k % 7 == 3 ? line + "y" : line) + (k % 2 == 0 ? "\r\n" : "\n");
+    }
+    for (int k = 0; k < 40; ++k) {
+        const std::string line = "línea " + std::to_string(k);
+        stretch1 += line + (k % 3 == 0 ? "\r\n" : "\n");
+        stretch2 += (k >= 5 && k < 30 ? line + "#" : line) + "\n";
+    }
+    const std::vector<HandCase> cases = {
+        {"numbers far into the files", numbers1, numbers2},
+        {"some lines longer than the buffers", lengths1, lengths2},
+        {"a stretch of differing lines", stretch1, stretch2},
+        {"a stretch after a BOM, lines only in one file", kBom + stretch1,
+         stretch2 + "extra\nmore\n"},
+        {"a stretch shifted", stretch1, "x\n" + stretch2.substr(0, 40)},
+    };
+    ReadSizes small;
+    small.slice = 64;
+    small.stream = 16;
+    for (const ReadSizes& sizes : {ReadSizes{}, small, tiny(3), tiny(16)}) {
+        for (const HandCase& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + ", lecturas de " + std::to_string(sizes.slice));
+            check(c.file1, c.file2, sizes, {7, false, 0});
+        }
+    }
+}
+
+// Regression: a whole noted long line, read with a checkpoint at every column, came back empty
+// (the checkpoint past the last column wrapped around).
+TEST_F(EngineModelTest, RegressionWholeLongLineWithACheckpointAtEveryColumn) {
+    ReadSizes sizes = tiny(3);
+    sizes.checkpointColumns = 1;
+    check("abcdefghijklmnop\r\nqrstuvwxyz", "abcdefghijklmnoP\r\nqrstuvwxyz", sizes);
+}
+
+// The line that fills the pass's buffer exactly, with its CR in the buffer's last byte.
+TEST_F(EngineModelTest, CarriageReturnAtTheEndOfAFullBuffer) {
+    ReadSizes sizes;
+    sizes.pass = sizes.slice = 64;
+    sizes.stream = 8;
+    const std::string line(63, 'a');
+    check(line + "\r\nb", line + "\r\rb", sizes);
+    check(line + "\r", line + "\r\n", sizes);
+    check("x\n" + line + "\r\nb", "x\r" + line + "\rb", sizes);
+}
+
+// Lines of millions of characters, longer than every buffer, under both decodings: the pass
+// counts them in pieces, and a part of them is read from the checkpoint before it.
+TEST_F(EngineModelTest, LinesLongerThanTheBuffers) {
+    std::mt19937 random(7);
+    const std::vector<std::string> pieces = {"a", "b", "é", "€", "😀"};
+    std::vector<std::string> parts1;
+    for (int i = 0; i < 1'200'000; ++i) {
+        parts1.push_back(pieces[random() % 2 == 0 ? 0 : random() % pieces.size()]);
+    }
+    std::vector<std::string> parts2 = parts1;
+    parts2[1'000'000] = "€b"; // characters shift from there on
+    for (int i = 10; i < 14; ++i) {
+        parts2[i] = "x";
+    }
+    std::string line1, line2;
+    for (std::size_t i = 0; i < parts1.size(); ++i) {
+        line1 += parts1[i];
+        line2 += parts2[i];
+    }
+    ReadSizes sizes;
+    sizes.pass = 1 << 16;
+    sizes.slice = 1 << 12;
+    sizes.stream = 1 << 10;
+    sizes.indexBytes = 1 << 15;
+    for (const std::string middle : {"\r\nfin\r"s, "\r\nf\xFFn\r"s}) {
+        SCOPED_TRACE(middle.find('\xFF') == std::string::npos ? "UTF-8" : "Windows-1252");
+        const std::string bytes1 = line1 + middle + line1 + "\n";
+        const std::string bytes2 = line2 + "\nfin\n" + line2;
+        const Model expected = model(bytes1, bytes2);
+        const FileComparison comparison = compare(bytes1, bytes2, sizes);
+        EXPECT_EQ(std::nullopt, disagreement(comparison, expected, {3, false, 0}));
+        const std::uint64_t column = 999'990;
+        const auto slices = comparison.linePairs(0, 3, column, 20);
+        ASSERT_EQ(3u, slices.size());
+        for (const std::size_t k : {0, 2}) {
+            EXPECT_TRUE(expected.files[0].lines[k].substr(column, 20) == slices[k].text1);
+            EXPECT_TRUE(expected.files[1].lines[k].substr(column, 20) == slices[k].text2);
+        }
+    }
+}
+
+// An invalid byte far into a file turns both files to Windows-1252, the first line included,
+// whose byte-order mark is then three characters.
+TEST_F(EngineModelTest, InvalidByteFarFromTheStartDecidesWindows1252ForBoth) {
+    std::string lines;
+    for (int k = 0; lines.size() < (std::size_t{5} << 20); ++k) {
+        lines += "línea número " + std::to_string(k) + "\n";
+    }
+    const std::string bytes1 = kBom + lines + "caf\xE9\n";
+    const std::string bytes2 = lines + "café\n";
+    const FileComparison comparison = compare(bytes1, bytes2);
+    EXPECT_EQ(Decoding::Windows1252, comparison.decoding());
+    EXPECT_EQ(std::nullopt, disagreement(comparison, model(bytes1, bytes2), {100, false, 0}));
+}
+
+TEST_F(EngineModelTest, BatchStopsOnceItHoldsEnoughCharacters) {
+    // Pairs of 2 + 2, 6 + 6, 2 + 2 and 0 + 1 characters.
+    struct Case {
+        std::uint64_t budget;
+        std::vector<std::size_t> batches; // pairs in each batch, reading on from the last one
+    };
+    const std::vector<Case> cases = {
+        {1, {1, 1, 1, 1}}, {4, {1, 1, 1, 1}}, {5, {2, 2}},
+        {12, {2, 2}},      {17, {3, 1}},      {UINT64_MAX, {4}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("hasta " + std::to_string(c.budget));
+        ReadSizes sizes = tiny(4);
+        sizes.batchCharacters = c.budget;
+        const FileComparison comparison = compare("ab\ncdefgh\nij\n", "aB\ncdefgH\niJ\nk\n", sizes);
+        std::uint64_t from = 0;
+        std::vector<std::size_t> batches;
+        for (auto batch = comparison.differingPairs(from, 100); !batch.empty();
+             batch = comparison.differingPairs(from, 100)) {
+            batches.push_back(batch.size());
+            from = batch.back().line + 1;
+        }
+        EXPECT_EQ(c.batches, batches);
+    }
+    const FileComparison comparison = compare("a\nb\nc\n", "a\nB\nc\n");
+    EXPECT_TRUE(comparison.differingPairs(0, 0).empty());
+    EXPECT_TRUE(comparison.differingPairs(2, 10).empty());
+    EXPECT_TRUE(comparison.differingPairs(UINT64_MAX, 10).empty());
+    EXPECT_TRUE(comparison.linePairs(3, 10).empty());
+}
+
+// A file that changes after the pass, in any way, is named by every later read, and what was
+// found stays readable.
+TEST_F(EngineModelTest, FileChangedAfterThePass) {
+    const std::vector<std::pair<const char*, std::function<void(const FileComparison&)>>> reads = {
+        {"linePairs", [](const FileComparison& c) { c.linePairs(0, 3); }},
+        {"differingPairs", [](const FileComparison& c) { c.differingPairs(1, 1); }},
+        {"runFrom",
+         [](const FileComparison& c) {
+             c.runFrom({0, 0}, true);
+         }},
+    };
+    for (const FileChange& change : fileChanges()) {
+        for (const int changed : {1, 2}) {
+            for (const auto& [name, read] : reads) {
+                SCOPED_TRACE(std::string(change.name) + ", fichero " + std::to_string(changed) +
+                             ", " + name);
+                const FileComparison comparison = compare("uno\ndos\ntres\n", "UNO\nDOS\ntres\n");
+                ASSERT_EQ(1u, comparison.differingPairs(0, 1).size());
+                const fs::path file = folder_.path() / (changed == 1 ? "uno.txt" : "dos.txt");
+                change.apply(file, folder_);
+                try {
+                    read(comparison);
+                    ADD_FAILURE() << "no FileChangedError";
+                } catch (const FileChangedError& error) {
+                    const std::string message = error.what();
+                    EXPECT_NE(std::string::npos, message.find(quoted(file))) << message;
+                    EXPECT_NE(std::string::npos, message.find("ha cambiado")) << message;
+                }
+                EXPECT_EQ(2u, comparison.differingLineCount());
+            }
+        }
+    }
+}
+
+// A file that changes in any way while the pass reads it ends the pass with the message that it
+// changed, naming it; the pass never reports what it read as a comparison.
+TEST_F(EngineModelTest, FileChangedWhileThePassReadsIt) {
+    ReadSizes sizes;
+    sizes.pass = sizes.slice = 1 << 12;
+    sizes.stream = 1 << 10;
+    const std::string content = std::string(1 << 20, 'a') + "\n" + std::string(1 << 20, 'b') + "\n";
+    for (const FileChange& change : fileChanges()) {
+        for (const int changed : {1, 2}) {
+            SCOPED_TRACE(std::string(change.name) + ", fichero " + std::to_string(changed));
+            const fs::path file1 = path(1, content);
+            const fs::path file2 = path(2, content);
+            const fs::path& file = changed == 1 ? file1 : file2;
+            bool applied = false;
+            const auto progress = [&](std::uint64_t, std::uint64_t) {
+                if (!applied) {
+                    applied = true;
+                    change.apply(file, folder_);
+                }
+                return true;
+            };
+            try {
+                FileComparison::run(file1, file2, {true, sizes, progress});
+                ADD_FAILURE() << "no FileChangedError";
+            } catch (const FileChangedError& error) {
+                const std::string message = error.what();
+                EXPECT_NE(std::string::npos, message.find(quoted(file))) << message;
+                EXPECT_NE(std::string::npos, message.find("ha cambiado")) << message;
+            }
+            EXPECT_TRUE(applied);
+        }
+    }
+}
+
+TEST_F(EngineModelTest, ProgressCanCancel) {
+    const fs::path file = path(1, std::string(3 << 20, 'a') + "\n");
+    ReadSizes sizes;
+    sizes.pass = 1 << 12;
+    int calls = 0;
+    std::uint64_t lastDone = 0, total = 0;
+    const auto count = [&](std::uint64_t done, std::uint64_t all) {
+        ++calls;
+        EXPECT_GE(done, lastDone);
+        lastDone = done;
+        total = all;
+        return true;
+    };
+    EXPECT_NO_THROW(FileComparison::run(file, file, {true, sizes, count}));
+    EXPECT_GE(calls, 2);
+    EXPECT_EQ(2 * fs::file_size(file), total);
+    EXPECT_EQ(total, lastDone);
+
+    int cancelCalls = 0;
+    try {
+        FileComparison::run(file, file,
+                            {true, sizes, [&](auto, auto) { return ++cancelCalls < 2; }});
+        ADD_FAILURE() << "no ComparisonCancelled";
+    } catch (const ComparisonCancelled& error) {
+        EXPECT_EQ(2, cancelCalls);
+        EXPECT_NE(std::string::npos, std::string(error.what()).find(quoted(file)));
+    }
+}
+
+} // namespace
+} // namespace parvane::test
