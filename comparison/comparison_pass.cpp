@@ -91,9 +91,13 @@ private:
     bool startsWithByteOrderMark(int f) const;
     void observe(int f, const unsigned char* bytes, std::size_t size);
     void record(int f, std::uint64_t k, const Line& line);
-    LongLine noteLongLine(int f, std::uint64_t k, const Line& line);
+    // The rare paths stay out of the loop over the lines, which then keeps a small frame.
+    [[gnu::noinline]] LongLine noteLongLine(int f, std::uint64_t k, const Line& line);
+    [[gnu::noinline]] PairCounts countDiffering(const std::array<Line, 2>& lines,
+                                                Decoding decoding);
     LineBytes bytesOf(int f, const Line& line);
-    std::optional<PairCounts> countUnder(int d, const std::array<Line, 2>& lines);
+    void addEqualLines(const Line& line);
+    std::optional<PairCounts> countUnder(int d, const std::array<Line, 2>& lines, bool same);
     void comparePair(std::uint64_t k, const std::array<Line, 2>& raw);
     std::uint32_t startOf(int f, const Line& line) const;
     void finish(FileComparison::State& state);
@@ -104,7 +108,14 @@ private:
     std::unique_ptr<FileComparison::State> state_ = std::make_unique<FileComparison::State>();
     std::array<Utf8Validator, 2> validators_;
     std::array<bool, 2> byteOrderMark_{};
-    std::array<Line, 2> first_;    // line 0 of each file
+    std::array<Line, 2> first_; // line 0 of each file
+    // What record() looks for, in each file: the next line to index (by its number or its
+    // start), the line after the last long one, the line breaks of each kind and the last one.
+    std::array<std::uint64_t, 2> nextIndexLine_{}, nextIndexOffset_{};
+    std::array<std::uint64_t, 2> afterLong_{UINT64_MAX, UINT64_MAX};
+    std::uint64_t longLineBytes_ = std::max<std::uint64_t>(options_.sizes.longLineBytes, 1);
+    std::array<std::array<std::uint64_t, 4>, 2> breaks_{};
+    std::array<LineBreak, 2> lastEnding_{LineBreak::None, LineBreak::None};
     std::array<Tally, 2> tallies_; // under UTF-8, under Windows-1252
     // Whether line pair 0 differs under each decoding, when a byte-order mark makes them differ.
     std::optional<std::array<bool, 2>> firstDiffers_;
@@ -128,6 +139,7 @@ std::unique_ptr<FileComparison::State> Pass::run() {
             throw OverflowError(ComparisonLimits::tooLarge(sources_[f].path()));
         }
         state.files[f].held = sources_[f].held();
+        state.files[f].identity = sources_[f].identity();
     }
     if (!options_.unlimited) {
         for (Tally& tally : tallies_) {
@@ -147,13 +159,19 @@ std::unique_ptr<FileComparison::State> Pass::run() {
         sources_[1], 0, capacity, SIZE_MAX,
         [this](const unsigned char* bytes, std::size_t size) { observe(1, bytes, size); });
     for (std::uint64_t k = 0;; ++k) {
-        const std::array<Line, 2> lines{reader1.next(), reader2.next()};
+        bool same = false;
+        std::array<Line, 2> lines{reader1.next(), Line{}};
+        lines[1] = reader2.nextLike(lines[0], same);
         if (!lines[0].present && !lines[1].present) {
             break;
         }
         record(0, k, lines[0]);
         record(1, k, lines[1]);
-        comparePair(k, lines);
+        if (same && k > 0) {
+            addEqualLines(lines[0]);
+        } else {
+            comparePair(k, lines);
+        }
     }
     pacer_.report();
 
@@ -184,28 +202,23 @@ void Pass::record(int f, std::uint64_t k, const Line& line) {
     FileRecord& file = state_->files[f];
     file.lines = k + 1;
     file.longestBytes = std::max(file.longestBytes, line.length);
-    switch (line.ending) {
-    case LineBreak::CrLf: ++file.traits.crLfBreaks; break;
-    case LineBreak::Lf: ++file.traits.lfBreaks; break;
-    case LineBreak::Cr: ++file.traits.crBreaks; break;
-    case LineBreak::None: break;
-    }
-    file.traits.endsWithLineBreak = line.ending != LineBreak::None;
+    ++breaks_[f][std::size_t(line.ending)];
+    lastEnding_[f] = line.ending;
     if (k == 0) {
         first_[f] = line;
     }
-    const ReadSizes& sizes = options_.sizes;
-    if (!file.longLines.empty() && file.longLines.back().line + 1 == k) {
+    if (afterLong_[f] == k) {
         file.longLines.back().next = line.start;
     }
     // Line 0 after a byte-order mark starts elsewhere under each decoding: it is not noted.
-    if (line.length >= std::max<std::uint64_t>(sizes.longLineBytes, 1) &&
-        !(k == 0 && byteOrderMark_[f])) {
+    if (line.length >= longLineBytes_ && !(k == 0 && byteOrderMark_[f])) {
         file.longLines.push_back(noteLongLine(f, k, line));
+        afterLong_[f] = k + 1;
     }
-    if (file.index.empty() || k - file.index.back().line >= sizes.indexLines ||
-        line.start - file.index.back().offset >= std::min(sizes.indexBytes, kMostIndexBytes)) {
+    if (k >= nextIndexLine_[f] || line.start >= nextIndexOffset_[f]) {
         file.index.push_back({k, line.start});
+        nextIndexLine_[f] = k + options_.sizes.indexLines;
+        nextIndexOffset_[f] = line.start + std::min(options_.sizes.indexBytes, kMostIndexBytes);
     }
 }
 
@@ -252,16 +265,39 @@ LongLine Pass::noteLongLine(int f, std::uint64_t k, const Line& line) {
     return noted;
 }
 
-// Under decoding `d`: nothing when UTF-8 is no longer possible, else the pair's counts (no
-// differing characters for lines that are the same bytes).
-std::optional<PairCounts> Pass::countUnder(int d, const std::array<Line, 2>& lines) {
+// Whether both lines are in the buffers and hold the same bytes: then they are the same
+// characters under either decoding.
+bool sameBytes(const std::array<Line, 2>& lines) {
+    return lines[0].present && lines[1].present && lines[0].length == lines[1].length &&
+           lines[0].bytes != nullptr && lines[1].bytes != nullptr &&
+           std::memcmp(lines[0].bytes, lines[1].bytes, lines[0].length) == 0;
+}
+
+// Two lines of the same bytes, the most common pair by far: their lengths matter only where they
+// may be the longest, or to the display limits.
+void Pass::addEqualLines(const Line& line) {
+    Tally& bytes = tallies_[kWindows1252];
+    bytes.longest[0] = std::max(bytes.longest[0], line.length);
+    bytes.longest[1] = std::max(bytes.longest[1], line.length);
+    if (bytes.limits) {
+        bytes.limits->add(true, line.length, true, line.length);
+    }
+    Tally& characters = tallies_[kUtf8];
+    if (!(validators_[0].possible() && validators_[1].possible()) ||
+        (!characters.limits &&
+         line.length <= std::min(characters.longest[0], characters.longest[1]))) {
+        return;
+    }
+    const std::uint64_t length = countUtf8Characters(line.bytes, line.length);
+    characters.add({line, line}, {length, length, 0, 0});
+}
+
+// Under decoding `d`: nothing when UTF-8 is no longer possible, else the pair's counts.
+std::optional<PairCounts> Pass::countUnder(int d, const std::array<Line, 2>& lines, bool same) {
     if (d == kUtf8 && !(validators_[0].possible() && validators_[1].possible())) {
         return std::nullopt;
     }
     const Decoding decoding = kDecodings[d];
-    const bool same = lines[0].present && lines[1].present && lines[0].length == lines[1].length &&
-                      lines[0].bytes != nullptr && lines[1].bytes != nullptr &&
-                      std::memcmp(lines[0].bytes, lines[1].bytes, lines[0].length) == 0;
     if (same) {
         // The lengths matter only where they may be the longest, or to the display limits.
         std::uint64_t length = lines[0].length;
@@ -272,16 +308,24 @@ std::optional<PairCounts> Pass::countUnder(int d, const std::array<Line, 2>& lin
         }
         return PairCounts{length, length, 0, 0};
     }
+    return countDiffering(lines, decoding);
+}
+
+PairCounts Pass::countDiffering(const std::array<Line, 2>& lines, Decoding decoding) {
     LineBytes bytes1 = bytesOf(0, lines[0]);
     LineBytes bytes2 = bytesOf(1, lines[1]);
     return countPair(bytes1, bytes2, decoding);
 }
 
 void Pass::comparePair(std::uint64_t k, const std::array<Line, 2>& raw) {
+    const bool marked = k == 0 && (byteOrderMark_[0] || byteOrderMark_[1]);
+    if (!marked && sameBytes(raw)) {
+        addEqualLines(raw[0]);
+        return;
+    }
     // Under UTF-8 a byte-order mark is not text: line 0 then starts after it, and a file that is
     // only the mark has no line at all.
     std::array<Line, 2> utf8Lines = raw;
-    const bool marked = k == 0 && (byteOrderMark_[0] || byteOrderMark_[1]);
     if (marked) {
         for (int f = 0; f < 2; ++f) {
             if (byteOrderMark_[f]) {
@@ -297,7 +341,7 @@ void Pass::comparePair(std::uint64_t k, const std::array<Line, 2>& raw) {
         if (!lines[0].present && !lines[1].present) {
             continue; // only byte-order marks: no line pair under UTF-8
         }
-        if (const std::optional<PairCounts> counts = countUnder(d, lines)) {
+        if (const auto counts = countUnder(d, lines, marked && sameBytes(lines))) {
             tallies_[d].add(lines, *counts);
             differs[d] = counts->differing1 + counts->differing2 > 0;
         }
@@ -328,8 +372,13 @@ std::uint32_t Pass::startOf(int f, const Line& line) const {
 
 void Pass::finish(FileComparison::State& state) {
     for (int f = 0; f < 2; ++f) {
-        state.files[f].traits.validUtf8 = validators_[f].valid();
-        state.files[f].traits.byteOrderMark = byteOrderMark_[f];
+        FileTraits& traits = state.files[f].traits;
+        traits.lfBreaks = breaks_[f][std::size_t(LineBreak::Lf)];
+        traits.crBreaks = breaks_[f][std::size_t(LineBreak::Cr)];
+        traits.crLfBreaks = breaks_[f][std::size_t(LineBreak::CrLf)];
+        traits.endsWithLineBreak = lastEnding_[f] != LineBreak::None;
+        traits.validUtf8 = validators_[f].valid();
+        traits.byteOrderMark = byteOrderMark_[f];
     }
     state.decoding = decodingFor(state.files[0].traits.validUtf8, state.files[1].traits.validUtf8);
     const int d = state.decoding == Decoding::Utf8 ? kUtf8 : kWindows1252;

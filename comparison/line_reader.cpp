@@ -75,6 +75,25 @@ Line LineReader::next() {
     }
 }
 
+Line LineReader::nextLike(const Line& other, bool& same) {
+    same = false;
+    const std::size_t breakLength = other.ending == LineBreak::CrLf   ? 2
+                                    : other.ending == LineBreak::None ? 0
+                                                                      : 1;
+    // A lone CR must be seen not to start a CR LF here; a line without a break must end the file.
+    const bool lookPast = other.ending == LineBreak::Cr || other.ending == LineBreak::None;
+    const std::uint64_t size = other.length + breakLength;
+    const bool held = other.bytes != nullptr && end_ - pos_ >= size + (lookPast ? 1 : 0);
+    if (!held || std::memcmp(buffer_.get() + pos_, other.bytes, size) != 0 ||
+        (lookPast && buffer_[pos_ + size] == '\n') || other.ending == LineBreak::None) {
+        return next();
+    }
+    const std::uint64_t start = base_ + pos_;
+    pos_ += size;
+    same = true;
+    return finish(start, start + other.length, other.ending, true);
+}
+
 bool LineReader::skip(std::uint64_t count) {
     for (std::uint64_t k = 0; k < count; ++k) {
         if (!next().present) {

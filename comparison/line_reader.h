@@ -53,6 +53,11 @@ public:
     // The next line; not present at the end of the file.
     Line next();
 
+    // The next line, taken without looking for its end when it holds the same bytes and line
+    // break as `other` (a line of another file, in memory), which `same` then says: two equal
+    // lines are compared once. Otherwise next(), and `same` is false.
+    Line nextLike(const Line& other, bool& same);
+
     // Skips `count` lines; false when the file ended first.
     bool skip(std::uint64_t count);
 

@@ -43,15 +43,17 @@ void Utf8Validator::feed(const unsigned char* bytes, std::size_t size) {
             --pending_;
             continue;
         }
-        // Mostly ASCII: sixteen bytes at a time while no byte has its high bit set.
-        while (i + 16 <= size) {
-            std::uint64_t a, b;
+        // Mostly ASCII: 32 bytes at a time while no byte has its high bit set.
+        while (i + 32 <= size) {
+            std::uint64_t a, b, c, d;
             std::memcpy(&a, bytes + i, 8);
             std::memcpy(&b, bytes + i + 8, 8);
-            if (((a | b) & 0x8080808080808080ULL) != 0) {
+            std::memcpy(&c, bytes + i + 16, 8);
+            std::memcpy(&d, bytes + i + 24, 8);
+            if (((a | b | c | d) & 0x8080808080808080ULL) != 0) {
                 break;
             }
-            i += 16;
+            i += 32;
         }
         if (i >= size) {
             break;
