@@ -19,7 +19,7 @@
 #include "bench/large_pair.h"
 #include "bench/silent_window_parts.h"
 #include "comparison/file_comparison.h"
-#include "main_window/big_comparison_views.h"
+#include "main_window/comparison_views.h"
 #include "main_window/diff_view.h"
 #include "main_window/main_window.h"
 #include "main_window/reading_aids.h"
@@ -118,7 +118,7 @@ int main(int argc, char* argv[]) {
                           std::make_unique<SilentMessages>(warnings, true));
         window.show();
         QApplication::processEvents();
-        auto* big = window.findChild<BigComparisonViews*>();
+        auto* big = window.findChild<ComparisonViews*>();
         const Views views{window.findChild<DiffView*>(QStringLiteral("RTB1")),
                           window.findChild<DiffView*>(QStringLiteral("RTB2"))};
 
@@ -235,7 +235,7 @@ int main(int argc, char* argv[]) {
         parvane::FileComparison::run(path1, path2, {true, {}, {}});
         const double aloneMs = msSince(start);
         start = Clock::now();
-        big->compare(path1, path2);
+        big->compareUnlimited(path1, path2);
         views.paint();
         const double commandMs = msSince(start);
         std::printf("whole command \"Comparar sin límite\", pass included: %.0f ms, a pass alone "

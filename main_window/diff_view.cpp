@@ -1,8 +1,10 @@
 #include "main_window/diff_view.h"
 
+#include "common/units.h"
 #include "main_window/level_layout.h"
 
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -21,8 +23,11 @@ DiffView::DiffView(QWidget* parent) : QPlainTextEdit(parent) {
     connect(this, &QPlainTextEdit::selectionChanged, this, &DiffView::keepCaretInText);
 }
 
-void DiffView::setDisplayText(const QString& displayText, int minimumLines) {
-    text_ = ShownText(displayText, minimumLines);
+// The design's highlight colour, 192 in its 0x00BBGGRR form: red 192, green 0, blue 0.
+QColor DiffView::highlightColour() { return units::colour(192); }
+
+void DiffView::setDisplayText(const QString& displayText) {
+    text_ = ShownText(displayText);
     // New text takes the character format at the caret: start from a plain one.
     QTextCursor start(document());
     start.setCharFormat(QTextCharFormat());
@@ -31,18 +36,17 @@ void DiffView::setDisplayText(const QString& displayText, int minimumLines) {
     text_.releaseText();
 }
 
-void DiffView::highlight(std::span<const std::int16_t> positions, const QColor& colour) {
-    text_.colour(document(), positions, colour);
+void DiffView::colour(std::span<const OffsetRun> runs) {
+    text_.colour(document(), runs, highlightColour());
 }
 
-DiffView::Content DiffView::makeContent(const QString& displayText, int minimumLines,
-                                        std::span<const std::int16_t> positions,
-                                        const QColor& colour, QThread* owner) {
-    Content content{ShownText(displayText, minimumLines), std::make_unique<QTextDocument>()};
+DiffView::Content DiffView::makeContent(const QString& displayText,
+                                        std::span<const OffsetRun> runs, QThread* owner) {
+    Content content{ShownText(displayText), std::make_unique<QTextDocument>()};
     content.document->setUndoRedoEnabled(false);
     content.document->setPlainText(content.text.text());
     content.text.releaseText();
-    content.text.colour(content.document.get(), positions, colour);
+    content.text.colour(content.document.get(), runs, highlightColour());
     content.document->moveToThread(owner);
     return content;
 }
@@ -51,6 +55,8 @@ void DiffView::showContent(Content content) {
     text_ = std::move(content.text);
     adoptDocument(content.document.release());
 }
+
+void DiffView::setLevelLines(int lines) { layout_->setLevelLines(lines); }
 
 void DiffView::adoptDocument(QTextDocument* document) {
     QTextDocument* previous = layout_ ? this->document() : nullptr;
@@ -68,9 +74,10 @@ void DiffView::adoptDocument(QTextDocument* document) {
     delete previous;
 }
 
+// A key that moves down from the last line would take the caret into the room after the text.
 void DiffView::keepCaretInText() {
     const QTextCursor cursor = textCursor();
-    const int end = text_.textEnd();
+    const int end = document()->characterCount() - 1;
     if (cursor.position() <= end && cursor.anchor() <= end) {
         return;
     }
@@ -78,6 +85,45 @@ void DiffView::keepCaretInText() {
     kept.setPosition(std::min(cursor.anchor(), end));
     kept.setPosition(std::min(cursor.position(), end), QTextCursor::KeepAnchor);
     setTextCursor(kept);
+}
+
+QMouseEvent DiffView::overText(const QMouseEvent* event) const {
+    const QTextBlock last = document()->lastBlock();
+    const QRectF block = blockBoundingGeometry(last).translated(contentOffset());
+    const QTextLayout* layout = last.layout();
+    const qreal lineBottom =
+        block.top() + (layout->lineCount() > 0 ? layout->lineAt(0).height() : block.height());
+    QPointF at = event->position();
+    if (at.y() >= lineBottom) {
+        at.setY(lineBottom - 1);
+    }
+    return QMouseEvent(event->type(), at, event->scenePosition(), event->globalPosition(),
+                       event->button(), event->buttons(), event->modifiers(),
+                       event->pointingDevice());
+}
+
+void DiffView::mousePressEvent(QMouseEvent* event) {
+    QMouseEvent over = overText(event);
+    QPlainTextEdit::mousePressEvent(&over);
+    event->setAccepted(over.isAccepted());
+}
+
+void DiffView::mouseMoveEvent(QMouseEvent* event) {
+    QMouseEvent over = overText(event);
+    QPlainTextEdit::mouseMoveEvent(&over);
+    event->setAccepted(over.isAccepted());
+}
+
+void DiffView::mouseReleaseEvent(QMouseEvent* event) {
+    QMouseEvent over = overText(event);
+    QPlainTextEdit::mouseReleaseEvent(&over);
+    event->setAccepted(over.isAccepted());
+}
+
+void DiffView::mouseDoubleClickEvent(QMouseEvent* event) {
+    QMouseEvent over = overText(event);
+    QPlainTextEdit::mouseDoubleClickEvent(&over);
+    event->setAccepted(over.isAccepted());
 }
 
 // The file's own characters, not their stand-ins; a line break is copied as one.
@@ -88,10 +134,8 @@ QMimeData* DiffView::createMimeDataFromSelection() const {
         }
     }
     const QTextCursor cursor = textCursor();
-    const int from = std::min(cursor.selectionStart(), text_.textEnd());
-    const int to = std::min(cursor.selectionEnd(), text_.textEnd());
     QString text;
-    for (int at = from; at < to; ++at) {
+    for (int at = cursor.selectionStart(); at < cursor.selectionEnd(); ++at) {
         const QString original = text_.originalAt(at);
         if (!original.isEmpty()) {
             text += original;
@@ -113,41 +157,9 @@ void DiffView::setSelectionStart(int offset) {
 
 int DiffView::documentPosition(int offset) const { return text_.documentPosition(offset); }
 
-int DiffView::lineCountOf(const QString& displayText) {
-    int lines = 1;
-    const qsizetype size = displayText.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        // CR LF, CR and LF each end a line, as in setDisplayText().
-        const bool crBeforeLf =
-            displayText[i] == u'\r' && i + 1 < size && displayText[i + 1] == u'\n';
-        if ((displayText[i] == u'\r' || displayText[i] == u'\n') && !crBeforeLf) {
-            ++lines;
-        }
-    }
-    return lines;
-}
-
-std::vector<int> DiffView::linesOf(std::span<const std::int16_t> positions) const {
-    const std::vector<int>& lineStarts = text_.lineStarts();
-    std::vector<int> lines;
-    std::size_t line = 0;
-    for (const std::int16_t position : positions) {
-        const int offset = position - 1;
-        while (line + 1 < lineStarts.size() && lineStarts[line + 1] <= offset) {
-            ++line;
-        }
-        if (lines.empty() || lines.back() != int(line)) {
-            lines.push_back(int(line));
-        }
-    }
-    return lines;
-}
-
 void DiffView::moveCaretToLine(int line) {
-    const QTextBlock block = document()->findBlockByNumber(line);
-    if (block.isValid()) {
-        setTextCursor(QTextCursor(block));
-    }
+    const int last = document()->blockCount() - 1;
+    setTextCursor(QTextCursor(document()->findBlockByNumber(std::clamp(line, 0, last))));
 }
 
 qreal DiffView::naturalWidth() const { return layout_->naturalWidth(); }

@@ -1,6 +1,6 @@
 #pragma once
 
-// A read-only view of one compared file that can colour single characters.
+// A read-only view of one compared file (or of a window of it) that can colour single characters.
 //
 // The view is addressed in offsets of its display text: characters (code points) counted from 0,
 // in which every line break "\r\n" counts as two characters. The text is always shown as plain
@@ -9,23 +9,22 @@
 // coloured character that covers no ink gets a box. Offsets past the end are clamped. Every line
 // has the height of the view's font, whatever it holds, so line k of two views stays level.
 //
-// A view can be given more lines and more width than its text needs (empty room after the text),
-// so that two views side by side scroll alike. The room is not text: the caret and a selection
-// stop at the end of the text, and copying gives the file's own characters.
+// A view can be given more lines and more width than its text needs (empty room after the
+// text), so that two views side by side scroll alike (level_layout.h). The room is not text: the
+// document holds the display text alone, and copying gives the file's own characters.
 
 #include "main_window/shown_text.h"
 
 #include <QPlainTextEdit>
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 class LevelLayout;
+class QMouseEvent;
 class QThread;
 
 class DiffView : public QPlainTextEdit {
@@ -34,42 +33,39 @@ class DiffView : public QPlainTextEdit {
 public:
     explicit DiffView(QWidget* parent = nullptr);
 
-    // Replaces the whole content with `displayText`, shown on at least `minimumLines` lines.
-    void setDisplayText(const QString& displayText, int minimumLines = 0);
-    QString displayText() const { return text_.displayText(); }
+    // The colour of differing characters.
+    static QColor highlightColour();
 
-    // A view's whole content made away from any view: what setDisplayText() and then
-    // highlight() would make, in a document of its own that no view shows yet.
+    // Replaces the whole content with `displayText`, uncoloured.
+    void setDisplayText(const QString& displayText);
+    QString displayText() const { return text_.displayText(); }
+    // Colours the characters of `runs` (increasing) in the highlight colour, as formats of the
+    // lines' layouts (see ShownText::colour()).
+    void colour(std::span<const OffsetRun> runs);
+
+    // A view's whole content made away from any view: what setDisplayText() and then colour()
+    // would make, in a document of its own that no view shows yet. It touches no widget, so it
+    // may be made on any thread; the document is then handed to `owner`, the thread of the view
+    // that will show it.
     struct Content {
         ShownText text;
         std::unique_ptr<QTextDocument> document;
     };
-    // Makes the content for `displayText` with the characters at `positions` in `colour`. It
-    // touches no widget, so it may run on any thread; the document is then handed to `owner`,
-    // the thread of the view that will show it.
-    static Content makeContent(const QString& displayText, int minimumLines,
-                               std::span<const std::int16_t> positions, const QColor& colour,
+    static Content makeContent(const QString& displayText, std::span<const OffsetRun> runs,
                                QThread* owner);
-    // Shows `content` in place of what the view shows, as setDisplayText() and highlight() would.
+    // Shows `content` in place of what the view shows.
     void showContent(Content content);
 
-    // How many lines the view shows for `displayText`: one after every line break, and one more.
-    static int lineCountOf(const QString& displayText);
+    // The least number of lines the view shows, the room after its text included.
+    void setLevelLines(int lines);
 
-    // The lines (0-based) that hold the characters at the given 1-based text positions
-    // (increasing), each line once, in increasing order.
-    std::vector<int> linesOf(std::span<const std::int16_t> positions) const;
-
-    // Puts the caret at the start of `line` (0-based) and scrolls it into view.
+    // Puts the caret at the start of `line` (0-based), or of the last line for a line past it,
+    // and scrolls it into view.
     void moveCaretToLine(int line);
 
     // The width the view's lines take, and the least width the view scrolls over.
     qreal naturalWidth() const;
     void setLevelWidth(qreal width);
-
-    // Colours the characters at the given 1-based text positions (increasing) in `colour`, as
-    // formats of the lines' layouts (see ShownText::colour()).
-    void highlight(std::span<const std::int16_t> positions, const QColor& colour);
 
     // Puts the caret at `offset` with nothing selected.
     void setSelectionStart(int offset);
@@ -92,6 +88,10 @@ public:
 
 protected:
     QMimeData* createMimeDataFromSelection() const override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 signals:
     // The width the lines take has changed (more of them have been laid out, or new text).
@@ -100,6 +100,9 @@ signals:
 private:
     // Keeps the caret and the selection within the text.
     void keepCaretInText();
+    // `event` as if it were over the text: a point in the room after the text is taken as one on
+    // the last line.
+    QMouseEvent overText(const QMouseEvent* event) const;
 
     // Gives the view `document`, laid out by a new level layout of the same least width.
     void adoptDocument(QTextDocument* document);

@@ -1,16 +1,16 @@
 #pragma once
 
 // A comparison within the limits begun before the window that shows it is ready: a thread of its
-// own compares the two files (parvane::compareFiles) and makes both views' content
-// (DiffView::makeContent) while the window is being made and shown, so that the window's first
-// paint has the files compared sooner. MainWindow::openFiles() shows the result exactly as
-// "Comparar" would, messages included; take() throws what compareFiles() would have thrown.
+// own compares the two files and makes both views' content (ComparisonViews::prepare()) while the
+// window is being made and shown, so that the window's first paint has the files compared sooner.
+// MainWindow::openFiles() shows the result exactly as "Comparar" would, messages included; take()
+// throws what the comparison would have thrown.
 //
 // Make it once the application object exists, on the thread of the window that will show it;
 // take() at most once, on that thread. The destructor waits for the thread to end.
 
-#include "comparison/comparison.h"
-#include "main_window/diff_view.h"
+#include "comparison/file_comparison.h"
+#include "main_window/comparison_views.h"
 
 #include <filesystem>
 #include <future>
@@ -18,8 +18,8 @@
 class EarlyComparison {
 public:
     struct Result {
-        parvane::Comparison comparison;
-        DiffView::Content view1, view2;
+        parvane::FileComparison comparison;
+        ComparisonViews::Contents contents;
     };
 
     EarlyComparison(std::filesystem::path file1, std::filesystem::path file2);

@@ -16,7 +16,7 @@ QRectF LevelLayout::blockBoundingRect(const QTextBlock& block) const {
     QRectF rect = QPlainTextDocumentLayout::blockBoundingRect(block); // lays the block out
     QTextLayout* layout = block.layout();
     if (rect.isNull() || !layout || layout->lineCount() != 1) {
-        return rect;
+        return rect; // the last block with the room after the text, which has lines of its own
     }
     // The line keeps the font's baseline: a taller character reaches above and below its line
     // rather than making the line taller.
@@ -26,6 +26,28 @@ QRectF LevelLayout::blockBoundingRect(const QTextBlock& block) const {
     const qreal margin = block.next().isValid() ? 0 : document()->documentMargin();
     rect.setHeight(metrics.height + margin);
     return rect;
+}
+
+// A point in the room after the text is at the text's end.
+int LevelLayout::hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const {
+    const int position = QPlainTextDocumentLayout::hitTest(point, accuracy);
+    return std::min(position, document()->characterCount() - 1);
+}
+
+// The room is the last block's pre-edit text, which a layout draws but the document does not hold:
+// empty lines, one line separator each.
+void LevelLayout::setLevelLines(int lines) {
+    const QTextBlock last = document()->lastBlock();
+    const int room = std::max(0, lines - document()->blockCount());
+    QTextLayout* layout = last.layout();
+    if (layout->preeditAreaText().size() == room) {
+        return;
+    }
+    layout->setPreeditArea(0, QString(room, QChar::LineSeparator));
+    // Laid out at once, so that the views' bars take the new lines in now.
+    layout->clearLayout();
+    blockBoundingRect(last);
+    requestUpdate();
 }
 
 LevelLayout::LineMetrics LevelLayout::lineMetrics() const {

@@ -1,9 +1,12 @@
 #pragma once
 
-// The layout of a view's document that keeps two views side by side level: it can claim more
-// width than its own lines need, so that both scroll over the same width, and it gives every
-// line the height of the document's font, so that a line holding a taller character (a stand-in
-// or an emoji from a fallback font) does not push the lines after it down.
+// The layout of a view's document that keeps two views side by side level. It can claim more
+// width than its own lines need, so that both views scroll over the same width, and more lines
+// than the document holds, so that both scroll over the same lines: the last line of a shorter
+// document is followed by empty room (drawn lines that are no text: the document's text stays the
+// file's own, and no caret or selection reaches the room). It gives every line the height of the
+// document's font, so that a line holding a taller character (a stand-in or an emoji from a
+// fallback font) does not push the lines after it down.
 
 #include <QFont>
 #include <QPlainTextDocumentLayout>
@@ -18,6 +21,7 @@ public:
 
     QSizeF documentSize() const override;
     QRectF blockBoundingRect(const QTextBlock& block) const override;
+    int hitTest(const QPointF& point, Qt::HitTestAccuracy accuracy) const override;
 
     // The width the lines themselves take, as far as they have been laid out.
     qreal naturalWidth() const { return QPlainTextDocumentLayout::documentSize().width(); }
@@ -25,6 +29,10 @@ public:
     // The least width the layout claims; 0 for none.
     void setLevelWidth(qreal width);
     qreal levelWidth() const { return levelWidth_; }
+
+    // The least number of lines the layout shows, the document's own included; call again once
+    // the document's text has been replaced.
+    void setLevelLines(int lines);
 
 private:
     struct LineMetrics {

@@ -3,9 +3,8 @@
 #include "about_window/about_window.h"
 #include "common/application.h"
 #include "common/units.h"
-#include "comparison/comparison.h"
-#include "main_window/big_comparison_views.h"
-#include "main_window/comparison_summary.h"
+#include "comparison/file_comparison.h"
+#include "main_window/comparison_views.h"
 #include "main_window/diff_view.h"
 #include "main_window/early_comparison.h"
 #include "main_window/number_column.h"
@@ -42,7 +41,6 @@ namespace {
 constexpr std::uint32_t kFaceColour = 0x00D95764;
 constexpr std::uint32_t kBoxColour = 0x00E08F71;
 constexpr std::uint32_t kNumberColour = 0x00E0E0E0;
-constexpr std::uint32_t kHighlightColour = 192;
 
 constexpr double kViewPoints = 9;
 
@@ -135,15 +133,14 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> fileDialog,
     connectCommands();
     createShortcuts();
     new ViewSynchronizer(rtb1_, rtb2_, this);
-    createReadingAids();
-    createViewsWithoutLimits();
+    createViews();
     setAcceptDrops(true);
     cmdEjecutar_->setFocus();
 }
 
 MainWindow::~MainWindow() = default;
 
-QColor MainWindow::highlightColour() { return units::colour(kHighlightColour); }
+QColor MainWindow::highlightColour() { return DiffView::highlightColour(); }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
@@ -192,36 +189,18 @@ void MainWindow::layOutForSize() {
     }
 }
 
-void MainWindow::createReadingAids() {
-    readingAids_ = new ReadingAids(rtb1_, rtb2_, this);
+// What shows a comparison in the views, and the reading aids that follow it.
+void MainWindow::createViews() {
+    views_ = new ComparisonViews(rtb1_, rtb2_, txtNumeracion1_, txtNumeracion2_, messages_.get(),
+                                 this);
+    readingAids_ = new ReadingAids(rtb1_, rtb2_, views_, this);
+    connect(views_, &ComparisonViews::shown, this, [this] {
+        readingAids_->setShownPaths(txtFichero1_->text(), txtFichero2_->text());
+    });
     connect(readingAids_, &ReadingAids::nextDifferenceRequested, this,
             &MainWindow::goToNextDifference);
     connect(readingAids_, &ReadingAids::previousDifferenceRequested, this,
             &MainWindow::goToPreviousDifference);
-}
-
-// The views of a comparison without limits borrow the two views; the reading aids follow them.
-void MainWindow::createViewsWithoutLimits() {
-    bigViews_ = new BigComparisonViews(rtb1_, rtb2_, txtNumeracion1_, txtNumeracion2_,
-                                       messages_.get(), this);
-    connect(bigViews_, &BigComparisonViews::shownWithoutLimits, this,
-            &MainWindow::describeComparisonWithoutLimits);
-    connect(bigViews_, &BigComparisonViews::windowFilled, readingAids_,
-            &ReadingAids::setWindowOrigin);
-    connect(readingAids_, &ReadingAids::firstDifferenceRequested, this, [this] {
-        bigViews_->goToFirstDifference();
-        noteDifferenceWithoutLimits(DifferenceNavigator::Direction::Backward);
-    });
-    connect(readingAids_, &ReadingAids::lastDifferenceRequested, this, [this] {
-        bigViews_->goToLastDifference();
-        noteDifferenceWithoutLimits(DifferenceNavigator::Direction::Forward);
-    });
-    connect(readingAids_, &ReadingAids::runRequested, this,
-            [this](DifferenceNavigator::Direction direction) {
-                const parvane::LineColumn at =
-                    bigViews_->goToRun(direction == DifferenceNavigator::Direction::Forward);
-                noteDifferenceWithoutLimits(direction, at.column);
-            });
 }
 
 // Every control the layout moves; a control added to the layout must be added here, which the
@@ -326,10 +305,12 @@ void MainWindow::openFiles(const std::filesystem::path& path1, const std::filesy
 }
 
 void MainWindow::compareWithoutLimits() {
-    if (bigViews_->busy()) {
+    if (views_->busy()) {
         return;
     }
-    bigViews_->compare(txtFichero1_->path(), txtFichero2_->path());
+    if (views_->compareUnlimited(txtFichero1_->path(), txtFichero2_->path())) {
+        tellWhenIdentical();
+    }
     rtb1_->setSelectionStart(1);
     rtb2_->setSelectionStart(2);
 }
@@ -337,7 +318,7 @@ void MainWindow::compareWithoutLimits() {
 void MainWindow::compare() { compareFrom(nullptr); }
 
 void MainWindow::compareFrom(EarlyComparison* early) {
-    if (bigViews_->busy()) {
+    if (views_->busy()) {
         return; // a comparison without limits is still reading
     }
     const std::filesystem::path path1 = txtFichero1_->path();
@@ -354,18 +335,20 @@ void MainWindow::compareFrom(EarlyComparison* early) {
 
 void MainWindow::showComparison(const std::filesystem::path& path1,
                                 const std::filesystem::path& path2, EarlyComparison* early) {
-    parvane::Comparison result;
-    std::optional<EarlyComparison::Result> made;
+    std::optional<parvane::FileComparison> comparison;
+    std::optional<ComparisonViews::Contents> contents;
     try {
         if (early) {
-            made = early->take();
-            result = std::move(made->comparison);
+            EarlyComparison::Result made = early->take();
+            comparison = std::move(made.comparison);
+            contents = std::move(made.contents);
         } else {
-            result = parvane::compareFiles(path1, path2);
+            comparison = parvane::FileComparison::run(path1, path2);
         }
     } catch (const parvane::OverflowError& error) {
-        if (messages_->offerUnlimited(this, QString::fromUtf8(error.what()))) {
-            bigViews_->compare(path1, path2);
+        if (messages_->offerUnlimited(this, QString::fromUtf8(error.what())) &&
+            views_->compareUnlimited(path1, path2)) {
+            tellWhenIdentical();
         }
         return;
     } catch (const parvane::ComparisonError& error) {
@@ -376,63 +359,14 @@ void MainWindow::showComparison(const std::filesystem::path& path1,
                                   .arg(QString::fromLocal8Bit(error.what())));
         return;
     }
-    bigViews_->stop();
-    if (made) {
-        rtb1_->showContent(std::move(made->view1));
-        rtb2_->showContent(std::move(made->view2));
-    } else {
-        // Both views get as many lines, so that they scroll alike and line k stays level.
-        const QString text1 = QString::fromStdString(result.displayText1);
-        const QString text2 = QString::fromStdString(result.displayText2);
-        const int lines = std::max(DiffView::lineCountOf(text1), DiffView::lineCountOf(text2));
-        rtb1_->setDisplayText(text1, lines);
-        rtb1_->highlight(result.differences1, highlightColour());
-        rtb2_->setDisplayText(text2, lines);
-        rtb2_->highlight(result.differences2, highlightColour());
-    }
+    views_->show(std::move(*comparison), std::move(contents));
+    tellWhenIdentical();
+}
 
-    const std::vector<int> lines1 = rtb1_->linesOf(result.differences1);
-    const std::vector<int> lines2 = rtb2_->linesOf(result.differences2);
-    differenceLines_.clear();
-    std::set_union(lines1.begin(), lines1.end(), lines2.begin(), lines2.end(),
-                   std::back_inserter(differenceLines_));
-    readingAids_->setComparison(result, differenceLines_, txtFichero1_->text(),
-                                txtFichero2_->text());
-    if (result.differences1.empty() && result.differences2.empty()) {
+void MainWindow::tellWhenIdentical() {
+    if (views_->comparison() && views_->comparison()->identical()) {
         messages_->inform(this, kIdenticalMessage);
     }
-}
-
-// The reading aids of a comparison without limits: its totals, and tips counted from the window.
-void MainWindow::describeComparisonWithoutLimits() {
-    const parvane::FileComparison* comparison = bigViews_->comparison();
-    const parvane::ComparisonTotals& totals = comparison->totals();
-    const auto summary = [&](int file) {
-        ComparisonSummary s;
-        s.differingCharacters =
-            qint64(file == 1 ? totals.differingCharacters1 : totals.differingCharacters2);
-        s.differingLines = qint64(totals.differingLines);
-        s.lines = qint64(comparison->lineCount(file));
-        s.otherLines = qint64(comparison->lineCount(3 - file));
-        return s;
-    };
-    readingAids_->setWindowedComparison(summary(1), summary(2), txtFichero1_->text(),
-                                        txtFichero2_->text());
-}
-
-// Which difference of the whole files the carets stand on, as a note beside them; after a move
-// by run, the note names the carets' `column` too.
-void MainWindow::noteDifferenceWithoutLimits(DifferenceNavigator::Direction direction,
-                                             std::optional<std::uint64_t> column) {
-    const parvane::FileComparison* comparison = bigViews_->comparison();
-    if (!comparison) {
-        return;
-    }
-    const std::uint64_t line = bigViews_->caretLine();
-    const std::uint64_t before = comparison->differingLinesBefore(line);
-    const bool holds = comparison->differingLinesBefore(line + 1) > before;
-    readingAids_->noteWindowedDifference(line, holds ? std::optional(before) : std::nullopt,
-                                         comparison->differingLineCount(), direction, column);
 }
 
 void MainWindow::openAbout() { AboutWindow::showFor(this); }
@@ -442,41 +376,14 @@ void MainWindow::quit() {
     QCoreApplication::quit();
 }
 
-// The line both carets stand on; a caret stops at the end of its file's text, so the other one
-// may be further down.
-int MainWindow::caretLine() const {
-    return std::max(rtb1_->textCursor().blockNumber(), rtb2_->textCursor().blockNumber());
-}
-
 void MainWindow::goToNextDifference() {
-    if (bigViews_->active()) {
-        bigViews_->goToNextDifference();
-        noteDifferenceWithoutLimits(DifferenceNavigator::Direction::Forward);
-        return;
-    }
-    const auto next =
-        std::upper_bound(differenceLines_.begin(), differenceLines_.end(), caretLine());
-    if (next != differenceLines_.end()) {
-        rtb1_->moveCaretToLine(*next);
-        rtb2_->moveCaretToLine(*next);
-    }
-    readingAids_->noteDifference(DifferenceNavigator::Direction::Forward);
+    views_->goToNextDifference();
+    readingAids_->noteDifference(true);
 }
 
 void MainWindow::goToPreviousDifference() {
-    if (bigViews_->active()) {
-        bigViews_->goToPreviousDifference();
-        noteDifferenceWithoutLimits(DifferenceNavigator::Direction::Backward);
-        return;
-    }
-    const auto after =
-        std::lower_bound(differenceLines_.begin(), differenceLines_.end(), caretLine());
-    if (after != differenceLines_.begin()) {
-        const int line = *std::prev(after);
-        rtb1_->moveCaretToLine(line);
-        rtb2_->moveCaretToLine(line);
-    }
-    readingAids_->noteDifference(DifferenceNavigator::Direction::Backward);
+    views_->goToPreviousDifference();
+    readingAids_->noteDifference(false);
 }
 
 PathBox* MainWindow::dropTarget(QPoint position) const {

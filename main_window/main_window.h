@@ -6,24 +6,22 @@
 //
 // Beyond the buttons: the two views scroll together; Alt+Down and Alt+Up move both to the next or
 // previous line that holds a difference; a file dropped on a path box or a view fills that side's
-// path box, and two files dropped anywhere on the window are compared. The views' reading aids
-// (tooltips, notes of moves, context menu) are in reading_aids.h. Files past the size limits may
-// be compared without them ("Comparar sin límite"), see big_comparison_views.h.
+// path box, and two files dropped anywhere on the window are compared. What the views show of a
+// comparison is in comparison_views.h, their reading aids (tooltips, notes of moves, context
+// menu) in reading_aids.h. Files past the size limits may be compared without them ("Comparar
+// sin límite").
 
-#include "main_window/difference_navigator.h"
 #include "main_window/file_dialog.h"
 #include "main_window/message_boxes.h"
 
 #include <QWidget>
 
-#include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <vector>
 
 enum class LayoutControl;
-class BigComparisonViews;
+class ComparisonViews;
 class DiffView;
 class EarlyComparison;
 class NumberColumn;
@@ -69,8 +67,7 @@ private:
     void setUpTabOrder();
     void connectCommands();
     void createShortcuts();
-    void createReadingAids();
-    void createViewsWithoutLimits();
+    void createViews();
 
     void chooseFirstFile();
     void chooseSecondFile();
@@ -82,12 +79,10 @@ private:
     void compareWithoutLimits();
     void showComparison(const std::filesystem::path& path1, const std::filesystem::path& path2,
                         EarlyComparison* early);
-    void describeComparisonWithoutLimits();
-    void noteDifferenceWithoutLimits(DifferenceNavigator::Direction direction,
-                                     std::optional<std::uint64_t> column = std::nullopt);
+    // Says when the comparison just shown found the files identical.
+    void tellWhenIdentical();
     void openAbout();
     void quit();
-    int caretLine() const;
     void goToNextDifference();
     void goToPreviousDifference();
 
@@ -115,8 +110,6 @@ private:
     NumberColumn* txtNumeracion1_ = nullptr;
     QPushButton* command2_ = nullptr;
 
-    std::vector<int> differenceLines_; // lines holding a difference in either file, increasing
+    ComparisonViews* views_ = nullptr;
     ReadingAids* readingAids_ = nullptr;
-    // Drives the views while they show a comparison without limits.
-    BigComparisonViews* bigViews_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "main_window/character_info.h"
 #include "main_window/comparison_summary.h"
+#include "main_window/comparison_views.h"
 #include "main_window/diff_view.h"
 
 #include <QAction>
@@ -19,8 +20,6 @@
 #include <utility>
 
 namespace {
-
-using Direction = DifferenceNavigator::Direction;
 
 TextGrid gridOf(const DiffView* view) { return TextGrid(view->characters(), view->lineStarts()); }
 
@@ -45,20 +44,12 @@ QTextCursor cursorAt(const DiffView* view, int position) {
     return cursor;
 }
 
-// The cells of a view's differences, from their 1-based text positions.
-void addCells(const DiffView* view, const std::vector<std::int16_t>& positions,
-              std::vector<TextCell>& cells) {
-    const TextGrid grid = gridOf(view);
-    for (const std::int16_t position : positions) {
-        cells.push_back(grid.cellOf(position - 1));
-    }
-}
-
 } // namespace
 
-ReadingAids::ReadingAids(DiffView* first, DiffView* second, QWidget* window)
+ReadingAids::ReadingAids(DiffView* first, DiffView* second, ComparisonViews* views,
+                         QWidget* window)
     : QObject(window), first_(first), second_(second), viewport1_(first->viewport()),
-      viewport2_(second->viewport()), lastUsed_(first), window_(window) {
+      viewport2_(second->viewport()), views_(views), lastUsed_(first), window_(window) {
     setObjectName(QStringLiteral("readingAids"));
     for (DiffView* view : {first_, second_}) {
         view->installEventFilter(this);
@@ -83,44 +74,9 @@ ReadingAids::ReadingAids(DiffView* first, DiffView* second, QWidget* window)
     }
 }
 
-void ReadingAids::setComparison(const parvane::Comparison& result, std::vector<int> differenceLines,
-                                const QString& shownPath1, const QString& shownPath2) {
-    windowed_.reset();
-    originLine_ = 0;
-    originColumn_ = 0;
-    differences1_ = result.differences1;
-    differences2_ = result.differences2;
-    traits1_ = result.traits1;
-    traits2_ = result.traits2;
+void ReadingAids::setShownPaths(const QString& shownPath1, const QString& shownPath2) {
     shownPath1_ = shownPath1;
     shownPath2_ = shownPath2;
-    // The runs are found when first asked for: a comparison costs nothing more until then.
-    navigator_.setDifferences(std::move(differenceLines), {});
-    runsFound_ = false;
-}
-
-void ReadingAids::findRuns() {
-    if (runsFound_ || !navigator_.compared()) {
-        return;
-    }
-    std::vector<TextCell> cells;
-    cells.reserve(differences1_.size() + differences2_.size());
-    addCells(first_, differences1_, cells);
-    addCells(second_, differences2_, cells);
-    navigator_.setDifferences(navigator_.lines(), std::move(cells));
-    runsFound_ = true;
-}
-
-void ReadingAids::setWindowedComparison(const ComparisonSummary& first,
-                                        const ComparisonSummary& second, const QString& shownPath1,
-                                        const QString& shownPath2) {
-    setComparison({}, {}, shownPath1, shownPath2);
-    windowed_.emplace(first, second);
-}
-
-void ReadingAids::setWindowOrigin(std::uint64_t firstLine, std::uint64_t firstColumn) {
-    originLine_ = firstLine;
-    originColumn_ = firstColumn;
 }
 
 DiffView* ReadingAids::other(const DiffView* view) const {
@@ -139,25 +95,26 @@ DiffView* ReadingAids::viewOf(const QObject* object) const {
 }
 
 QString ReadingAids::cellTip(const DiffView* view, TextCell cell) const {
-    return character_info::positionTip(
-        originLine_ + std::uint64_t(cell.line) + 1, originColumn_ + std::uint64_t(cell.column) + 1,
-        gridOf(view).placeAt(cell), gridOf(other(view)).placeAt(cell));
+    return character_info::positionTip(views_->windowFirstLine() + std::uint64_t(cell.line) + 1,
+                                       views_->windowFirstColumn() + std::uint64_t(cell.column) + 1,
+                                       gridOf(view).placeAt(cell),
+                                       gridOf(other(view)).placeAt(cell));
 }
 
 QString ReadingAids::summaryTip(const DiffView* view) const {
-    if (windowed_) {
-        return (view == first_ ? windowed_->first : windowed_->second).tip({});
-    }
-    if (!navigator_.compared()) {
+    const parvane::FileComparison* comparison = views_->comparison();
+    if (!comparison) {
         return {};
     }
-    const bool first = view == first_;
+    const int file = view == first_ ? 1 : 2;
+    const parvane::ComparisonTotals& totals = comparison->totals();
     ComparisonSummary summary;
-    summary.differingCharacters = int(first ? differences1_.size() : differences2_.size());
-    summary.differingLines = int(navigator_.lines().size());
-    summary.lines = gridOf(view).lineCount();
-    summary.otherLines = gridOf(other(view)).lineCount();
-    return summary.tip(comparison_summary::byteNotes(traits1_, traits2_));
+    summary.differingCharacters =
+        qint64(file == 1 ? totals.differingCharacters1 : totals.differingCharacters2);
+    summary.differingLines = qint64(totals.differingLines);
+    summary.lines = qint64(comparison->lineCount(file));
+    summary.otherLines = qint64(comparison->lineCount(3 - file));
+    return summary.tip(comparison_summary::byteNotes(comparison->traits(1), comparison->traits(2)));
 }
 
 QString ReadingAids::tipAt(const DiffView* view, QPoint point) const {
@@ -168,8 +125,8 @@ QString ReadingAids::tipAt(const DiffView* view, QPoint point) const {
 QString ReadingAids::positionText(const DiffView* view, TextCell cell) const {
     return QStringLiteral("%1:%2:%3")
         .arg(view == first_ ? shownPath1_ : shownPath2_)
-        .arg(originLine_ + std::uint64_t(cell.line) + 1)
-        .arg(originColumn_ + std::uint64_t(cell.column) + 1);
+        .arg(views_->windowFirstLine() + std::uint64_t(cell.line) + 1)
+        .arg(views_->windowFirstColumn() + std::uint64_t(cell.column) + 1);
 }
 
 // cursorForPosition() gives the caret position nearest to the point, which lies on either side
@@ -199,8 +156,6 @@ TextCell ReadingAids::caretCell(const DiffView* view) const {
     return gridOf(view).cellOf(offsetAt(view, position));
 }
 
-TextCell ReadingAids::carets() const { return std::max(caretCell(first_), caretCell(second_)); }
-
 QRect ReadingAids::cellRect(const DiffView* view, TextCell cell) const {
     const int offset = gridOf(view).offsetOf(cell);
     const QRect start = view->cursorRect(cursorAt(view, view->documentPosition(offset)));
@@ -219,65 +174,49 @@ void ReadingAids::describeCaret(DiffView* view) {
                        view->viewport());
 }
 
-void ReadingAids::moveCarets(TextCell cell) {
-    for (DiffView* view : {second_, first_}) {
-        view->setSelectionStart(gridOf(view).offsetOf(cell));
-        view->ensureCursorVisible();
-    }
+void ReadingAids::goToFirstDifference() {
+    views_->goToFirstDifference();
+    noteDifference(false);
 }
 
-void ReadingAids::goToFirstDifference() { goToEndDifference(Direction::Backward); }
+void ReadingAids::goToLastDifference() {
+    views_->goToLastDifference();
+    noteDifference(true);
+}
 
-void ReadingAids::goToLastDifference() { goToEndDifference(Direction::Forward); }
+void ReadingAids::goToNextRun() { noteDifference(true, views_->goToRun(true).column); }
 
-// The last difference going forward, the first going backward.
-void ReadingAids::goToEndDifference(Direction direction) {
-    const bool forward = direction == Direction::Forward;
-    if (windowed_) {
-        emit forward ? lastDifferenceRequested() : firstDifferenceRequested();
+void ReadingAids::goToPreviousRun() { noteDifference(false, views_->goToRun(false).column); }
+
+void ReadingAids::noteDifference(bool forward, std::optional<std::uint64_t> column) {
+    const parvane::FileComparison* comparison = views_->comparison();
+    if (!comparison) {
         return;
     }
-    if (const std::optional<int> line = forward ? navigator_.lastLine() : navigator_.firstLine()) {
-        first_->moveCaretToLine(*line);
-        second_->moveCaretToLine(*line);
-    }
-    noteDifference(direction);
+    const std::uint64_t line = views_->caretLine();
+    const std::uint64_t before = comparison->differingLinesBefore(line);
+    const bool holds = comparison->differingLinesBefore(line + 1) > before;
+    const std::uint64_t origin = views_->windowFirstLine();
+    const int shown = line >= origin ? int(line - origin) : 0;
+    showNote(noteView(shown), note(holds ? std::optional(before) : std::nullopt,
+                                   comparison->differingLineCount(), line, column, forward));
 }
 
-void ReadingAids::goToNextRun() { goToRun(Direction::Forward); }
-
-void ReadingAids::goToPreviousRun() { goToRun(Direction::Backward); }
-
-void ReadingAids::goToRun(Direction direction) {
-    if (windowed_) {
-        emit runRequested(direction); // the runs of a window are not those of the whole files
-        return;
+QString ReadingAids::note(std::optional<std::uint64_t> index, std::uint64_t total,
+                          std::uint64_t line, std::optional<std::uint64_t> column, bool forward) {
+    if (total == 0) {
+        return QStringLiteral("No hay diferencias");
     }
-    findRuns();
-    const TextCell from = carets();
-    const std::optional<TextCell> run = navigator_.runFrom(from, direction);
-    if (run) {
-        moveCarets(*run);
+    if (!index) {
+        return forward ? QStringLiteral("Ninguna diferencia más abajo")
+                       : QStringLiteral("Ninguna diferencia más arriba");
     }
-    if (navigator_.compared()) {
-        const TextCell at = run.value_or(from);
-        showNote(noteView(at.line), navigator_.noteAt(at.line, at.column, direction));
+    QString text =
+        QStringLiteral("Diferencia %1 de %2 · línea %3").arg(*index + 1).arg(total).arg(line + 1);
+    if (column) {
+        text += QStringLiteral(", columna %1").arg(*column + 1);
     }
-}
-
-void ReadingAids::noteDifference(Direction direction) {
-    if (!navigator_.compared()) {
-        return;
-    }
-    const int line = carets().line;
-    showNote(noteView(line), navigator_.noteAt(line, std::nullopt, direction));
-}
-
-void ReadingAids::noteWindowedDifference(std::uint64_t line, std::optional<std::uint64_t> index,
-                                         std::uint64_t total, Direction direction,
-                                         std::optional<std::uint64_t> column) {
-    const int shown = line >= originLine_ ? int(line - originLine_) : 0;
-    showNote(noteView(shown), DifferenceNavigator::note(index, total, line, column, direction));
+    return text;
 }
 
 DiffView* ReadingAids::noteView(int line) const {
@@ -294,7 +233,7 @@ QMenu* ReadingAids::createContextMenu(DiffView* view, TextCell cell) {
     lastUsed_ = view;
     QMenu* menu = view->createStandardContextMenu();
     menu->addSeparator();
-    const bool compared = navigator_.compared();
+    const bool compared = views_->comparison() != nullptr;
     auto add = [menu, compared](const char* name, const QString& text) {
         QAction* action = menu->addAction(text);
         action->setObjectName(QLatin1String(name));

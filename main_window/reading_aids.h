@@ -9,16 +9,11 @@
 //    Alt+Left to the next and previous run of differing characters; each move (Alt+Down and
 //    Alt+Up too, through noteDifference()) shows for a moment which difference it reached;
 //  - the views' context menu adds "Copiar posición" and the moves between differences.
-// For a comparison without limits, whose views hold windows of the files, the tips and positions
-// count from the window's origin and the summary gives the whole comparison's totals; the moves to
-// the first or last difference and by run are asked of the window's owner, which carries them out
-// over the whole files (moving the window) and notes them with noteWindowedDifference().
-// Notes and tips are tooltips: nothing modal, nothing that stays. The aids are children of the
-// window and refer to its two views, which must live as long as they do.
+// The views hold windows of the files (comparison_views.h): tips and positions count from the
+// window's origin, and the moves go over the whole files. Notes and tips are tooltips: nothing
+// modal, nothing that stays. The aids are children of the window and refer to its two views and
+// to what shows the comparison in them, which must live as long as they do.
 
-#include "comparison/comparison.h"
-#include "main_window/comparison_summary.h"
-#include "main_window/difference_navigator.h"
 #include "main_window/text_grid.h"
 
 #include <QObject>
@@ -27,9 +22,8 @@
 
 #include <cstdint>
 #include <optional>
-#include <utility>
-#include <vector>
 
+class ComparisonViews;
 class DiffView;
 class QMenu;
 class QWidget;
@@ -41,20 +35,10 @@ public:
     // How long a note of a move stays.
     static constexpr int kNoteMilliseconds = 3000;
 
-    ReadingAids(DiffView* first, DiffView* second, QWidget* window);
+    ReadingAids(DiffView* first, DiffView* second, ComparisonViews* views, QWidget* window);
 
-    // Takes in a comparison that the views show: its differences, the lines holding one
-    // (0-based, increasing) and each file's path as the path boxes showed it.
-    void setComparison(const parvane::Comparison& result, std::vector<int> differenceLines,
-                       const QString& shownPath1, const QString& shownPath2);
-
-    // Takes in a comparison without limits, whose views show windows of the files: the totals for
-    // the summary and the lines of each file (see the header comment for the moves).
-    void setWindowedComparison(const ComparisonSummary& first, const ComparisonSummary& second,
-                               const QString& shownPath1, const QString& shownPath2);
-    // Where the views' windows start in the whole files (0-based line pair and column), which
-    // the tips and positions add to what they count in the views.
-    void setWindowOrigin(std::uint64_t firstLine, std::uint64_t firstColumn);
+    // A comparison is shown: each file's path as the path boxes showed it.
+    void setShownPaths(const QString& shownPath1, const QString& shownPath2);
 
     // The tooltip for `point` of `view`'s viewport: the character there, or the summary.
     QString tipAt(const DiffView* view, QPoint point) const;
@@ -78,24 +62,20 @@ public:
     void goToLastDifference();
     void goToNextRun();
     void goToPreviousRun();
-    // Shows which difference the carets stand on after a move by line in `direction`.
-    void noteDifference(DifferenceNavigator::Direction direction);
-    // The same in a comparison without limits: the carets stand on `line` of the whole files,
-    // which is difference `index` (0-based, none when the line holds none) of `total`; after a
-    // move by run, the note names the carets' `column` too.
-    void noteWindowedDifference(std::uint64_t line, std::optional<std::uint64_t> index,
-                                std::uint64_t total, DifferenceNavigator::Direction direction,
-                                std::optional<std::uint64_t> column = std::nullopt);
+    // Shows which difference the carets stand on after a move by line, forward or backward;
+    // after a move by run, the note names the carets' `column` too.
+    void noteDifference(bool forward, std::optional<std::uint64_t> column = std::nullopt);
+
+    // "Diferencia 3 de 17 · línea 45" for difference `index` (0-based) of `total` on `line`, with
+    // ", columna 7" when a column is given; with no index (the line holds none) what is left in
+    // that direction: "Ninguna diferencia más abajo", or "No hay diferencias" at all.
+    static QString note(std::optional<std::uint64_t> index, std::uint64_t total, std::uint64_t line,
+                        std::optional<std::uint64_t> column, bool forward);
 
 signals:
+    // The context menu's moves, for the window to carry out as Alt+Down and Alt+Up.
     void nextDifferenceRequested();
     void previousDifferenceRequested();
-    // Alt+Home and Alt+End while the views hold windows, for the window's owner to carry out.
-    void firstDifferenceRequested();
-    void lastDifferenceRequested();
-    // Alt+Right and Alt+Left while the views hold windows, for the window's owner to carry out
-    // over the whole files.
-    void runRequested(DifferenceNavigator::Direction direction);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -103,14 +83,8 @@ protected:
 private:
     DiffView* other(const DiffView* view) const;
     DiffView* viewOf(const QObject* object) const;
-    // Where both carets stand: the further of the two, as a caret stops at its file's end.
-    TextCell carets() const;
-    void moveCarets(TextCell cell);
-    void goToEndDifference(DifferenceNavigator::Direction direction);
-    void goToRun(DifferenceNavigator::Direction direction);
-    // Gives the navigator the runs of differing characters, once a comparison.
-    void findRuns();
-    // The view that shows a note: the one last used, unless its caret could not reach `line`.
+    // The view that shows a note: the one last used, unless its caret could not reach `line` of
+    // its window.
     DiffView* noteView(int line) const;
     void showNote(DiffView* view, const QString& text);
     QRect cellRect(const DiffView* view, TextCell cell) const;
@@ -120,13 +94,8 @@ private:
     DiffView* second_;
     QWidget* viewport1_; // the views' viewports, told apart without asking the views
     QWidget* viewport2_;
+    ComparisonViews* views_;
     DiffView* lastUsed_; // the view last focused or last asked for its menu
     QWidget* window_;
-    DifferenceNavigator navigator_;
     QString shownPath1_, shownPath2_;
-    std::vector<std::int16_t> differences1_, differences2_;
-    parvane::FileTraits traits1_, traits2_;
-    std::optional<std::pair<ComparisonSummary, ComparisonSummary>> windowed_; // their totals
-    std::uint64_t originLine_ = 0, originColumn_ = 0;
-    bool runsFound_ = false;
 };

@@ -25,7 +25,7 @@ QColor boxColour(const QColor& colour) { return QColor::fromHsv(colour.hue(), 80
 
 } // namespace
 
-ShownText::ShownText(const QString& displayText, int minimumLines)
+ShownText::ShownText(const QString& displayText)
     : displayText_(displayText), lineStarts_{0} {
     const qsizetype size = displayText.size();
     documentPositions_.reserve(size + 1);
@@ -60,18 +60,14 @@ ShownText::ShownText(const QString& displayText, int minimumLines)
         i += units - 1;
     }
     documentPositions_.push_back(int(text_.size()));
-    textEnd_ = int(text_.size());
-    for (int lines = int(lineStarts_.size()); lines < minimumLines; ++lines) {
-        text_ += u'\n'; // room below the text, outside its offsets
-    }
 }
 
-void ShownText::colour(QTextDocument* document, std::span<const std::int16_t> positions,
+void ShownText::colour(QTextDocument* document, std::span<const OffsetRun> runs,
                        const QColor& colour) {
-    if (positions.empty()) {
+    if (runs.empty()) {
         return;
     }
-    showDifferingStandIns(document, positions);
+    showDifferingStandIns(document, runs);
     // The colours are formats of the lines' layouts, drawn over the document's own: a line takes
     // them in one change, whatever the number of runs on it.
     QTextCharFormat format;
@@ -92,34 +88,34 @@ void ShownText::colour(QTextDocument* document, std::span<const std::int16_t> po
         first = first < 0 ? blockStart : first;
         last = blockStart + textLength + 1;
     };
-    for (const std::int16_t position : positions) {
-        const int offset = position - 1;
-        if (offset < 0 || std::size_t(offset) >= characters_.size()) {
-            continue;
-        }
-        const int at = documentPosition(offset);
-        if (!block.isValid() || at < blockStart || at > blockStart + textLength) {
-            finishBlock();
-            block = document->findBlock(at);
-            blockStart = block.position();
-            textLength = block.length() - 1;
-            ranges = block.layout()->formats();
-            lastBoxed =
-                !ranges.isEmpty() && ranges.back().format.hasProperty(QTextFormat::BackgroundBrush);
-        }
-        const int column = at - blockStart;
-        const int units = documentPosition(offset + 1) - at; // two for a surrogate pair
-        if (column >= textLength || units <= 0) {
-            continue; // a line break: nothing is drawn for it
-        }
-        // A differing character that shows no ink gets a box.
-        const bool box = shown_character::drawsBlank(characters_[std::size_t(offset)]);
-        if (!ranges.isEmpty() && ranges.back().start + ranges.back().length == column &&
-            box == lastBoxed) {
-            ranges.back().length += units;
-        } else {
-            ranges.append({column, units, box ? boxed : format});
-            lastBoxed = box;
+    const int size = int(characters_.size());
+    for (const OffsetRun& run : runs) {
+        for (int offset = std::max(run.first, 0); offset <= std::min(run.last, size - 1);
+             ++offset) {
+            const int at = documentPosition(offset);
+            if (!block.isValid() || at < blockStart || at > blockStart + textLength) {
+                finishBlock();
+                block = document->findBlock(at);
+                blockStart = block.position();
+                textLength = block.length() - 1;
+                ranges = block.layout()->formats();
+                lastBoxed = !ranges.isEmpty() &&
+                            ranges.back().format.hasProperty(QTextFormat::BackgroundBrush);
+            }
+            const int column = at - blockStart;
+            const int units = documentPosition(offset + 1) - at; // two for a surrogate pair
+            if (column >= textLength || units <= 0) {
+                continue; // a line break: nothing is drawn for it
+            }
+            // A differing character that shows no ink gets a box.
+            const bool box = shown_character::drawsBlank(characters_[std::size_t(offset)]);
+            if (!ranges.isEmpty() && ranges.back().start + ranges.back().length == column &&
+                box == lastBoxed) {
+                ranges.back().length += units;
+            } else {
+                ranges.append({column, units, box ? boxed : format});
+                lastBoxed = box;
+            }
         }
     }
     finishBlock();
@@ -129,29 +125,28 @@ void ShownText::colour(QTextDocument* document, std::span<const std::int16_t> po
 }
 
 // A differing joiner or selector is shown by its stand-in, which originalAt() then gives back.
-void ShownText::showDifferingStandIns(QTextDocument* document,
-                                      std::span<const std::int16_t> positions) {
+void ShownText::showDifferingStandIns(QTextDocument* document, std::span<const OffsetRun> runs) {
     QTextCursor cursor(document);
     bool editing = false;
-    for (const std::int16_t position : positions) {
-        const int offset = position - 1;
-        if (offset < 0 || std::size_t(offset) >= characters_.size()) {
-            continue;
+    const int size = int(characters_.size());
+    for (const OffsetRun& run : runs) {
+        for (int offset = std::max(run.first, 0); offset <= std::min(run.last, size - 1);
+             ++offset) {
+            const char32_t c = characters_[std::size_t(offset)];
+            const int at = documentPosition(offset);
+            const QString standIn = shown_character::standIn(c, true);
+            if (standIn.isEmpty() || originals_.contains(at)) {
+                continue;
+            }
+            if (!editing) {
+                cursor.beginEditBlock();
+                editing = true;
+            }
+            cursor.setPosition(at);
+            cursor.setPosition(at + 1, QTextCursor::KeepAnchor);
+            cursor.insertText(standIn);
+            originals_.emplace(at, QString::fromUcs4(&c, 1));
         }
-        const char32_t c = characters_[std::size_t(offset)];
-        const int at = documentPosition(offset);
-        const QString standIn = shown_character::standIn(c, true);
-        if (standIn.isEmpty() || originals_.contains(at)) {
-            continue;
-        }
-        if (!editing) {
-            cursor.beginEditBlock();
-            editing = true;
-        }
-        cursor.setPosition(at);
-        cursor.setPosition(at + 1, QTextCursor::KeepAnchor);
-        cursor.insertText(standIn);
-        originals_.emplace(at, QString::fromUcs4(&c, 1));
     }
     if (editing) {
         cursor.endEditBlock();

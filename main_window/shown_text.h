@@ -8,7 +8,6 @@
 
 #include <QString>
 
-#include <cstdint>
 #include <map>
 #include <span>
 #include <string>
@@ -17,43 +16,42 @@
 class QColor;
 class QTextDocument;
 
+// Characters of a display text, from offset `first` to offset `last`, both included.
+struct OffsetRun {
+    int first = 0, last = 0;
+};
+
 class ShownText {
 public:
     ShownText() : documentPositions_{0} {}
-    // The shown text of `displayText` on at least `minimumLines` lines.
-    ShownText(const QString& displayText, int minimumLines);
+    explicit ShownText(const QString& displayText);
 
     const QString& displayText() const { return displayText_; }
-    // The document's text, with empty lines after the text up to `minimumLines`.
+    // The document's text.
     const QString& text() const { return text_; }
     // Frees text() once a document holds it.
     void releaseText() { text_ = QString(); }
 
-    // Colours the characters at the given 1-based text positions (increasing) of `document`,
-    // which holds text(), in `colour`: a differing character that covers no ink gets a box, and a
-    // joiner or selector its stand-in, which originalAt() then gives back. The colours are the
-    // formats of the lines' layouts (QTextLayout::formats()), not the document's character
-    // formats, which stay plain.
-    void colour(QTextDocument* document, std::span<const std::int16_t> positions,
-                const QColor& colour);
+    // Colours the characters of `runs` (increasing) of `document`, which holds text(), in
+    // `colour`: a differing character that covers no ink gets a box, and a joiner or selector its
+    // stand-in, which originalAt() then gives back. The colours are the formats of the lines'
+    // layouts (QTextLayout::formats()), not the document's character formats, which stay plain.
+    void colour(QTextDocument* document, std::span<const OffsetRun> runs, const QColor& colour);
 
     // The document position at which the character at `offset` is shown (offsets are clamped).
     int documentPosition(int offset) const;
-    // The document position where the text ends; the empty lines after it are not text.
-    int textEnd() const { return textEnd_; }
     // What the stand-in at document position `at` stands for; empty where there is none.
     QString originalAt(int at) const;
     const std::u32string& characters() const { return characters_; }
     const std::vector<int>& lineStarts() const { return lineStarts_; }
 
 private:
-    void showDifferingStandIns(QTextDocument* document, std::span<const std::int16_t> positions);
+    void showDifferingStandIns(QTextDocument* document, std::span<const OffsetRun> runs);
 
     QString displayText_;
     QString text_;
     std::vector<int> documentPositions_; // one per offset, and one for the end
     std::vector<int> lineStarts_;        // the offset at which each line starts
     std::u32string characters_;          // the character at each offset
-    int textEnd_ = 0;
     std::map<int, QString> originals_; // what the stand-in at a document position stands for
 };

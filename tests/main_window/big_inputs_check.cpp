@@ -12,7 +12,7 @@
 
 #include "comparison/comparison.h"
 #include "comparison/file_comparison.h"
-#include "main_window/big_comparison_views.h"
+#include "main_window/comparison_views.h"
 #include "main_window/diff_view.h"
 #include "main_window/file_dialog.h"
 #include "main_window/main_window.h"
@@ -179,7 +179,7 @@ public:
           window_(std::make_unique<NoFileDialog>(), std::make_unique<KeptMessages>(messages_)) {
         window_.show();
         pump(50);
-        big_ = window_.findChild<BigComparisonViews*>();
+        big_ = window_.findChild<ComparisonViews*>();
         aids_ = window_.findChild<ReadingAids*>();
         view1_ = window_.findChild<DiffView*>(QStringLiteral("RTB1"));
         view2_ = window_.findChild<DiffView*>(QStringLiteral("RTB2"));
@@ -257,7 +257,7 @@ private:
     fs::path folder_;
     QStringList messages_;
     MainWindow window_;
-    BigComparisonViews* big_ = nullptr;
+    ComparisonViews* big_ = nullptr;
     ReadingAids* aids_ = nullptr;
     DiffView* view1_ = nullptr;
     DiffView* view2_ = nullptr;
@@ -316,7 +316,7 @@ void BigInputs::bigAgainstEmpty() {
     exercise();
     figures();
     const parvane::FileComparison* shown = big_->comparison();
-    expect(big_->active() && messages_.isEmpty(),
+    expect(big_->unlimited() && messages_.isEmpty(),
            "compared, no message [" + messages().toStdString() + "]");
     expect(shown && shown->lineCount(1) == kGigabyte / 100 && shown->lineCount(2) == 0,
            "10 000 000 lines against none");
@@ -342,13 +342,13 @@ void BigInputs::longSingleLines() {
     exercise();
     figures();
     const parvane::FileComparison* shown = big_->comparison();
-    expect(big_->active() && messages_.isEmpty(),
+    expect(big_->unlimited() && messages_.isEmpty(),
            "compared, no message [" + messages().toStdString() + "]");
     expect(shown && shown->lineCount(1) == 1 && shown->longestLine(1) == kHundredMegabytes &&
                shown->totals().differingCharacters2 == 3,
            "one line of 100 000 000 characters, 3 differing");
     expect(!view1_->displayText().isEmpty() &&
-               view1_->displayText().size() <= BigComparisonViews::kWindowCharacters,
+               view1_->displayText().size() <= ComparisonViews::kWindowCharacters,
            "the views filled with a window of columns");
     fs::remove(one);
     fs::remove(two);
@@ -362,7 +362,7 @@ void BigInputs::manyEmptyLines() {
     exercise();
     figures();
     const parvane::FileComparison* shown = big_->comparison();
-    expect(big_->active() && messages_.size() == 1 &&
+    expect(big_->unlimited() && messages_.size() == 1 &&
                messages_.front() == MainWindow::kIdenticalMessage,
            "said to be identical [" + messages().toStdString() + "]");
     expect(shown && shown->lineCount(1) == 10'000'000, "10 000 000 lines");
@@ -378,12 +378,12 @@ void BigInputs::binaryWithoutLineBreaks() {
     exercise();
     figures();
     const parvane::FileComparison* shown = big_->comparison();
-    expect(big_->active() && messages_.isEmpty(),
+    expect(big_->unlimited() && messages_.isEmpty(),
            "compared, no message [" + messages().toStdString() + "]");
     expect(shown && shown->lineCount(1) == 1 && shown->longestLine(1) == kGigabyte,
            "one line of 1 000 000 000 characters");
     expect(!view1_->displayText().isEmpty() &&
-               view1_->displayText().size() <= BigComparisonViews::kWindowCharacters,
+               view1_->displayText().size() <= ComparisonViews::kWindowCharacters,
            "the first view filled with a window of columns");
     fs::remove(binary);
 }
@@ -434,7 +434,7 @@ void BigInputs::fullFilesystem() {
     compare(one, two);
     exercise();
     figures();
-    expect(big_->active() && messages_.isEmpty(),
+    expect(big_->unlimited() && messages_.isEmpty(),
            "compared, no message [" + messages().toStdString() + "]");
     window_.openFiles(file("vacio.txt"), file("vacio.txt"), true); // lets go of the files
     pump(30);
@@ -456,7 +456,7 @@ void BigInputs::invalidUtf8FarIn() {
     exercise();
     figures();
     const parvane::FileComparison* shown = big_->comparison();
-    expect(big_->active() && messages_.isEmpty(),
+    expect(big_->unlimited() && messages_.isEmpty(),
            "compared, no message [" + messages().toStdString() + "]");
     expect(shown && shown->decoding() == parvane::Decoding::Windows1252,
            "both files decoded as Windows-1252");
@@ -513,7 +513,7 @@ void BigInputs::truncatedWhileShown() {
     const fs::path big = file("grande.txt");
     begin("a file of 1.1 GB truncated to nothing while shown");
     compare(big, file("vacio.txt"));
-    const bool shown = big_->active() && messages_.isEmpty();
+    const bool shown = big_->unlimited() && messages_.isEmpty();
     // Another program empties the file, which takes the kernel a while for 1.1 GB in the page
     // cache; the window runs meanwhile.
     std::atomic<bool> emptied = false;
@@ -530,7 +530,7 @@ void BigInputs::truncatedWhileShown() {
     expect(shown, "compared first");
     expect(saidChanged(big),
            "scrolling and moving said once that it changed [" + messages().toStdString() + "]");
-    expect(big_->active(), "the window lives on");
+    expect(big_->unlimited(), "the window lives on");
     fs::remove(big);
 }
 

@@ -2,7 +2,7 @@
 // the views show of them, how they move over the whole files, the progress of the pass and a file
 // that changes while it is shown. The files are made here, just past the limits.
 
-#include "main_window/big_comparison_views.h"
+#include "main_window/comparison_views.h"
 #include "main_window/comparison_progress.h"
 #include "main_window/diff_view.h"
 #include "main_window/main_window.h"
@@ -169,7 +169,7 @@ private slots:
 
 private:
     void compare(const QString& path1, const QString& path2);
-    BigComparisonViews* big() const { return window->findChild<BigComparisonViews*>(); }
+    ComparisonViews* big() const { return window->findChild<ComparisonViews*>(); }
     // Compares two files of kLines lines, the second with the given lines changed, taking the
     // offer to compare without limits.
     void compareBig(const QList<int>& changed);
@@ -188,7 +188,7 @@ private:
 void BigViewsTest::compareBigWith(const QByteArray& content) {
     messages->takeUnlimited = true;
     compare(write("a.txt", content), write("b.txt", fileOf(kLines)));
-    QVERIFY(big()->active());
+    QVERIFY(big()->unlimited());
 }
 
 QAction* BigViewsTest::menuEntry(DiffView* view, const char* name) {
@@ -220,7 +220,7 @@ void BigViewsTest::compare(const QString& path1, const QString& path2) {
 void BigViewsTest::compareBig(const QList<int>& changed) {
     messages->takeUnlimited = true;
     compare(write("a.txt", fileOf(kLines)), write("b.txt", fileOf(kLines, changed)));
-    QVERIFY(big()->active());
+    QVERIFY(big()->unlimited());
 }
 
 void BigViewsTest::unlimitedIsOfferedOnlyPastTheLimits_data() {
@@ -247,7 +247,7 @@ void BigViewsTest::unlimitedIsOfferedOnlyPastTheLimits() {
         QVERIFY(messages->shown[0].isError);
         QVERIFY(messages->shown[0].text.contains(a));
     }
-    QVERIFY(!big()->active());
+    QVERIFY(!big()->unlimited());
 }
 
 void BigViewsTest::decliningTheOfferKeepsTheViews() {
@@ -257,7 +257,7 @@ void BigViewsTest::decliningTheOfferKeepsTheViews() {
     QCOMPARE(messages->shown.size(), 1);
     QVERIFY(messages->shown[0].offeredUnlimited);
     QCOMPARE(rtb1()->displayText(), before);
-    QVERIFY(!big()->active());
+    QVERIFY(!big()->unlimited());
     QVERIFY(!big()->verticalBar(1)->isVisible());
 }
 
@@ -267,7 +267,7 @@ void BigViewsTest::takingTheOfferShowsBothFilesFromTheTop() {
     QCOMPARE(big()->topLine(), 0u);
     QCOMPARE(big()->windowFirstLine(), 0u);
     QVERIFY(big()->windowLineCount() < std::uint64_t(kLines));
-    QVERIFY(rtb1()->displayText().size() <= BigComparisonViews::kWindowCharacters);
+    QVERIFY(rtb1()->displayText().size() <= ComparisonViews::kWindowCharacters);
     QVERIFY(rtb1()->displayText().startsWith(QString::fromUtf8(lineOf(0) + "\r\n" + lineOf(1))));
     QCOMPARE(topText(rtb1()), QString::fromUtf8(lineOf(0)));
     QCOMPARE(topText(rtb2()), QString::fromUtf8(lineOf(0)));
@@ -293,7 +293,7 @@ void BigViewsTest::commandLineComparesWithoutTheOffer() {
     const QString b = write("b.txt", "uno\ndós\n");
     window->openFiles(localPath(a), localPath(b), true);
     QVERIFY(messages->shown.isEmpty());
-    QVERIFY(big()->active());
+    QVERIFY(big()->unlimited());
     QCOMPARE(rtb1()->displayText(), QStringLiteral("uno\r\ndos\r\n"));
     QCOMPARE(rtb2()->displayText(), QStringLiteral("uno\r\ndós\r\n"));
     QCOMPARE(redPositions(rtb1()), documentPositions(rtb1(), {7}));
@@ -330,13 +330,13 @@ void BigViewsTest::viewsAreThoseOfAComparisonWithinTheLimits() {
     const QString a = write("a.txt", file1);
     const QString b = write("b.txt", file2);
     compare(a, b);
-    QVERIFY(!big()->active());
+    QVERIFY(!big()->unlimited());
     const ShownViews within = views();
     const int caret1 = rtb1()->textCursor().position();
     const int caret2 = rtb2()->textCursor().position();
     const qsizetype messagesWithin = messages->shown.size();
     window->openFiles(localPath(a), localPath(b), true);
-    QVERIFY(big()->active());
+    QVERIFY(big()->unlimited());
     QCOMPARE(views(), within);
     QCOMPARE(rtb1()->textCursor().position(), caret1);
     QCOMPARE(rtb2()->textCursor().position(), caret2);
@@ -478,7 +478,7 @@ void BigViewsTest::copyingGivesTheFilesOwnCharacters() {
     first.insert(first.indexOf('\n', 999 * 22) + 1, "a\tb\x01c\n");
     messages->takeUnlimited = true;
     compare(write("a.txt", first), write("b.txt", fileOf(kLines)));
-    QVERIFY(big()->active());
+    QVERIFY(big()->unlimited());
     QTest::keyClick(window, Qt::Key_Down, Qt::AltModifier);
     QCOMPARE(big()->caretLine(), 1000u);
     QTextCursor cursor = rtb1()->textCursor();
@@ -520,8 +520,8 @@ void BigViewsTest::longLinesAreShownInAWindowOfColumns() {
     }
     messages->takeUnlimited = true;
     compare(write("a.txt", first), write("b.txt", second));
-    QVERIFY(big()->active());
-    QVERIFY(rtb1()->displayText().size() <= BigComparisonViews::kWindowCharacters);
+    QVERIFY(big()->unlimited());
+    QVERIFY(rtb1()->displayText().size() <= ComparisonViews::kWindowCharacters);
     QVERIFY(rtb1()->displayText().size() < 10 * 5000);
     QScrollBar* bar = big()->horizontalBar(1);
     QVERIFY(bar->isVisible());
@@ -545,7 +545,7 @@ void BigViewsTest::longLinesAreShownInAWindowOfColumns() {
 void BigViewsTest::boundedComparisonAfterABigOneIsAsBefore() {
     compareBig({5});
     compare(write("c.txt", "abc\n"), write("d.txt", "abd\n"));
-    QVERIFY(!big()->active());
+    QVERIFY(!big()->unlimited());
     QCOMPARE(rtb1()->displayText(), QStringLiteral("abc\r\n"));
     QVERIFY(!big()->verticalBar(1)->isVisible());
     QCOMPARE(rtb1()->verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
@@ -613,7 +613,7 @@ void BigViewsTest::bothWholeFileBarsShowWhenOneFileIsShort() {
     const QString shortFile = write("corto.txt", "hola\n");
     const QString empties = write("vacías.txt", QByteArray(40000, '\n'));
     compare(shortFirst ? shortFile : empties, shortFirst ? empties : shortFile);
-    QVERIFY(big()->active());
+    QVERIFY(big()->unlimited());
     QCoreApplication::processEvents();
     QVERIFY(big()->verticalBar(1)->isVisible());
     QVERIFY(big()->verticalBar(2)->isVisible());
@@ -625,7 +625,7 @@ void BigViewsTest::bothWholeFileBarsShowWhenOneFileIsShort() {
 void BigViewsTest::aShorterFileEndsAsWithinTheLimits() {
     messages->takeUnlimited = true;
     compare(write("a.txt", fileOf(10)), write("b.txt", fileOf(kLines)));
-    QVERIFY(big()->active());
+    QVERIFY(big()->unlimited());
     QCOMPARE(rtb1()->displayText(), QString::fromUtf8(fileOf(10)).replace("\n", "\r\n"));
     big()->verticalBar(1)->setValue(1500);
     QCOMPARE(rtb1()->displayText(), QString());
@@ -718,7 +718,7 @@ void BigViewsTest::cancellingThePassKeepsTheViews() {
     QVERIFY2(cancelledAfterMs >= 0 && cancelledAfterMs < 100,
              qPrintable(QString::number(cancelledAfterMs)));
     QCOMPARE(messages->shown.size(), 1); // the offer only
-    QVERIFY(!big()->active());
+    QVERIFY(!big()->unlimited());
     QCOMPARE(rtb1()->displayText(), before1);
     QCOMPARE(rtb2()->displayText(), before2);
 }
@@ -755,7 +755,7 @@ void BigViewsTest::changedFileIsReportedOnceAndTheWindowLives() {
     QCOMPARE(messages->shown.size(), 2); // once
     // Comparing again shows the new content.
     QTest::mouseClick(control<QPushButton>("CmdEjecutar"), Qt::LeftButton);
-    QVERIFY(big()->active());
+    QVERIFY(big()->unlimited());
     QCOMPARE(big()->comparison()->lineCount(1), std::uint64_t(linesAfter));
     big()->verticalBar(1)->setValue(big()->verticalBar(1)->maximum());
     QTest::qWait(50);
@@ -986,7 +986,7 @@ void BigViewsTest::endAndHomeGoToTheEndsOfAWholeLongLine() {
     }
     messages->takeUnlimited = true;
     compare(write("a.txt", content), write("b.txt", content + "más\n"));
-    QVERIFY(big()->active());
+    QVERIFY(big()->unlimited());
     rtb1()->moveCaretToLine(3);
     for (int i = 0; i < 10; ++i) {
         QTest::keyClick(rtb1(), Qt::Key_Right);
@@ -1102,7 +1102,7 @@ void BigViewsTest::aVeryLongLineIsCopiedInPieces() {
     const QByteArray content = "corta\n" + line + "\nfin\n";
     messages->takeUnlimited = true;
     compare(write("a.txt", content), write("b.txt", content + "más\n"));
-    QVERIFY(big()->active());
+    QVERIFY(big()->unlimited());
     const QStringList lines = linesOf(content);
     QTest::keyClick(rtb1(), Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
@@ -1140,7 +1140,7 @@ QByteArray runsFile() {
 void BigViewsTest::altRightAndAltLeftGoOverTheWholeFiles() {
     messages->takeUnlimited = true;
     compare(write("a.txt", fileOf(kLines)), write("b.txt", runsFile()));
-    QVERIFY(big()->active());
+    QVERIFY(big()->unlimited());
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window));
     const QList<std::tuple<Qt::Key, int, int>> steps = {
@@ -1166,7 +1166,7 @@ void BigViewsTest::altRightAndAltLeftGoOverTheWholeFiles() {
 void BigViewsTest::movesByRunNoteTheDifferenceAndColumn() {
     messages->takeUnlimited = true;
     compare(write("a.txt", fileOf(kLines)), write("b.txt", runsFile()));
-    QVERIFY(big()->active());
+    QVERIFY(big()->unlimited());
     rtb1()->setFocus();
     const auto press = [this](Qt::Key key) {
         QTest::keyClick(rtb1(), key, Qt::AltModifier);
@@ -1203,7 +1203,7 @@ void BigViewsTest::aRunFarAlongALongLineMovesTheWindowAcross() {
     }
     messages->takeUnlimited = true;
     compare(write("a.txt", first), write("b.txt", second));
-    QVERIFY(big()->active());
+    QVERIFY(big()->unlimited());
     QCOMPARE(big()->windowFirstColumn(), 0u);
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window));

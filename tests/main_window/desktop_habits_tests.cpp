@@ -218,7 +218,12 @@ void DesktopHabitsTest::viewsScrollTogether() {
     for (int line : {80, 250, rtb1->verticalScrollBar()->maximum(), 3}) {
         rtb1->verticalScrollBar()->setValue(line); // past the end of the shorter file too
         QCOMPARE(rtb2->verticalScrollBar()->value(), line);
-        QCOMPARE(topLine(rtb2), topLine(rtb1));
+        // Past its last line the shorter view shows the room after its text.
+        if (line < rtb2->document()->blockCount()) {
+            QCOMPARE(topLine(rtb2), topLine(rtb1));
+        } else {
+            QVERIFY(rtb2->cursorRect(QTextCursor(rtb2->document()->lastBlock())).bottom() < 0);
+        }
     }
     // Keys in the second view scroll the first one as well.
     rtb2->setFocus();

@@ -1,20 +1,20 @@
-// The widget-free core of the reading aids: lines and columns of a text, the runs of differences
-// and the notes of the moves between them, and the names of a file's line breaks.
+// The widget-free core of the reading aids: lines and columns of a text, the notes of the moves
+// between differences, and the names of a file's line breaks.
 
 #include "main_window/comparison_summary.h"
-#include "main_window/difference_navigator.h"
+#include "main_window/reading_aids.h"
 #include "main_window/text_grid.h"
 #include "window_test_support.h"
 
 #include <QObject>
 #include <QTest>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
 
 Q_DECLARE_METATYPE(TextCell)
-Q_DECLARE_METATYPE(std::optional<TextCell>)
 Q_DECLARE_METATYPE(TextPlace)
 
 namespace {
@@ -36,8 +36,6 @@ private slots:
     void placesOfAText();
     void cellsAndOffsets();
     void aTextWithoutAFinalBreak();
-    void runsOfDifferences_data();
-    void runsOfDifferences();
     void notesOfMoves_data();
     void notesOfMoves();
     void namesOfLineBreaks_data();
@@ -86,35 +84,6 @@ void ReadingAidsCoreTest::aTextWithoutAFinalBreak() {
     QCOMPARE(TextGrid(U"", std::vector<int>{0}).lineCount(), 0);
 }
 
-void ReadingAidsCoreTest::runsOfDifferences_data() {
-    QTest::addColumn<TextCell>("caret");
-    QTest::addColumn<std::optional<TextCell>>("next");
-    QTest::addColumn<std::optional<TextCell>>("previous");
-    // Runs start at (0, 2), (0, 6) and (3, 0).
-    QTest::newRow("before all") << TextCell{0, 0} << std::optional(TextCell{0, 2})
-                                << std::optional<TextCell>();
-    QTest::newRow("on a run's start")
-        << TextCell{0, 2} << std::optional(TextCell{0, 6}) << std::optional<TextCell>();
-    QTest::newRow("inside a run") << TextCell{0, 3} << std::optional(TextCell{0, 6})
-                                  << std::optional(TextCell{0, 2});
-    QTest::newRow("across a line end")
-        << TextCell{0, 7} << std::optional(TextCell{3, 0}) << std::optional(TextCell{0, 6});
-    QTest::newRow("after all") << TextCell{5, 0} << std::optional<TextCell>()
-                               << std::optional(TextCell{3, 0});
-}
-
-void ReadingAidsCoreTest::runsOfDifferences() {
-    QFETCH(TextCell, caret);
-    QFETCH(std::optional<TextCell>, next);
-    QFETCH(std::optional<TextCell>, previous);
-    DifferenceNavigator navigator;
-    // Cells of both files, unordered and repeated.
-    navigator.setDifferences({0, 3}, {{3, 0}, {0, 3}, {0, 2}, {0, 6}, {0, 2}});
-    QCOMPARE(navigator.runStarts(), (std::vector<TextCell>{{0, 2}, {0, 6}, {3, 0}}));
-    QCOMPARE(navigator.runFrom(caret, DifferenceNavigator::Direction::Forward), next);
-    QCOMPARE(navigator.runFrom(caret, DifferenceNavigator::Direction::Backward), previous);
-}
-
 void ReadingAidsCoreTest::notesOfMoves_data() {
     QTest::addColumn<std::vector<int>>("lines");
     QTest::addColumn<int>("line");
@@ -138,11 +107,12 @@ void ReadingAidsCoreTest::notesOfMoves() {
     QFETCH(int, column);
     QFETCH(bool, forward);
     QFETCH(QString, note);
-    DifferenceNavigator navigator;
-    navigator.setDifferences(lines, {});
-    QCOMPARE(navigator.noteAt(line, column < 0 ? std::nullopt : std::optional(column),
-                              forward ? DifferenceNavigator::Direction::Forward
-                                      : DifferenceNavigator::Direction::Backward),
+    const auto at = std::find(lines.begin(), lines.end(), line);
+    const std::optional<std::uint64_t> index =
+        at == lines.end() ? std::nullopt : std::optional(std::uint64_t(at - lines.begin()));
+    QCOMPARE(ReadingAids::note(index, lines.size(), std::uint64_t(line),
+                               column < 0 ? std::nullopt : std::optional(std::uint64_t(column)),
+                               forward),
              note);
 }
 

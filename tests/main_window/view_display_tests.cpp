@@ -149,8 +149,8 @@ void ViewDisplayTest::colouringAViewAlreadyDrawnRedrawsIt() {
     QCoreApplication::processEvents();
     PaintCounter count;
     view->viewport()->installEventFilter(&count);
-    const std::int16_t positions[] = {2, 3, 10};
-    view->highlight(positions, MainWindow::highlightColour());
+    const OffsetRun runs[] = {{1, 2}, {9, 9}};
+    view->colour(runs);
     QTRY_VERIFY_WITH_TIMEOUT(count.count > 0, 1000);
     QCOMPARE(redPositions(view), (std::set<int>{1, 2, 9}));
     QVERIFY(reddishPixels(view) > 4);

@@ -1,13 +1,13 @@
 #pragma once
 
-// Shows a comparison made without the size limits (LargeComparison) in the main window's two
-// views, which it borrows from compare() or show() until stop().
+// Shows a comparison (parvane::FileComparison) in the main window's two views.
 //
-// Each view then holds only a window of the files: some lines around those in view, and, when
-// lines are long, some columns around those in view, never more than kWindowCharacters of
-// display text, so that the views' own rules (DiffView::setDisplayText() and highlight()) decide
-// how every character is shown and which are red, as for a comparison within the limits. The
-// views' own scroll bars are hidden and scroll within the window; bars of this class, placed
+// Each view holds a window of its file: for a comparison within the display limits, the whole
+// file; without limits, some lines around those in view (and, when lines are long, some columns
+// around those in view), never more than kWindowCharacters of display text, so that the views'
+// own rules (DiffView) decide how every character is shown and which are red. Within the limits
+// the views scroll with their own bars and the number columns keep their fixed numbers; without
+// them the views' own bars are hidden and scroll within the window, bars of this class, placed
 // where theirs were, span the whole files, and the number columns show the lines' real numbers.
 // Scrolling near a window's edge fills a new window around what is in view, keeping the carets
 // on their lines and columns.
@@ -17,18 +17,18 @@
 // window's edge moves the window and keeps the selection's anchor where it was; Ctrl+A (and the
 // context menu's entry) selects the whole file, and Ctrl+C, Ctrl+Insert or the menu's "Copiar"
 // copy the selection's text from the file (see selection_copy.h for a large one). In a window of
-// columns, End and Home go to the ends of the whole line.
+// columns, End and Home go to the ends of the whole line. The moves between differences and by
+// run go over the whole files.
 //
-// The reading aids (reading_aids.h) count lines and columns in the views' text, which is only a
-// window here: windowFilled() tells where each new window starts in the whole files.
-//
-// Errors are shown with the window's MessageBoxes: a file that cannot be compared, and a file
-// that changed after the comparison (once; the views then keep what they show until the next
-// comparison). The views, number columns and messages must outlive this object.
+// Errors are shown with the window's MessageBoxes: a file that cannot be compared without limits,
+// and a file that changed after the comparison (once; the views then keep what they show until
+// the next comparison). The views, number columns and messages must outlive this object.
 
 #include "comparison/file_comparison.h"
 #include "main_window/bar_scale.h"
 #include "main_window/comparison_progress.h"
+#include "main_window/diff_view.h"
+#include "main_window/window_text.h"
 
 #include <QObject>
 
@@ -47,30 +47,40 @@ class QKeyEvent;
 class QMouseEvent;
 class QMimeData;
 class QScrollBar;
+class QThread;
 class QTimer;
 class QWidget;
 
-class BigComparisonViews : public QObject {
+class ComparisonViews : public QObject {
     Q_OBJECT
 
 public:
-    // The most display text a view holds at a time; it keeps its 1-based positions 16-bit.
+    // The most display text a view of a comparison without limits holds at a time.
     static constexpr int kWindowCharacters = 32000;
 
-    BigComparisonViews(DiffView* view1, DiffView* view2, NumberColumn* numbers1,
+    // What both views show of the whole files of a comparison within the limits, made
+    // beforehand on any thread by prepare() (see early_comparison.h).
+    struct Prepared {
+        WindowText window;
+        DiffView::Content content;
+    };
+    using Contents = std::array<Prepared, 2>;
+    static Contents prepare(const parvane::FileComparison& comparison, QThread* owner);
+
+    ComparisonViews(DiffView* view1, DiffView* view2, NumberColumn* numbers1,
                        NumberColumn* numbers2, MessageBoxes* messages, QWidget* window);
-    ~BigComparisonViews() override;
+    ~ComparisonViews() override;
 
     // Compares the two files without limits (with a progress dialog, see comparison_progress.h)
-    // and shows them from their first line, then says when they are identical. False, with the
-    // views as they were, when cancelled or refused (with the error shown), or while busy.
-    bool compare(const std::filesystem::path& file1, const std::filesystem::path& file2);
-    // Shows a finished comparison from its first line.
-    void show(parvane::FileComparison comparison);
-    // Gives the views back, with their own scroll bars, to a comparison within the limits.
-    void stop();
+    // and shows them from their first line. False, with the views as they were, when cancelled
+    // or refused (with the error shown), or while busy.
+    bool compareUnlimited(const std::filesystem::path& file1, const std::filesystem::path& file2);
+    // Shows a finished comparison from its first line; `early`, for a comparison within the
+    // limits, is the views' content made beforehand.
+    void show(parvane::FileComparison comparison, std::optional<Contents> early = std::nullopt);
 
-    bool active() const { return comparison_.has_value(); }
+    // Whether the views show a comparison without limits, in windows.
+    bool unlimited() const { return comparison_ && comparison_->unlimited(); }
     // While a comparison's pass or a copy of a selection reads the files.
     bool busy() const { return busy_; }
     const parvane::FileComparison* comparison() const;
@@ -117,8 +127,8 @@ public:
     void setCopyPace(std::function<void()> eachPiece) { copyPace_ = std::move(eachPiece); }
 
 signals:
-    // The views have started to show a comparison without limits.
-    void shownWithoutLimits();
+    // The views have started to show a comparison.
+    void shown();
     // The views hold a new window, from line pair `firstLine` and column `firstColumn` (0-based).
     void windowFilled(std::uint64_t firstLine, std::uint64_t firstColumn);
 
@@ -137,9 +147,9 @@ private:
         Caret place;
     };
 
-    // Fills both views with the window around `top` (and `left`, a column); false, with the
-    // error shown once, when a file has changed.
-    bool fill(std::uint64_t top, std::uint64_t left);
+    // Fills both views with the window around `top` (and `left`, a column), or with `early`;
+    // false, with the error shown once, when a file has changed.
+    bool fill(std::uint64_t top, std::uint64_t left, std::optional<Contents> early = std::nullopt);
     void chooseWindowShape();
     bool covers(std::uint64_t top, std::uint64_t left) const;
     int visibleLines() const;
@@ -170,6 +180,8 @@ private:
     void horizontalBarMoved(int value);
     void updateBars();
     void placeBars();
+    // The views' own bars, within the limits, or this class's.
+    void useOwnBars(bool own);
 
     std::array<DiffView*, 2> views_;
     std::array<QWidget*, 2> viewports_;
@@ -204,5 +216,5 @@ private:
     bool filling_ = false;
     bool stale_ = false; // a file changed: the views keep what they show
     bool busy_ = false;
-    std::uint64_t shown_ = 0; // comparisons shown or stopped so far
+    std::uint64_t shown_ = 0; // comparisons shown so far
 };

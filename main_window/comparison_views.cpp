@@ -1,8 +1,7 @@
-#include "main_window/big_comparison_views.h"
+#include "main_window/comparison_views.h"
 
 #include "main_window/deferred_text.h"
 #include "main_window/diff_view.h"
-#include "main_window/main_window.h"
 #include "main_window/message_boxes.h"
 #include "main_window/number_column.h"
 #include "main_window/selection_copy.h"
@@ -36,39 +35,6 @@ constexpr std::uint64_t kMostWindowLines = 120;
 constexpr std::uint64_t kFewestWindowLines = 60;
 constexpr int kScreensPerWindow = 4;
 
-// A view's display text for the window, and the 1-based positions of its red characters.
-struct WindowText {
-    QString text;
-    std::vector<std::int16_t> red;
-    std::vector<int> lineStarts;            // the offset of each line, then the end of the text
-    std::vector<std::uint64_t> lineLengths; // the whole lines' lengths in characters
-};
-
-// The slices' lines of one file, each followed by "\r\n", as compareFiles() makes its display
-// text; a line the file does not have (past its end) is not in it.
-WindowText windowText(const std::vector<parvane::LinePairSlice>& slices, int file) {
-    WindowText window;
-    int offset = 0;
-    for (const parvane::LinePairSlice& slice : slices) {
-        if (!(file == 1 ? slice.has1 : slice.has2)) {
-            continue;
-        }
-        const std::u32string& characters = file == 1 ? slice.text1 : slice.text2;
-        window.lineStarts.push_back(offset);
-        window.lineLengths.push_back(file == 1 ? slice.length1 : slice.length2);
-        window.text += QString::fromUcs4(characters.data(), qsizetype(characters.size()));
-        window.text += QStringLiteral("\r\n");
-        for (const parvane::ColumnRun& run : file == 1 ? slice.runs1 : slice.runs2) {
-            for (std::uint64_t column = run.first; column <= run.last; ++column) {
-                window.red.push_back(std::int16_t(offset + int(column - slice.firstColumn) + 1));
-            }
-        }
-        offset += int(characters.size()) + 2;
-    }
-    window.lineStarts.push_back(offset);
-    return window;
-}
-
 bool isModifierKey(int key) {
     return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
            key == Qt::Key_Meta || key == Qt::Key_AltGr;
@@ -78,17 +44,17 @@ int toBar(std::uint64_t value) { return int(std::min<std::uint64_t>(value, INT_M
 
 } // namespace
 
-BigComparisonViews::BigComparisonViews(DiffView* view1, DiffView* view2, NumberColumn* numbers1,
+ComparisonViews::ComparisonViews(DiffView* view1, DiffView* view2, NumberColumn* numbers1,
                                        NumberColumn* numbers2, MessageBoxes* messages,
                                        QWidget* window)
     : QObject(window), views_{view1, view2},
       viewports_{view1->viewport(), view2->viewport()}, numbers_{numbers1, numbers2},
       messages_(messages), window_(window), refill_(new QTimer(this)),
       mostCopied_(SelectionCopy::kMostBytes) {
-    setObjectName(QStringLiteral("BigComparisonViews"));
+    setObjectName(QStringLiteral("ComparisonViews"));
     refill_->setSingleShot(true);
     refill_->setInterval(0);
-    connect(refill_, &QTimer::timeout, this, &BigComparisonViews::refillIfNeeded);
+    connect(refill_, &QTimer::timeout, this, &ComparisonViews::refillIfNeeded);
     for (int v = 0; v < 2; ++v) {
         DiffView* view = views_[v];
         vBars_[v] = new QScrollBar(Qt::Vertical, view);
@@ -97,14 +63,14 @@ BigComparisonViews::BigComparisonViews(DiffView* view1, DiffView* view2, NumberC
         hBars_[v]->setObjectName(QStringLiteral("WholeFileHorizontalBar"));
         vBars_[v]->hide();
         hBars_[v]->hide();
-        connect(vBars_[v], &QScrollBar::valueChanged, this, &BigComparisonViews::verticalBarMoved);
+        connect(vBars_[v], &QScrollBar::valueChanged, this, &ComparisonViews::verticalBarMoved);
         connect(hBars_[v], &QScrollBar::valueChanged, this,
-                &BigComparisonViews::horizontalBarMoved);
+                &ComparisonViews::horizontalBarMoved);
         connect(view, &QPlainTextEdit::cursorPositionChanged, this, [this, v] { takeCursor(v); });
         connect(view, &QPlainTextEdit::selectionChanged, this, [this, v] { takeCursor(v); });
         for (QScrollBar* own : {view->verticalScrollBar(), view->horizontalScrollBar()}) {
-            connect(own, &QScrollBar::valueChanged, this, &BigComparisonViews::followViews);
-            connect(own, &QScrollBar::rangeChanged, this, &BigComparisonViews::followViews);
+            connect(own, &QScrollBar::valueChanged, this, &ComparisonViews::followViews);
+            connect(own, &QScrollBar::rangeChanged, this, &ComparisonViews::followViews);
         }
         view->installEventFilter(this);
         view->viewport()->installEventFilter(this);
@@ -112,18 +78,31 @@ BigComparisonViews::BigComparisonViews(DiffView* view1, DiffView* view2, NumberC
     }
 }
 
-BigComparisonViews::~BigComparisonViews() = default;
+ComparisonViews::~ComparisonViews() = default;
 
-const parvane::FileComparison* BigComparisonViews::comparison() const {
+const parvane::FileComparison* ComparisonViews::comparison() const {
     return comparison_ ? &*comparison_ : nullptr;
 }
 
-QScrollBar* BigComparisonViews::verticalBar(int view) const { return vBars_.at(view - 1); }
+QScrollBar* ComparisonViews::verticalBar(int view) const { return vBars_.at(view - 1); }
 
-QScrollBar* BigComparisonViews::horizontalBar(int view) const { return hBars_.at(view - 1); }
+QScrollBar* ComparisonViews::horizontalBar(int view) const { return hBars_.at(view - 1); }
 
-bool BigComparisonViews::compare(const std::filesystem::path& file1,
-                                 const std::filesystem::path& file2) {
+ComparisonViews::Contents ComparisonViews::prepare(const parvane::FileComparison& comparison,
+                                                   QThread* owner) {
+    const std::vector<parvane::LinePairSlice> slices =
+        comparison.linePairs(0, comparison.pairCount());
+    Contents contents;
+    for (int v = 0; v < 2; ++v) {
+        WindowText window = WindowText::of(slices, v + 1);
+        DiffView::Content content = DiffView::makeContent(window.text, window.red, owner);
+        contents[v] = {std::move(window), std::move(content)};
+    }
+    return contents;
+}
+
+bool ComparisonViews::compareUnlimited(const std::filesystem::path& file1,
+                                       const std::filesystem::path& file2) {
     if (busy_) {
         return false;
     }
@@ -147,77 +126,66 @@ bool BigComparisonViews::compare(const std::filesystem::path& file1,
         return false; // cancelled
     }
     show(std::move(*result));
-    if (comparison_->identical()) {
-        messages_->inform(window_, MainWindow::kIdenticalMessage);
-    }
     return true;
 }
 
-void BigComparisonViews::show(parvane::FileComparison comparison) {
+void ComparisonViews::show(parvane::FileComparison comparison, std::optional<Contents> early) {
     refill_->stop();
     ++shown_;
     comparison_.emplace(std::move(comparison));
     longest_ = std::max(comparison_->longestLine(1), comparison_->longestLine(2));
     stale_ = false;
     first_ = count_ = firstColumn_ = 0;
-    for (DiffView* view : views_) {
-        view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    }
-    placeBars();
     lineStarts_ = {};
     lineLengths_ = {};
     parked_ = {};
     anchors_ = {};
     reflected_ = {};
+    useOwnBars(!unlimited());
     for (DiffView* view : views_) {
         view->setSelectionStart(0);
     }
-    fill(0, 0);
+    fill(0, 0, std::move(early));
     updateBars();
-    emit shownWithoutLimits();
+    emit shown();
 }
 
-void BigComparisonViews::stop() {
-    if (!comparison_) {
-        return;
-    }
-    refill_->stop();
-    ++shown_;
-    comparison_.reset();
-    first_ = count_ = firstColumn_ = 0;
-    lineStarts_ = {};
-    lineLengths_ = {};
-    parked_ = {};
-    anchors_ = {};
-    reflected_ = {};
-    stale_ = false;
+void ComparisonViews::useOwnBars(bool own) {
+    const Qt::ScrollBarPolicy policy = own ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
     for (int v = 0; v < 2; ++v) {
-        vBars_[v]->hide();
-        hBars_[v]->hide();
-        views_[v]->setRoomForBars(0, 0);
-        views_[v]->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-        views_[v]->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-        numbers_[v]->showNumbersFrom(1);
+        views_[v]->setVerticalScrollBarPolicy(policy);
+        views_[v]->setHorizontalScrollBarPolicy(policy);
+        if (own) {
+            vBars_[v]->hide();
+            hBars_[v]->hide();
+            numbers_[v]->showNumbersFrom(1);
+        }
     }
+    placeBars();
 }
 
-int BigComparisonViews::visibleLines() const {
+int ComparisonViews::visibleLines() const {
     const int spacing = std::max(1, views_[0]->fontMetrics().lineSpacing());
     return std::max(1, views_[0]->viewport()->height() / spacing + 1);
 }
 
-int BigComparisonViews::characterWidth() const {
+int ComparisonViews::characterWidth() const {
     return std::max(1, views_[0]->fontMetrics().averageCharWidth());
 }
 
-int BigComparisonViews::visibleColumns() const {
+int ComparisonViews::visibleColumns() const {
     return std::max(1, views_[0]->viewport()->width() / characterWidth() + 1);
 }
 
-// Whole lines when four screens of them fit the budget; otherwise four screens of lines, each cut
-// to the columns the budget leaves.
-void BigComparisonViews::chooseWindowShape() {
+// Within the limits, the whole files. Without them, whole lines when four screens of them fit
+// the budget; otherwise four screens of lines, each cut to the columns the budget leaves.
+void ComparisonViews::chooseWindowShape() {
+    if (!unlimited()) {
+        columnWindow_ = false;
+        lines_ = std::max<std::uint64_t>(comparison_->pairCount(), 1);
+        columns_ = UINT64_MAX;
+        return;
+    }
     const std::uint64_t fewest = std::max<std::uint64_t>(
         kFewestWindowLines, std::uint64_t(kScreensPerWindow) * std::uint64_t(visibleLines()));
     const std::uint64_t budget = kWindowCharacters;
@@ -232,8 +200,8 @@ void BigComparisonViews::chooseWindowShape() {
     }
 }
 
-bool BigComparisonViews::covers(std::uint64_t top, std::uint64_t left) const {
-    if (!comparison_) {
+bool ComparisonViews::covers(std::uint64_t top, std::uint64_t left) const {
+    if (!unlimited()) {
         return true;
     }
     const std::uint64_t screen = std::uint64_t(visibleLines());
@@ -251,7 +219,7 @@ bool BigComparisonViews::covers(std::uint64_t top, std::uint64_t left) const {
            (firstColumn_ + columns_ >= longest_ || left + 2 * across <= firstColumn_ + columns_);
 }
 
-bool BigComparisonViews::fill(std::uint64_t top, std::uint64_t left) {
+bool ComparisonViews::fill(std::uint64_t top, std::uint64_t left, std::optional<Contents> early) {
     if (!comparison_ || stale_) {
         return false;
     }
@@ -272,7 +240,9 @@ bool BigComparisonViews::fill(std::uint64_t top, std::uint64_t left) {
 
     std::vector<parvane::LinePairSlice> slices;
     try {
-        slices = comparison_->linePairs(first, count, firstColumn, columns_);
+        if (!early) {
+            slices = comparison_->linePairs(first, count, firstColumn, columns_);
+        }
     } catch (const parvane::ComparisonError& error) {
         // Shown once: the views keep what they show until the files are compared again.
         stale_ = true;
@@ -289,9 +259,17 @@ bool BigComparisonViews::fill(std::uint64_t top, std::uint64_t left) {
     count_ = count;
     firstColumn_ = firstColumn;
     for (int v = 0; v < 2; ++v) {
-        WindowText window = windowText(slices, v + 1);
-        views_[v]->setDisplayText(window.text, int(count) + 1);
-        views_[v]->highlight(window.red, MainWindow::highlightColour());
+        WindowText window;
+        if (early) {
+            window = std::move((*early)[v].window);
+            views_[v]->showContent(std::move((*early)[v].content));
+        } else {
+            window = WindowText::of(slices, v + 1);
+            views_[v]->setDisplayText(window.text);
+            views_[v]->colour(window.red);
+        }
+        // Both views scroll over the window's lines, and the empty line after the last.
+        views_[v]->setLevelLines(int(count) + 1);
         lineStarts_[v] = std::move(window.lineStarts);
         lineLengths_[v] = std::move(window.lineLengths);
         putCaret(v, carets[v], anchors[v]);
@@ -312,7 +290,7 @@ bool BigComparisonViews::fill(std::uint64_t top, std::uint64_t left) {
     return true;
 }
 
-BigComparisonViews::Caret BigComparisonViews::caretOf(int view) const {
+ComparisonViews::Caret ComparisonViews::caretOf(int view) const {
     if (parked_[view]) {
         return *parked_[view];
     }
@@ -322,7 +300,7 @@ BigComparisonViews::Caret BigComparisonViews::caretOf(int view) const {
 // The place in the file of document position `position` of the window of `view`. A column is cut
 // to its whole line's length; the end of the text is the start of the line after the window's,
 // or the empty line after the file's last one.
-BigComparisonViews::Caret BigComparisonViews::placeAt(int view, int position) const {
+ComparisonViews::Caret ComparisonViews::placeAt(int view, int position) const {
     const QTextBlock block = views_[view]->document()->findBlock(position);
     const std::vector<std::uint64_t>& lengths = lineLengths_[view];
     const std::size_t row = std::size_t(std::max(0, block.blockNumber()));
@@ -337,7 +315,7 @@ BigComparisonViews::Caret BigComparisonViews::placeAt(int view, int position) co
 
 // Whether the window of `view` holds `place`: its line, and its column in the window's part of
 // that line.
-bool BigComparisonViews::holds(int view, Caret place) const {
+bool ComparisonViews::holds(int view, Caret place) const {
     const std::vector<std::uint64_t>& lengths = lineLengths_[view];
     if (!comparison_ || lineStarts_[view].empty() || place.line < first_) {
         return false;
@@ -357,7 +335,7 @@ bool BigComparisonViews::holds(int view, Caret place) const {
 // The window's display offset nearest `place` in `view`: the window's start or end for a line
 // before or after it, the start or end of the window's part of a line for a column before or
 // after that part.
-int BigComparisonViews::offsetOf(int view, Caret place) const {
+int ComparisonViews::offsetOf(int view, Caret place) const {
     const std::vector<int>& starts = lineStarts_[view];
     if (place.line < first_) {
         return 0;
@@ -374,7 +352,7 @@ int BigComparisonViews::offsetOf(int view, Caret place) const {
 // The caret at `caret` and the selection from `anchor`, as far as the window holds them. A caret
 // the window does not hold is parked as near its place as the window goes, and comes back when a
 // window holds its place again; the part of the selection that the window holds is shown.
-void BigComparisonViews::putCaret(int view, Caret caret, std::optional<Caret> anchor) {
+void ComparisonViews::putCaret(int view, Caret caret, std::optional<Caret> anchor) {
     if (lineStarts_[view].empty()) {
         return;
     }
@@ -400,7 +378,7 @@ void BigComparisonViews::putCaret(int view, Caret caret, std::optional<Caret> an
 // The text cursor of `view` has moved (a key, the mouse): the caret and the selection follow it.
 // The selection's anchor stays where it was in the file while the cursor's anchor stays where it
 // was put, so that a selection stretched past a window keeps the end that the window left behind.
-void BigComparisonViews::takeCursor(int view) {
+void ComparisonViews::takeCursor(int view) {
     if (!comparison_ || filling_ || placing_ || lineStarts_[view].empty()) {
         return;
     }
@@ -418,18 +396,18 @@ void BigComparisonViews::takeCursor(int view) {
 }
 
 // A key moves a parked caret from where it stands, which comes back into view first.
-void BigComparisonViews::bringBackCaret(int view) {
+void ComparisonViews::bringBackCaret(int view) {
     const Caret caret = *parked_[view];
     const std::uint64_t half = std::uint64_t(visibleLines()) / 2;
     fill(caret.line - std::min(caret.line, half), caret.column);
 }
 
-bool BigComparisonViews::hasSelection(int view) const {
+bool ComparisonViews::hasSelection(int view) const {
     return comparison_ && anchors_.at(view - 1).has_value();
 }
 
 // The whole file selected, its caret at the file's end; the views stay where they are.
-void BigComparisonViews::selectWholeFile(int view) {
+void ComparisonViews::selectWholeFile(int view) {
     const int v = view - 1;
     if (!comparison_ || lineStarts_.at(v).empty()) {
         return;
@@ -444,7 +422,7 @@ void BigComparisonViews::selectWholeFile(int view) {
 // A selection that the window holds is copied by the view, as within the limits; a larger one is
 // read from the file. A window of columns holds the ends of a selection over several lines but
 // only part of the lines between.
-void BigComparisonViews::copySelection(int view) {
+void ComparisonViews::copySelection(int view) {
     const int v = view - 1;
     if (!comparison_ || busy_ || !anchors_.at(v)) {
         return;
@@ -478,7 +456,7 @@ void BigComparisonViews::copySelection(int view) {
     }
 }
 
-QMimeData* BigComparisonViews::selectionData(int view) {
+QMimeData* ComparisonViews::selectionData(int view) {
     const int v = view - 1;
     if (!comparison_ || !anchors_.at(v)) {
         return nullptr;
@@ -490,7 +468,7 @@ QMimeData* BigComparisonViews::selectionData(int view) {
     }
     const Caret from = std::min(anchor, caret);
     const Caret to = std::max(anchor, caret);
-    return new DeferredText([views = QPointer<BigComparisonViews>(this), shown = shown_, view, from,
+    return new DeferredText([views = QPointer<ComparisonViews>(this), shown = shown_, view, from,
                              to]() -> std::optional<QString> {
         if (!views || views->shown_ != shown || views->busy_ || !views->comparison_) {
             return std::nullopt;
@@ -506,7 +484,7 @@ QMimeData* BigComparisonViews::selectionData(int view) {
 
 // End and Home in a window of columns: the caret goes to the end or the start of its whole line,
 // and the window follows it; with Shift the selection stretches to there.
-void BigComparisonViews::goToLineEdge(int view, bool end, bool select) {
+void ComparisonViews::goToLineEdge(int view, bool end, bool select) {
     if (parked_[view]) {
         bringBackCaret(view);
     }
@@ -539,15 +517,15 @@ void BigComparisonViews::goToLineEdge(int view, bool end, bool select) {
     }
 }
 
-std::uint64_t BigComparisonViews::topLine() const {
+std::uint64_t ComparisonViews::topLine() const {
     return first_ + std::uint64_t(std::max(0, views_[0]->verticalScrollBar()->value()));
 }
 
-std::uint64_t BigComparisonViews::caretLine() const {
+std::uint64_t ComparisonViews::caretLine() const {
     return std::max(caretOf(0).line, caretOf(1).line);
 }
 
-std::uint64_t BigComparisonViews::leftColumn() const {
+std::uint64_t ComparisonViews::leftColumn() const {
     if (!columnWindow_) {
         return 0;
     }
@@ -555,7 +533,7 @@ std::uint64_t BigComparisonViews::leftColumn() const {
            std::uint64_t(views_[0]->horizontalScrollBar()->value() / characterWidth());
 }
 
-void BigComparisonViews::goToNextDifference() {
+void ComparisonViews::goToNextDifference() {
     if (!comparison_) {
         return;
     }
@@ -564,7 +542,7 @@ void BigComparisonViews::goToNextDifference() {
     }
 }
 
-void BigComparisonViews::goToPreviousDifference() {
+void ComparisonViews::goToPreviousDifference() {
     if (!comparison_) {
         return;
     }
@@ -573,20 +551,20 @@ void BigComparisonViews::goToPreviousDifference() {
     }
 }
 
-void BigComparisonViews::goToFirstDifference() {
+void ComparisonViews::goToFirstDifference() {
     if (const auto first = comparison_ ? comparison_->firstDifferingLine() : std::nullopt) {
         goToLine(*first);
     }
 }
 
-void BigComparisonViews::goToLastDifference() {
+void ComparisonViews::goToLastDifference() {
     if (const auto last = comparison_ ? comparison_->lastDifferingLine() : std::nullopt) {
         goToLine(*last);
     }
 }
 
 // From the further caret; the window moves to hold the run, and across to show its column.
-parvane::LineColumn BigComparisonViews::goToRun(bool forward) {
+parvane::LineColumn ComparisonViews::goToRun(bool forward) {
     if (!comparison_) {
         return {};
     }
@@ -640,7 +618,7 @@ parvane::LineColumn BigComparisonViews::goToRun(bool forward) {
 
 // Both carets to the start of `line`, which comes into view the least way, as a view's own
 // moveCaretToLine() does.
-void BigComparisonViews::goToLine(std::uint64_t line) {
+void ComparisonViews::goToLine(std::uint64_t line) {
     const std::uint64_t screen = std::uint64_t(views_[0]->verticalScrollBar()->pageStep());
     std::uint64_t top = topLine();
     if (line < top) {
@@ -660,7 +638,7 @@ void BigComparisonViews::goToLine(std::uint64_t line) {
 
 // Before Ctrl+Home or Ctrl+End moves the caret of `view` within the window, the window moves to
 // that end of the view's file (the empty line after its last line), where the caret stops.
-void BigComparisonViews::goToEdge(int view, bool end) {
+void ComparisonViews::goToEdge(int view, bool end) {
     const std::uint64_t target = end ? comparison_->lineCount(view + 1) : 0;
     const bool there =
         firstColumn_ == 0 && first_ <= target && target <= first_ + count_ && (end || first_ == 0);
@@ -671,7 +649,7 @@ void BigComparisonViews::goToEdge(int view, bool end) {
 
 // Only the few events handled here are looked at, and the object only by its address: a view
 // may be on its way out when one of its events comes.
-bool BigComparisonViews::eventFilter(QObject* watched, QEvent* event) {
+bool ComparisonViews::eventFilter(QObject* watched, QEvent* event) {
     if (!comparison_) {
         return false;
     }
@@ -715,7 +693,7 @@ bool BigComparisonViews::eventFilter(QObject* watched, QEvent* event) {
 
 // Ctrl+A, Ctrl+C, and End and Home in a window of columns, are done here; Ctrl+Home and Ctrl+End
 // first move the window to that end, and any other key first brings a parked caret back.
-bool BigComparisonViews::handleKey(int view, const QKeyEvent* key) {
+bool ComparisonViews::handleKey(int view, const QKeyEvent* key) {
     extending_ = key->modifiers().testFlag(Qt::ShiftModifier);
     if (key->matches(QKeySequence::SelectAll)) {
         selectWholeFile(view + 1);
@@ -744,7 +722,7 @@ bool BigComparisonViews::handleKey(int view, const QKeyEvent* key) {
 
 // A press without Shift starts a new selection where it puts the caret; it leaves a selection of
 // the window alone when it falls in it, as that selection may yet be dragged away.
-void BigComparisonViews::handleMousePress(int view, const QMouseEvent* press) {
+void ComparisonViews::handleMousePress(int view, const QMouseEvent* press) {
     if (press->button() != Qt::LeftButton) {
         return;
     }
@@ -760,7 +738,7 @@ void BigComparisonViews::handleMousePress(int view, const QMouseEvent* press) {
 }
 
 // The views' standard context menu: its "Copiar" and "Seleccionar todo" act on the whole file.
-void BigComparisonViews::takeOverMenu(int view, QMenu* menu) {
+void ComparisonViews::takeOverMenu(int view, QMenu* menu) {
     for (QAction* action : menu->actions()) {
         const QString name = action->objectName();
         const bool copy = name == QLatin1String("edit-copy");
@@ -784,11 +762,11 @@ void BigComparisonViews::takeOverMenu(int view, QMenu* menu) {
 }
 
 // The message waits for the event that got here (a drag of a bar, say) to end.
-void BigComparisonViews::warnChanged(const QString& text) {
+void ComparisonViews::warnChanged(const QString& text) {
     QTimer::singleShot(0, this, [this, text] { messages_->warn(window_, text); });
 }
 
-void BigComparisonViews::followViews() {
+void ComparisonViews::followViews() {
     if (!comparison_ || filling_) {
         return;
     }
@@ -798,14 +776,14 @@ void BigComparisonViews::followViews() {
     }
 }
 
-void BigComparisonViews::refillIfNeeded() {
+void ComparisonViews::refillIfNeeded() {
     if (comparison_ && !stale_ && !covers(topLine(), leftColumn())) {
         fill(topLine(), leftColumn());
     }
 }
 
-void BigComparisonViews::verticalBarMoved(int value) {
-    if (!comparison_) {
+void ComparisonViews::verticalBarMoved(int value) {
+    if (!unlimited()) {
         return;
     }
     const std::uint64_t top = vScale_.fromBar(value);
@@ -823,8 +801,8 @@ void BigComparisonViews::verticalBarMoved(int value) {
     }
 }
 
-void BigComparisonViews::horizontalBarMoved(int value) {
-    if (!comparison_) {
+void ComparisonViews::horizontalBarMoved(int value) {
+    if (!unlimited()) {
         return;
     }
     for (QScrollBar* bar : hBars_) {
@@ -846,8 +824,8 @@ void BigComparisonViews::horizontalBarMoved(int value) {
 
 // This class's bars take the whole files' ranges and where the views stand in them, scaled when
 // they pass what a bar counts (bar_scale.h); the number columns follow the top line.
-void BigComparisonViews::updateBars() {
-    if (!comparison_) {
+void ComparisonViews::updateBars() {
+    if (!unlimited()) {
         return;
     }
     const std::uint64_t pairs = comparison_->pairCount();
@@ -911,7 +889,7 @@ void BigComparisonViews::updateBars() {
 }
 
 // The bars go where the views' own would be, and the views leave room for them.
-void BigComparisonViews::placeBars() {
+void ComparisonViews::placeBars() {
     for (int v = 0; v < 2; ++v) {
         DiffView* view = views_[v];
         const int extent = view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
