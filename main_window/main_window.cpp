@@ -297,14 +297,14 @@ void MainWindow::openFiles(const std::filesystem::path& path1, const std::filesy
     txtFichero2_->setPath(path2);
     if (!path1.empty() && !path2.empty()) {
         if (unlimited) {
-            compareWithoutLimits();
+            compareUnlimited();
         } else {
             compareFrom(early);
         }
     }
 }
 
-void MainWindow::compareWithoutLimits() {
+void MainWindow::compareUnlimited() {
     if (views_->busy()) {
         return;
     }

@@ -76,7 +76,7 @@ private:
     // As compare(), showing `early` when it compared the paths in the boxes.
     void compareFrom(EarlyComparison* early);
     // As compare(), with no size limit.
-    void compareWithoutLimits();
+    void compareUnlimited();
     void showComparison(const std::filesystem::path& path1, const std::filesystem::path& path2,
                         EarlyComparison* early);
     // Says when the comparison just shown found the files identical.
