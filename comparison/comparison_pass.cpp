@@ -184,10 +184,23 @@ std::unique_ptr<FileComparison::State> Pass::run() {
     return std::move(state_);
 }
 
+// Whether file `f` starts with the UTF-8 byte-order mark; a file whose mark announces an encoding
+// the comparison does not read is refused.
 bool Pass::startsWithByteOrderMark(int f) const {
-    std::array<unsigned char, 3> head{};
-    return sources_[f].readAt(0, head.data(), head.size()) == head.size() &&
-           std::memcmp(head.data(), kUtf8ByteOrderMark.data(), head.size()) == 0;
+    std::array<char, 4> bytes{};
+    const std::size_t got =
+        sources_[f].readAt(0, reinterpret_cast<unsigned char*>(bytes.data()), bytes.size());
+    const std::string_view head(bytes.data(), got);
+    if (const std::optional<std::string_view> encoding = unreadEncoding(head)) {
+        const std::string name(*encoding);
+        throw FileError("No se puede comparar " + quoted(sources_[f].path()) +
+                        ": está escrito en " + name +
+                        " (empieza con la marca de orden de bytes de " + name +
+                        "). Parvane compara textos en UTF-8 o en Windows-1252: conviértalo antes, "
+                        "por ejemplo con «iconv -f " +
+                        name + " -t UTF-8».");
+    }
+    return head.starts_with(kUtf8ByteOrderMark);
 }
 
 void Pass::observe(int f, const unsigned char* bytes, std::size_t size) {

@@ -4,6 +4,7 @@
 // reads the files back with it). Internal to the engine.
 
 #include "comparison/file_comparison.h"
+#include "comparison/line_pair_walk.h"
 #include "comparison/line_reader.h"
 #include "comparison/source_file.h"
 
@@ -79,11 +80,11 @@ struct FileComparison::State {
     IndexEntry nearestStart(int f, std::uint64_t line) const;
     // The recorded start of differing line pair `line`, if any.
     const DifferingStart* recordedStart(std::uint64_t line) const;
-    // Calls `visit` with each column of line pair `line` from `fromColumn` on where a run starts
-    // (visitRunStarts()), up to about `stopColumn`. A long line is entered at its checkpoint
-    // before `fromColumn`.
-    void visitRuns(std::uint64_t line, const std::function<bool(std::uint64_t)>& visit,
-                   std::uint64_t fromColumn = 0, std::uint64_t stopColumn = UINT64_MAX) const;
+    // Calls `visit` with the edges of the runs of line pair `line` from `fromColumn` on
+    // (visitRunEdges(), their ends too with `ends`), up to about `stopColumn`. A long line is
+    // entered at its checkpoint before `fromColumn`.
+    void visitRuns(std::uint64_t line, const RunEdgeVisit& visit, std::uint64_t fromColumn = 0,
+                   std::uint64_t stopColumn = UINT64_MAX, bool ends = false) const;
     // The columns of the longer line of pair `line` when one of them is long (noted by the
     // pass), else 0.
     std::uint64_t longColumns(std::uint64_t line) const;

@@ -344,9 +344,9 @@ std::vector<LinePairSlice> FileComparison::differingPairs(std::uint64_t fromLine
 }
 
 // Each file's line is found as linePairs() finds it, then both are read again side by side.
-void FileComparison::State::visitRuns(std::uint64_t line,
-                                      const std::function<bool(std::uint64_t)>& visit,
-                                      std::uint64_t fromColumn, std::uint64_t stopColumn) const {
+void FileComparison::State::visitRuns(std::uint64_t line, const RunEdgeVisit& visit,
+                                      std::uint64_t fromColumn, std::uint64_t stopColumn,
+                                      bool ends) const {
     std::array<std::optional<SourceFile>, 2> sources;
     std::array<std::unique_ptr<LineReader>, 2> readers;
     std::array<Line, 2> found{};
@@ -403,9 +403,12 @@ void FileComparison::State::visitRuns(std::uint64_t line,
     LineBytes b = bytesOf(1);
     skipCharacters(a, decoding, start - entry(0).second);
     skipCharacters(b, decoding, start - entry(1).second);
-    visitRunStarts(
+    visitRunEdges(
         a, b, decoding, start,
-        [&](std::uint64_t column) { return column < fromColumn || visit(column); }, stopColumn);
+        [&](std::uint64_t column, bool starts) {
+            return (starts && column < fromColumn) || visit(column, starts);
+        },
+        stopColumn, ends);
     for (int f = 0; f < 2; ++f) {
         if (sources[f]) {
             checkUnchanged(*sources[f], files[f]);
@@ -424,13 +427,33 @@ std::uint64_t FileComparison::State::longColumns(std::uint64_t line) const {
     return columns;
 }
 
+void FileComparison::visitDifferingRuns(std::uint64_t line,
+                                        const std::function<void(ColumnRun)>& visit) const {
+    const auto& lines = state_->differing;
+    if (!std::binary_search(lines.begin(), lines.end(), line)) {
+        return;
+    }
+    std::uint64_t first = 0;
+    state_->visitRuns(
+        line,
+        [&](std::uint64_t column, bool starts) {
+            if (starts) {
+                first = column;
+            } else {
+                visit({first, column});
+            }
+            return true;
+        },
+        0, UINT64_MAX, true);
+}
+
 std::optional<LineColumn> FileComparison::runFrom(LineColumn from, bool forward) const {
     // The first run start of `line` after column `after`, or none.
     const auto firstAfter = [this](std::uint64_t line, std::optional<std::uint64_t> after) {
         std::optional<std::uint64_t> found;
         state_->visitRuns(
             line,
-            [&](std::uint64_t column) {
+            [&](std::uint64_t column, bool) {
                 found = column;
                 return false;
             },
@@ -453,7 +476,7 @@ std::optional<LineColumn> FileComparison::runFrom(LineColumn from, bool forward)
             std::optional<std::uint64_t> found;
             state_->visitRuns(
                 line,
-                [&](std::uint64_t column) {
+                [&](std::uint64_t column, bool) {
                     if (column >= end) {
                         return false;
                     }

@@ -118,6 +118,12 @@ public:
     std::vector<LinePairSlice> differingPairs(std::uint64_t fromLine, std::uint64_t maxPairs,
                                               std::uint64_t maxColumns = UINT64_MAX) const;
 
+    // Calls `visit` with every run of differing columns of line pair `line`, both files taken
+    // together (a column where either line differs), over the whole pair, in increasing order:
+    // the runs of one file are those that fall within its line. Memory stays bounded by the read
+    // sizes whatever the lines' lengths and the number of runs.
+    void visitDifferingRuns(std::uint64_t line, const std::function<void(ColumnRun)>& visit) const;
+
     // The start of the nearest run of differing characters after `from` (forward) or before it
     // (backward), in reading order, if any. The runs are those of both files taken together: a
     // column where either line differs, whose previous column differs in neither. Memory stays

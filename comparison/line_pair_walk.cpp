@@ -221,17 +221,28 @@ std::vector<ColumnRun> differingRuns(const std::u32string& text, const std::u32s
     return runs;
 }
 
-void visitRunStarts(LineBytes& a, LineBytes& b, Decoding decoding, std::uint64_t firstColumn,
-                    const std::function<bool(std::uint64_t)>& visit, std::uint64_t stopColumn) {
+void visitRunEdges(LineBytes& a, LineBytes& b, Decoding decoding, std::uint64_t firstColumn,
+                   const RunEdgeVisit& visit, std::uint64_t stopColumn, bool ends) {
     const bool utf8 = decoding == Decoding::Utf8;
     std::uint64_t column = firstColumn;
     bool differed = false; // whether the column before differs
+    // The run that ends before `column`, if the column before differs.
+    const auto endRun = [&] { return !ends || !differed || visit(column - 1, false); };
     while (column < stopColumn) {
         const auto wa = a.window(4);
         const auto wb = b.window(4);
         if (wa.empty() || wb.empty()) {
-            if ((!wa.empty() || !wb.empty()) && !differed) {
-                visit(column);
+            if (wa.empty() && wb.empty()) {
+                endRun();
+                return;
+            }
+            // Once a line has ended, the rest of the other is one run.
+            if (!differed && !visit(column, true)) {
+                return;
+            }
+            if (ends) {
+                const std::uint64_t rest = countCharacters(wa.empty() ? b : a, decoding);
+                visit(column + rest - 1, false);
             }
             return;
         }
@@ -248,6 +259,9 @@ void visitRunStarts(LineBytes& a, LineBytes& b, Decoding decoding, std::uint64_t
             }
         }
         if (cut > 0) {
+            if (!endRun()) {
+                return;
+            }
             column += utf8 ? countUtf8Characters(wa.data(), cut) : cut;
             a.consume(cut);
             b.consume(cut);
@@ -261,7 +275,10 @@ void visitRunStarts(LineBytes& a, LineBytes& b, Decoding decoding, std::uint64_t
             lengthB = std::min(utf8Length(wb[0]), wb.size());
             differs = lengthA != lengthB || std::memcmp(wa.data(), wb.data(), lengthA) != 0;
         }
-        if (differs && !differed && !visit(column)) {
+        if (differs && !differed && !visit(column, true)) {
+            return;
+        }
+        if (!differs && !endRun()) {
             return;
         }
         differed = differs;

@@ -43,14 +43,16 @@ std::vector<ColumnRun> differingRuns(const std::u32string& text, const std::u32s
                                      std::uint64_t otherLength, std::uint64_t firstColumn);
 
 // Walks the two lines of a pair side by side from column `firstColumn`, where `a` and `b` stand,
-// and calls `visit` with each column where a run of differing characters of both lines together
-// starts (a column where they differ, after one where they do not), in increasing order, until
-// it returns false or the walk has passed column `stopColumn`. From a column past 0 the walk
+// and calls `visit` with the edges of each run of differing columns of both lines together, in
+// increasing order: (column, true) where a run starts (a column where they differ, after one
+// where they do not) and, with `ends`, (column, false) at the run's last column. It stops when
+// `visit` returns false or the walk has passed column `stopColumn`. From a column past 0 the walk
 // cannot tell whether its first column starts a run: callers ignore that one. Once a line has
 // ended, the rest of the other is one run.
-void visitRunStarts(LineBytes& a, LineBytes& b, Decoding decoding, std::uint64_t firstColumn,
-                    const std::function<bool(std::uint64_t)>& visit,
-                    std::uint64_t stopColumn = UINT64_MAX);
+using RunEdgeVisit = std::function<bool(std::uint64_t column, bool starts)>;
+void visitRunEdges(LineBytes& a, LineBytes& b, Decoding decoding, std::uint64_t firstColumn,
+                   const RunEdgeVisit& visit, std::uint64_t stopColumn = UINT64_MAX,
+                   bool ends = false);
 
 // Moves `bytes` on by `count` characters, or to its end.
 void skipCharacters(LineBytes& bytes, Decoding decoding, std::uint64_t count);

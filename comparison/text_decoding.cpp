@@ -19,6 +19,17 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
 
 } // namespace
 
+std::optional<std::string_view> unreadEncoding(std::string_view head) {
+    using namespace std::string_view_literals;
+    if (head.starts_with("\xFF\xFE\0\0"sv) || head.starts_with("\0\0\xFE\xFF"sv)) {
+        return "UTF-32";
+    }
+    if (head.starts_with("\xFF\xFE"sv) || head.starts_with("\xFE\xFF"sv)) {
+        return "UTF-16";
+    }
+    return std::nullopt;
+}
+
 bool isValidUtf8(std::string_view bytes) {
     Utf8Validator validator;
     validator.feed(bytes);

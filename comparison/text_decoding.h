@@ -8,6 +8,7 @@
 // Windows-1252 its three bytes are three characters of the first line.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,11 @@ inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t textStart(Decoding decoding, bool byteOrderMark) {
     return decoding == Decoding::Utf8 && byteOrderMark ? kUtf8ByteOrderMark.size() : 0;
 }
+
+// The name of the encoding that a byte-order mark at the start of `head` (the first four bytes of
+// a file, or fewer) announces when it is one the comparison does not read: "UTF-16" or "UTF-32".
+// A file in them would be compared byte by byte as nonsense; it is refused instead.
+std::optional<std::string_view> unreadEncoding(std::string_view head);
 
 // True when `bytes` are well-formed UTF-8.
 bool isValidUtf8(std::string_view bytes);

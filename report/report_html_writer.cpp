@@ -3,6 +3,7 @@
 #include "comparison/source_file.h"
 #include "comparison/text_decoding.h"
 #include "report/report_characters.h"
+#include "report/report_pairs.h"
 
 #include <algorithm>
 #include <string>
@@ -57,14 +58,20 @@ std::string escaped(std::string_view text) {
     return out;
 }
 
-// One file's cell of a line pair: the line's characters, the differing ones in red.
-void appendCell(std::string& out, bool has, std::uint64_t length, std::u32string_view text,
-                const std::vector<ColumnRun>& runs, std::uint64_t firstColumn) {
+// One file's cell of a line pair: the line's characters, the differing ones in red; past the
+// characters shown of a long line, how many more there are and which of them differ.
+void writeCell(ReportOutput& page, const parvane::FileComparison& comparison,
+               const LinePairSlice& pair, int file) {
+    const bool has = file == 1 ? pair.has1 : pair.has2;
+    const std::uint64_t length = file == 1 ? pair.length1 : pair.length2;
+    const std::u32string_view text = file == 1 ? pair.text1 : pair.text2;
+    const std::vector<ColumnRun>& runs = file == 1 ? pair.runs1 : pair.runs2;
+    const std::uint64_t firstColumn = pair.firstColumn;
     if (!has) {
-        out += "<td class=\"t f\"></td>";
+        page << "<td class=\"t f\"></td>";
         return;
     }
-    out += "<td class=\"t\">";
+    std::string out = "<td class=\"t\">";
     auto run = runs.begin();
     bool inRun = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -89,23 +96,38 @@ void appendCell(std::string& out, bool has, std::uint64_t length, std::u32string
     if (inRun) {
         out += "</span>";
     }
+    page << out;
     const std::uint64_t shownEnd = firstColumn + text.size();
     if (length > shownEnd) {
-        out +=
-            "<span class=\"c\"> … " + std::to_string(length - shownEnd) + " caracteres más</span>";
+        page << "<span class=\"c\"> … " << length - shownEnd << " caracteres más";
+        bool first = true;
+        report_pairs::forEachRun(comparison, pair, file, [&](ColumnRun run) {
+            if (run.last < shownEnd) {
+                return;
+            }
+            page << (first ? "; difieren las columnas " : ", ")
+                 << std::max(run.first, shownEnd) + 1;
+            if (run.last > std::max(run.first, shownEnd)) {
+                page << "-" << run.last + 1;
+            }
+            first = false;
+        });
+        page << "</span>";
     }
-    out += "</td>";
+    page << "</td>";
 }
 
-void writePair(ReportOutput& out, const LinePairSlice& pair) {
-    std::string row = !pair.runs1.empty() || !pair.runs2.empty() ? "<tr class=\"x\">" : "<tr>";
+void writePair(ReportOutput& out, const parvane::FileComparison& comparison,
+               const LinePairSlice& pair) {
     const std::string number = std::to_string(pair.line + 1);
-    row += "<td class=\"n\">" + (pair.has1 ? number : std::string()) + "</td>";
-    appendCell(row, pair.has1, pair.length1, pair.text1, pair.runs1, pair.firstColumn);
-    row += "<td class=\"n\">" + (pair.has2 ? number : std::string()) + "</td>";
-    appendCell(row, pair.has2, pair.length2, pair.text2, pair.runs2, pair.firstColumn);
-    row += "</tr>\n";
-    out << row;
+    out << (!pair.runs1.empty() || !pair.runs2.empty() || report_pairs::isCut(pair)
+                ? "<tr class=\"x\">"
+                : "<tr>");
+    out << "<td class=\"n\">" << (pair.has1 ? number : std::string()) << "</td>";
+    writeCell(out, comparison, pair, 1);
+    out << "<td class=\"n\">" << (pair.has2 ? number : std::string()) << "</td>";
+    writeCell(out, comparison, pair, 2);
+    out << "</tr>\n";
 }
 
 // Writes line pairs [first, end).
@@ -114,7 +136,7 @@ void writePairs(ReportOutput& out, const parvane::FileComparison& source, std::u
     for (std::uint64_t block = first; block < end; block += kBlockPairs) {
         for (const LinePairSlice& pair :
              source.linePairs(block, std::min(kBlockPairs, end - block), 0, maxColumns)) {
-            writePair(out, pair);
+            writePair(out, source, pair);
         }
     }
 }

@@ -11,16 +11,18 @@ using parvane::ColumnRun;
 constexpr std::uint64_t kBatchPairs = 256;
 
 // Writes one file's side of a line pair: {"length": N, "columns": [[a, b], ...]} or null.
-void writeSide(ReportOutput& out, bool has, std::uint64_t length,
-               const std::vector<ColumnRun>& runs) {
-    if (!has) {
+void writeSide(ReportOutput& out, const parvane::FileComparison& comparison,
+               const parvane::LinePairSlice& pair, int file) {
+    if (!(file == 1 ? pair.has1 : pair.has2)) {
         out << "null";
         return;
     }
-    out << "{\"length\": " << length << ", \"columns\": [";
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        out << (i == 0 ? "[" : ", [") << runs[i].first + 1 << ", " << runs[i].last + 1 << "]";
-    }
+    out << "{\"length\": " << (file == 1 ? pair.length1 : pair.length2) << ", \"columns\": [";
+    bool first = true;
+    report_pairs::forEachRun(comparison, pair, file, [&](ColumnRun run) {
+        out << (first ? "[" : ", [") << run.first + 1 << ", " << run.last + 1 << "]";
+        first = false;
+    });
     out << "]}";
 }
 
@@ -60,9 +62,9 @@ void ReportJsonWriter::write(ReportOutput& out, const parvane::FileComparison& s
         for (const parvane::LinePairSlice& pair : batch) {
             out << (shown == 0 ? "\n" : ",\n") << "    {\"line\": " << pair.line + 1
                 << ", \"file1\": ";
-            writeSide(out, pair.has1, pair.length1, pair.runs1);
+            writeSide(out, source, pair, 1);
             out << ", \"file2\": ";
-            writeSide(out, pair.has2, pair.length2, pair.runs2);
+            writeSide(out, source, pair, 2);
             out << ", \"cut\": " << (report_pairs::isCut(pair) ? "true" : "false") << "}";
             ++shown;
         }

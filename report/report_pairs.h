@@ -1,31 +1,37 @@
 #pragma once
 
-// The differing line pairs as a report goes over them: a batch at a time, each line up to
+// The differing line pairs as a report goes over them: a batch at a time, each line's text up to
 // kMaxReportedColumns, so that memory stays bounded however long a line is and the files are
-// read once per batch, not once per line.
+// read once per batch, not once per line; and every run of differing columns of a pair, past
+// that cut too.
 
 #include "comparison/file_comparison.h"
 
-#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace report_pairs {
 
-// The columns of a line that a report shows.
+// The columns of a line whose text a report shows.
 inline constexpr std::uint64_t kMaxReportedColumns = std::uint64_t{1} << 18;
 
 // At most `maxPairs` of the differing line pairs from `fromLine` on (fewer when their text grows
 // large, but at least one while any is left), each up to kMaxReportedColumns.
-inline std::vector<parvane::LinePairSlice> reportedPairs(const parvane::FileComparison& comparison,
-                                                         std::uint64_t fromLine,
-                                                         std::uint64_t maxPairs) {
-    return comparison.differingPairs(fromLine, maxPairs, kMaxReportedColumns);
-}
+std::vector<parvane::LinePairSlice> reportedPairs(const parvane::FileComparison& comparison,
+                                                  std::uint64_t fromLine, std::uint64_t maxPairs);
 
-// True when `pair`, read by reportedPairs(), leaves out columns of a longer line.
-inline bool isCut(const parvane::LinePairSlice& pair) {
-    return std::max(pair.length1, pair.length2) > pair.firstColumn + kMaxReportedColumns;
-}
+// True when `pair` leaves out columns of a longer line.
+bool isCut(const parvane::LinePairSlice& pair);
+
+// Calls `visit` with every run of differing columns of `pair` in file `file` (1 or 2; 0 for both
+// files together), in increasing order, over the whole line: for a cut pair they are read again
+// from the files, a run at a time.
+void forEachRun(const parvane::FileComparison& comparison, const parvane::LinePairSlice& pair,
+                int file, const std::function<void(parvane::ColumnRun)>& visit);
+
+// The runs of both `a` and `b`, merged where they touch.
+std::vector<parvane::ColumnRun> unite(const std::vector<parvane::ColumnRun>& a,
+                                      const std::vector<parvane::ColumnRun>& b);
 
 } // namespace report_pairs

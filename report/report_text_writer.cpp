@@ -6,6 +6,7 @@
 #include "report/report_pairs.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 namespace {
@@ -21,31 +22,33 @@ constexpr std::size_t kTabStop = 8;
 constexpr std::uint64_t kBatchPairs = 256;
 
 // The union of two increasing lists of runs, increasing.
-std::vector<ColumnRun> unite(const std::vector<ColumnRun>& a, const std::vector<ColumnRun>& b) {
-    std::vector<ColumnRun> all(a);
-    all.insert(all.end(), b.begin(), b.end());
-    std::sort(all.begin(), all.end(),
-              [](const ColumnRun& x, const ColumnRun& y) { return x.first < y.first; });
-    std::vector<ColumnRun> united;
-    for (const ColumnRun& run : all) {
-        if (!united.empty() && run.first <= united.back().last + 1) {
-            united.back().last = std::max(united.back().last, run.last);
-        } else {
-            united.push_back(run);
+// Writes "columna 4" or "columnas 3-5, 9" for every differing run of `pair`, both files together.
+void writeColumns(ReportOutput& out, const parvane::FileComparison& comparison,
+                  const LinePairSlice& pair) {
+    const auto put = [&](ColumnRun run) {
+        out << run.first + 1;
+        if (run.last != run.first) {
+            out << "-" << run.last + 1;
         }
-    }
-    return united;
-}
-
-// Writes "columna 4" or "columnas 3-5, 9".
-void writeColumns(ReportOutput& out, const std::vector<ColumnRun>& runs) {
-    out << (runs.size() > 1 || (runs.size() == 1 && runs[0].first != runs[0].last) ? "columnas "
-                                                                                   : "columna ");
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        out << (i == 0 ? "" : ", ") << runs[i].first + 1;
-        if (runs[i].last != runs[i].first) {
-            out << "-" << runs[i].last + 1;
+    };
+    // The word waits for the first two runs, which tell whether there is more than one column.
+    std::optional<ColumnRun> first;
+    std::uint64_t runs = 0;
+    report_pairs::forEachRun(comparison, pair, 0, [&](ColumnRun run) {
+        if (++runs == 1) {
+            first = run;
+            return;
         }
+        if (runs == 2) {
+            out << "columnas ";
+            put(*first);
+        }
+        out << ", ";
+        put(run);
+    });
+    if (runs == 1) {
+        out << (first->first != first->last ? "columnas " : "columna ");
+        put(*first);
     }
 }
 
@@ -216,9 +219,10 @@ void writePieces(ReportOutput& out, const LinePairSlice& pair) {
     }
 }
 
-void writeLinePair(ReportOutput& out, const LinePairSlice& pair) {
+void writeLinePair(ReportOutput& out, const parvane::FileComparison& comparison,
+                   const LinePairSlice& pair) {
     out << "Línea " << pair.line + 1 << ", ";
-    writeColumns(out, unite(pair.runs1, pair.runs2));
+    writeColumns(out, comparison, pair);
     if (!pair.has1) {
         out << ", falta en el fichero 1";
     } else if (!pair.has2) {
@@ -288,7 +292,7 @@ void ReportTextWriter::write(ReportOutput& out, const parvane::FileComparison& s
             break;
         }
         for (const LinePairSlice& pair : batch) {
-            writeLinePair(out, pair);
+            writeLinePair(out, source, pair);
             out << "\n";
         }
         shown += batch.size();

@@ -173,6 +173,13 @@ Model model(const std::string& bytes1, const std::string& bytes2) {
     std::array<std::u32string, 2> text;
     const std::optional<std::u32string> utf8[2] = {fromUtf8(bytes1), fromUtf8(bytes2)};
     m.decoding = utf8[0] && utf8[1] ? Decoding::Utf8 : Decoding::Windows1252;
+    for (int f = 1; f >= 0; --f) {
+        for (const char* mark : {"\xFF\xFE", "\xFE\xFF", "\0\0\xFE\xFF"}) {
+            if (bytes[f]->starts_with(std::string_view(mark, mark[0] == 0 ? 4 : 2))) {
+                m.unreadFile = f;
+            }
+        }
+    }
     for (int f = 0; f < 2; ++f) {
         ModelFile& file = m.files[f];
         file.traits = traitsOf(*bytes[f]);
@@ -415,6 +422,37 @@ std::optional<std::string> disagreement(const FileComparison& comparison, const 
             comparison.previousDifferingLine(line) != previous ||
             comparison.differingLinesBefore(line) != std::uint64_t(notBefore - differing.begin())) {
             return std::string("la navegación por líneas desde la línea " + std::to_string(line));
+        }
+    }
+
+    // The runs of both files together, over the whole pairs that differ.
+    for (std::size_t i = 0; i < differing.size(); ++i) {
+        if (!thoroughness.everyPlace && i >= 10 && i + 10 < differing.size()) {
+            continue;
+        }
+        const std::uint64_t k = differing[i];
+        std::vector<ColumnRun> united;
+        for (const ColumnRun& run : expected.runs[k][0]) {
+            united.push_back(run);
+        }
+        for (const ColumnRun& run : expected.runs[k][1]) {
+            united.push_back(run);
+        }
+        std::sort(united.begin(), united.end(),
+                  [](const ColumnRun& a, const ColumnRun& b) { return a.first < b.first; });
+        std::vector<ColumnRun> merged;
+        for (const ColumnRun& run : united) {
+            if (!merged.empty() && run.first <= merged.back().last + 1) {
+                merged.back().last = std::max(merged.back().last, run.last);
+            } else {
+                merged.push_back(run);
+            }
+        }
+        std::vector<ColumnRun> visited;
+        comparison.visitDifferingRuns(k, [&](ColumnRun run) { visited.push_back(run); });
+        if (visited != merged) {
+            return std::string("los tramos de ambos ficheros del par " + std::to_string(k) + ": " +
+                               runsText(visited) + " en vez de " + runsText(merged));
         }
     }
 

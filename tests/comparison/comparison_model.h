@@ -47,6 +47,8 @@ struct Model {
     std::vector<std::uint64_t> differingLines;
     std::vector<LineColumn> runStarts; // of both files together, in reading order
     std::vector<RefusalOf> refusals;   // empty when the display limits hold the files
+    // The first file (0 or 1) whose byte-order mark announces UTF-16 or UTF-32, which is refused.
+    std::optional<int> unreadFile;
 
     std::uint64_t pairCount() const { return runs.size(); }
 };

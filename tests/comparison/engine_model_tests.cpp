@@ -51,6 +51,21 @@ protected:
             const fs::path file1 = path(1, one);
             const fs::path file2 = path(2, two);
             const Model expected = model(one, two);
+            if (expected.unreadFile) {
+                for (const bool unlimited : {true, false}) {
+                    try {
+                        FileComparison::run(file1, file2, {unlimited, sizes, {}});
+                        ADD_FAILURE() << "no FileError";
+                    } catch (const FileError& error) {
+                        const fs::path& named = *expected.unreadFile == 0 ? file1 : file2;
+                        EXPECT_TRUE(std::string(error.what())
+                                        .starts_with("No se puede comparar " + quoted(named) +
+                                                     ": está escrito en UTF-"))
+                            << error.what();
+                    }
+                }
+                continue;
+            }
             for (const bool unlimited : {true, false}) {
                 SCOPED_TRACE(unlimited ? "sin límite" : "con los límites");
                 if (!unlimited && !expected.refusals.empty()) {
@@ -119,6 +134,11 @@ const std::vector<HandCase>& handCases() {
         {"surrogate is invalid", "\xED\xA0\x80", "x"},
         {"overlong form is invalid", "\xC0\xAF", "/"},
         {"C1 controls in UTF-8", "\xC2\x85x", "\xC2\x86x"},
+        {"a Windows-1252 \xFF is text", "\xFFx\n", "\xFEy\n"},
+        {"regression: UTF-16 LE is refused, not compared byte by byte", "\xFF\xFEh\0o\0", "ho"},
+        {"UTF-16 BE", "ho", "\xFE\xFF\0h\0o"},
+        {"UTF-32 LE", std::string("\xFF\xFE\0\0h\0\0\0", 8), "h"},
+        {"UTF-32 BE", std::string("\0\0\xFE\xFF\0\0\0h", 8), "h"},
     };
     return cases;
 }

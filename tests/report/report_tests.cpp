@@ -143,7 +143,7 @@ private slots:
     void badInput();
     void unreadableFile();
     void tooLargeNeedsUnlimited();
-    void veryLongLineIsCut();
+    void veryLongLineIsCutButEveryRunIsNamed();
     void fileNamesAreBytes();
 
     void brokenPipeEndsQuietly();
@@ -928,7 +928,7 @@ void ReportTest::tooLargeNeedsUnlimited() {
 
 // A line longer than what a report goes over is reported up to there, saying so; the totals
 // still count all of it.
-void ReportTest::veryLongLineIsCut() {
+void ReportTest::veryLongLineIsCutButEveryRunIsNamed() {
     std::string line1(300000, 'a');
     std::string line2 = line1;
     line2[9] = 'b';
@@ -944,13 +944,22 @@ void ReportTest::veryLongLineIsCut() {
     const QJsonObject line = report["lines"].toArray()[0].toObject();
     QCOMPARE(line["cut"].toBool(), true);
     QCOMPARE(line["file1"].toObject()["length"].toInt(), 300000);
-    QCOMPARE(line["file2"].toObject()["columns"].toArray(), (QJsonArray{QJsonArray{10, 10}}));
+    // Regression: the runs past the cut were left out; the cut shortens the text shown only.
+    const QJsonArray both{QJsonArray{10, 10}, QJsonArray{290001, 290001}};
+    QCOMPARE(line["file1"].toObject()["columns"].toArray(), both);
+    QCOMPARE(line["file2"].toObject()["columns"].toArray(), both);
 
     r.format = Format::Text;
     result = run(r);
-    QVERIFY2(result.out.find("Línea 1, columna 10 (solo las primeras 262144 columnas de "
+    QVERIFY2(result.out.find("Línea 1, columnas 10, 290001 (solo las primeras 262144 columnas de "
                              "300000):\n  columnas 1-4096:\n") != std::string::npos,
              result.out.substr(0, 300).c_str());
+
+    r.html = "pagina.html";
+    QCOMPARE(run(r).status, 1);
+    std::ifstream page("pagina.html");
+    const std::string html((std::istreambuf_iterator<char>(page)), {});
+    QVERIFY(html.find("caracteres más; difieren las columnas 290001</span>") != std::string::npos);
 }
 
 // File names are bytes: a name that is not UTF-8 opens, and is printed escaped (in JSON, see

@@ -1,0 +1,56 @@
+#include "report/report_pairs.h"
+
+#include <algorithm>
+
+namespace report_pairs {
+
+using parvane::ColumnRun;
+using parvane::LinePairSlice;
+
+std::vector<LinePairSlice> reportedPairs(const parvane::FileComparison& comparison,
+                                         std::uint64_t fromLine, std::uint64_t maxPairs) {
+    return comparison.differingPairs(fromLine, maxPairs, kMaxReportedColumns);
+}
+
+bool isCut(const LinePairSlice& pair) {
+    return pair.firstColumn + pair.text1.size() < pair.length1 ||
+           pair.firstColumn + pair.text2.size() < pair.length2;
+}
+
+void forEachRun(const parvane::FileComparison& comparison, const LinePairSlice& pair, int file,
+                const std::function<void(ColumnRun)>& visit) {
+    if (!isCut(pair)) {
+        const std::vector<ColumnRun> runs = file == 1   ? pair.runs1
+                                            : file == 2 ? pair.runs2
+                                                        : unite(pair.runs1, pair.runs2);
+        std::for_each(runs.begin(), runs.end(), visit);
+        return;
+    }
+    // A file's runs are those of both files that fall within its line.
+    const std::uint64_t length = file == 1   ? pair.length1
+                                 : file == 2 ? pair.length2
+                                             : std::max(pair.length1, pair.length2);
+    comparison.visitDifferingRuns(pair.line, [&](ColumnRun run) {
+        if (run.first < length) {
+            visit({run.first, std::min(run.last, length - 1)});
+        }
+    });
+}
+
+std::vector<ColumnRun> unite(const std::vector<ColumnRun>& a, const std::vector<ColumnRun>& b) {
+    std::vector<ColumnRun> all(a);
+    all.insert(all.end(), b.begin(), b.end());
+    std::sort(all.begin(), all.end(),
+              [](const ColumnRun& x, const ColumnRun& y) { return x.first < y.first; });
+    std::vector<ColumnRun> united;
+    for (const ColumnRun& run : all) {
+        if (!united.empty() && run.first <= united.back().last + 1) {
+            united.back().last = std::max(united.back().last, run.last);
+        } else {
+            united.push_back(run);
+        }
+    }
+    return united;
+}
+
+} // namespace report_pairs
