@@ -71,6 +71,11 @@ int Report::write(const ReportRequest& request, std::FILE* out, std::FILE* err) 
     try {
         source =
             parvane::FileComparison::run(request.file1, request.file2, {request.unlimited, {}, {}});
+    } catch (const parvane::OverflowError& error) {
+        // As the window offers its button "Comparar sin límite", the report names its option.
+        complain(err, std::string(error.what()) +
+                          " O use --sin-limite, que compara ficheros de cualquier tamaño.");
+        return kTrouble;
     } catch (const parvane::ComparisonError& error) {
         complain(err, error.what());
         return kTrouble;

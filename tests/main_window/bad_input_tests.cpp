@@ -123,6 +123,7 @@ private slots:
     void fileChangedAfterChoosing();
     void fileSwappedWithAFifoWhileComparing();
     void fileWithoutReadPermission();
+    void regressionDevNullIsAnEmptyFile();
     void unusualPathsWork_data();
     void unusualPathsWork();
     void symbolicLinksAreFollowed();
@@ -159,6 +160,7 @@ void BadInputTest::initTestCase() {
     write(QStringLiteral("un giga.bin"), {});
     fs::resize_file(toPath(huge), std::uintmax_t{1} << 30); // sparse: takes no room on disk
 
+    const QString utf16 = write(QStringLiteral("utf16.txt"), QByteArray("\xFF\xFEh\0o\0", 6));
     refused = {
         {"missing file", folder.filePath(QStringLiteral("falta.txt")), QStringLiteral("no existe"),
          kMissingAdvice},
@@ -179,6 +181,9 @@ void BadInputTest::initTestCase() {
          QStringLiteral("tiene una línea de más de 32764 caracteres"),
          QStringLiteral("Divida esa línea en líneas más cortas.")},
         {"sparse file of 1 GB", huge, kTooLarge, kSplitFileAdvice},
+        {"regression: a file in UTF-16 is refused, not compared byte by byte", utf16,
+         QStringLiteral("está escrito en UTF-16"),
+         QStringLiteral("por ejemplo con «iconv -f UTF-16 -t UTF-8».")},
     };
 
     // A listening Unix socket bound to a path in the folder.
@@ -234,6 +239,16 @@ void BadInputTest::expectRefused(qint64 ms, qsizetype messagesBefore, const QStr
     QCOMPARE(shown.view1, before.text1);
     QCOMPARE(shown.view2, before.text2);
     QCOMPARE(views(), before);
+}
+
+// git passes /dev/null for the missing side of an added or deleted file.
+void BadInputTest::regressionDevNullIsAnEmptyFile() {
+    const QString text = write(QStringLiteral("añadido.txt"), "nuevo\n");
+    compare(QStringLiteral("/dev/null"), text);
+    QVERIFY(messages->shown.isEmpty());
+    QCOMPARE(control<DiffView>("RTB1")->displayText(), QString());
+    QCOMPARE(control<DiffView>("RTB2")->displayText(), QStringLiteral("nuevo\r\n"));
+    QCOMPARE(views().red2.size(), std::size_t(5));
 }
 
 // Two good files compare as usual after whatever came before.

@@ -143,6 +143,7 @@ private slots:
     void badInput();
     void unreadableFile();
     void tooLargeNeedsUnlimited();
+    void regressionDevNullIsAnEmptyFileAndUtf16IsRefused();
     void veryLongLineIsCutButEveryRunIsNamed();
     void fileNamesAreBytes();
 
@@ -913,7 +914,9 @@ void ReportTest::tooLargeNeedsUnlimited() {
     Result result = run(request("bueno.txt", "grande.txt"));
     QCOMPARE(result.status, 2);
     QCOMPARE(result.out, std::string());
-    QCOMPARE(result.err, engineMessage("bueno.txt", "grande.txt") + "\n");
+    // Regression: the message said only to split the file; it names the report's way past it.
+    QCOMPARE(result.err, engineMessage("bueno.txt", "grande.txt") +
+                             " O use --sin-limite, que compara ficheros de cualquier tamaño.\n");
     QVERIFY(result.err.starts_with("No se puede comparar «grande.txt»: es demasiado grande."));
 
     ReportRequest r = request("bueno.txt", "grande.txt", Format::Json);
@@ -928,6 +931,26 @@ void ReportTest::tooLargeNeedsUnlimited() {
 
 // A line longer than what a report goes over is reported up to there, saying so; the totals
 // still count all of it.
+// git passes /dev/null for the missing side of an added or deleted file; a file in UTF-16 was
+// compared byte by byte.
+void ReportTest::regressionDevNullIsAnEmptyFileAndUtf16IsRefused() {
+    writeFile("uno.txt", "hola\n");
+    writeFile("utf16.txt", std::string("\xFF\xFEh\0o\0", 6));
+    for (const bool unlimited : {false, true}) {
+        ReportRequest added = request("/dev/null", "uno.txt", Format::Json);
+        added.unlimited = unlimited;
+        Result result = run(added);
+        QCOMPARE(result.status, 1);
+        QCOMPARE(parseJson(result.out)["totals"].toObject()["linesOnlyIn2"].toInt(), 1);
+        ReportRequest utf16 = request("uno.txt", "utf16.txt");
+        utf16.unlimited = unlimited;
+        result = run(utf16);
+        QCOMPARE(result.status, 2);
+        QVERIFY2(result.err.starts_with("No se puede comparar «utf16.txt»: está escrito en UTF-16"),
+                 result.err.c_str());
+    }
+}
+
 void ReportTest::veryLongLineIsCutButEveryRunIsNamed() {
     std::string line1(300000, 'a');
     std::string line2 = line1;
