@@ -1,8 +1,10 @@
 #include "bench/large_pair.h"
 
+#include <chrono>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -11,7 +13,7 @@
 namespace bench {
 
 void writeLargePair(const std::filesystem::path& path1, const std::filesystem::path& path2,
-                    std::uint64_t lines) {
+                    std::uint64_t lines, std::uint64_t every) {
     std::ofstream out1(path1, std::ios::binary);
     std::ofstream out2(path2, std::ios::binary);
     std::string block1, block2;
@@ -21,7 +23,7 @@ void writeLargePair(const std::filesystem::path& path1, const std::filesystem::p
             line[i] = static_cast<char>('!' + (k * 7 + i * 13) % 94);
         }
         block1 += line;
-        if (k % 100 == 37) {
+        if (k % every == 37 % every) {
             const std::size_t column = k % kLargePairLineLength;
             line[column] = line[column] == 'x' ? 'y' : 'x';
         }
@@ -40,15 +42,24 @@ void writeLargePair(const std::filesystem::path& path1, const std::filesystem::p
     }
 }
 
-void readOnce(const std::filesystem::path& path) {
+void readOnce(const std::filesystem::path& path, std::size_t readSize) {
     const int descriptor = ::open(path.c_str(), O_RDONLY);
     if (descriptor < 0) {
         return;
     }
-    std::vector<char> buffer(std::size_t{4} << 20);
+    std::vector<char> buffer(readSize);
     while (::read(descriptor, buffer.data(), buffer.size()) > 0) {
     }
     ::close(descriptor);
+}
+
+double readBothOnce(const std::filesystem::path& path1, const std::filesystem::path& path2,
+                    std::size_t readSize) {
+    const auto start = std::chrono::steady_clock::now();
+    std::thread first([&] { readOnce(path1, readSize); });
+    readOnce(path2, readSize);
+    first.join();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 } // namespace bench

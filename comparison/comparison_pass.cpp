@@ -5,6 +5,7 @@
 #include "comparison/line_pair_walk.h"
 #include "comparison/utf8_validator.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <optional>
@@ -20,6 +21,8 @@ using Clock = std::chrono::steady_clock;
 // bits after its index entry.
 constexpr std::uint64_t kMostIndexBytes = UINT32_MAX - 4;
 constexpr auto kProgressInterval = std::chrono::milliseconds(25);
+// Line pairs compared between two looks at the clock for the progress callback.
+constexpr std::uint64_t kPairsBetweenProgress = 256;
 
 constexpr int kUtf8 = 0;
 constexpr int kWindows1252 = 1;
@@ -33,8 +36,8 @@ public:
         : progress_(progress), total_(total), cancelled_(std::move(cancelled)),
           last_(Clock::now()) {}
 
-    void add(std::uint64_t bytes) {
-        done_ += bytes;
+    void reach(std::uint64_t done) {
+        done_ = done;
         tick();
     }
     void tick() {
@@ -107,6 +110,10 @@ private:
     Pacer pacer_;
     std::unique_ptr<FileComparison::State> state_ = std::make_unique<FileComparison::State>();
     std::array<Utf8Validator, 2> validators_;
+    // What the reading threads tell the comparing one: whether UTF-8 is still possible, and the
+    // bytes read so far.
+    std::array<std::atomic<bool>, 2> utf8Possible_{true, true};
+    std::array<std::atomic<std::uint64_t>, 2> read_{};
     std::array<bool, 2> byteOrderMark_{};
     std::array<Line, 2> first_; // line 0 of each file
     // What record() looks for, in each file: the next line to index (by its number or its
@@ -151,19 +158,27 @@ std::unique_ptr<FileComparison::State> Pass::run() {
     }
     pacer_.report();
 
+    // Files of more than a few pieces are read ahead, each on a thread of its own, while the lines
+    // already read are compared.
     const std::size_t capacity = options_.sizes.pass;
-    LineReader reader1(
-        sources_[0], 0, capacity, SIZE_MAX,
-        [this](const unsigned char* bytes, std::size_t size) { observe(0, bytes, size); });
-    LineReader reader2(
-        sources_[1], 0, capacity, SIZE_MAX,
-        [this](const unsigned char* bytes, std::size_t size) { observe(1, bytes, size); });
+    std::array<std::unique_ptr<LineReader>, 2> readers;
+    for (int f = 0; f < 2; ++f) {
+        LineReader::ReadObserver observer =
+            [this, f](const unsigned char* bytes, std::size_t size) { observe(f, bytes, size); };
+        readers[f] = sizeOf(f) > 4 * std::uint64_t{capacity}
+                         ? LineReader::readAhead(sources_[f], capacity, std::move(observer))
+                         : std::make_unique<LineReader>(sources_[f], 0, capacity, SIZE_MAX,
+                                                        std::move(observer));
+    }
     for (std::uint64_t k = 0;; ++k) {
         bool same = false;
-        std::array<Line, 2> lines{reader1.next(), Line{}};
-        lines[1] = reader2.nextLike(lines[0], same);
+        std::array<Line, 2> lines{readers[0]->next(), Line{}};
+        lines[1] = readers[1]->nextLike(lines[0], same);
         if (!lines[0].present && !lines[1].present) {
             break;
+        }
+        if (k % kPairsBetweenProgress == 0) {
+            pacer_.reach(read_[0] + read_[1]);
         }
         record(0, k, lines[0]);
         record(1, k, lines[1]);
@@ -173,6 +188,8 @@ std::unique_ptr<FileComparison::State> Pass::run() {
             comparePair(k, lines);
         }
     }
+    readers = {}; // their threads end
+    pacer_.reach(read_[0] + read_[1]);
     pacer_.report();
 
     for (int f = 0; f < 2; ++f) {
@@ -203,9 +220,11 @@ bool Pass::startsWithByteOrderMark(int f) const {
     return head.starts_with(kUtf8ByteOrderMark);
 }
 
+// On the thread that read the bytes.
 void Pass::observe(int f, const unsigned char* bytes, std::size_t size) {
     validators_[f].feed(bytes, size);
-    pacer_.add(size);
+    utf8Possible_[f] = validators_[f].possible();
+    read_[f] += size;
 }
 
 void Pass::record(int f, std::uint64_t k, const Line& line) {
@@ -296,7 +315,7 @@ void Pass::addEqualLines(const Line& line) {
         bytes.limits->add(true, line.length, true, line.length);
     }
     Tally& characters = tallies_[kUtf8];
-    if (!(validators_[0].possible() && validators_[1].possible()) ||
+    if (!(utf8Possible_[0] && utf8Possible_[1]) ||
         (!characters.limits &&
          line.length <= std::min(characters.longest[0], characters.longest[1]))) {
         return;
@@ -307,7 +326,7 @@ void Pass::addEqualLines(const Line& line) {
 
 // Under decoding `d`: nothing when UTF-8 is no longer possible, else the pair's counts.
 std::optional<PairCounts> Pass::countUnder(int d, const std::array<Line, 2>& lines, bool same) {
-    if (d == kUtf8 && !(validators_[0].possible() && validators_[1].possible())) {
+    if (d == kUtf8 && !(utf8Possible_[0] && utf8Possible_[1])) {
         return std::nullopt;
     }
     const Decoding decoding = kDecodings[d];

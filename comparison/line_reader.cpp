@@ -13,11 +13,82 @@ constexpr std::uint64_t kNone = UINT64_MAX;
 
 LineReader::LineReader(const SourceFile& file, std::uint64_t offset, std::size_t capacity,
                        std::size_t firstRead, ReadObserver observer)
-    : file_(file), capacity_(std::max<std::size_t>(capacity, 2)),
-      buffer_(new unsigned char[capacity_]), base_(offset),
+    : file_(file),
+      capacity_(std::max<std::size_t>(capacity, 2)), buffers_{std::make_unique<unsigned char[]>(
+                                                         capacity_)},
+      buffer_(buffers_[0].get()), base_(offset),
       firstRead_(std::clamp<std::size_t>(firstRead, 1, capacity_)), readSize_(firstRead_),
       observer_(std::move(observer)) {}
 
+std::unique_ptr<LineReader> LineReader::readAhead(const SourceFile& file, std::size_t capacity,
+                                                  ReadObserver observer) {
+    auto reader = std::make_unique<LineReader>(file, 0, capacity, SIZE_MAX, std::move(observer));
+    LineReader& r = *reader;
+    r.carry_ = std::min(kCarry, r.capacity_);
+    for (auto& buffer : r.buffers_) {
+        buffer = std::make_unique<unsigned char[]>(r.carry_ + r.capacity_);
+    }
+    // Nothing held yet, in front of where the first piece will go.
+    r.buffer_ = r.buffers_[1].get();
+    r.base_ = 0 - std::uint64_t{r.carry_}; // offsets wrap: base_ + carry_ is 0
+    r.pos_ = r.end_ = r.carry_;
+    r.ahead_ = std::make_unique<Ahead>();
+    r.ahead_->thread = std::thread([&r] { r.readAheadLoop(); });
+    r.askAhead(0, 0);
+    return reader;
+}
+
+LineReader::~LineReader() {
+    if (ahead_) {
+        {
+            const std::lock_guard lock(ahead_->mutex);
+            ahead_->stop = true;
+        }
+        ahead_->changed.notify_all();
+        ahead_->thread.join();
+    }
+}
+
+void LineReader::askAhead(int buffer, std::uint64_t offset) {
+    {
+        const std::lock_guard lock(ahead_->mutex);
+        ahead_->buffer = buffer;
+        ahead_->offset = offset;
+        ahead_->asked = true;
+        ahead_->done = false;
+    }
+    ahead_->changed.notify_all();
+}
+
+// The reading thread: reads each piece asked for, and lets the observer see it.
+void LineReader::readAheadLoop() {
+    std::unique_lock lock(ahead_->mutex);
+    while (true) {
+        ahead_->changed.wait(lock, [this] { return ahead_->asked || ahead_->stop; });
+        if (ahead_->stop) {
+            return;
+        }
+        ahead_->asked = false;
+        unsigned char* into = buffers_[ahead_->buffer].get() + carry_;
+        const std::uint64_t offset = ahead_->offset;
+        lock.unlock();
+        std::size_t got = 0;
+        std::exception_ptr error;
+        try {
+            got = file_.readAt(offset, into, capacity_);
+            if (observer_ && got > 0) {
+                observer_(into, got);
+            }
+        } catch (...) {
+            error = std::current_exception();
+        }
+        lock.lock();
+        ahead_->got = got;
+        ahead_->error = error;
+        ahead_->done = true;
+        ahead_->changed.notify_all();
+    }
+}
 void LineReader::seek(std::uint64_t offset) {
     if (offset <= base_ + end_) {
         pos_ = static_cast<std::size_t>(offset - base_);
@@ -45,7 +116,7 @@ Line LineReader::next() {
             const std::size_t at = static_cast<std::size_t>(found - base_);
             if (buffer_[at] == '\r' && at + 1 == end_ && !eof_) {
                 // Whether an LF follows decides how long the break is.
-                if (!inBuffer || (pos_ == 0 && end_ == capacity_)) {
+                if (!inBuffer || cannotCarry()) {
                     inBuffer = false;
                     pos_ = at;
                 }
@@ -65,7 +136,7 @@ Line LineReader::next() {
             return finish(start, base_ + end_, LineBreak::None, inBuffer);
         }
         from = base_ + end_;
-        if (inBuffer && pos_ == 0 && end_ == capacity_) {
+        if (inBuffer && cannotCarry()) {
             inBuffer = false;
         }
         if (!inBuffer) {
@@ -84,7 +155,7 @@ Line LineReader::nextLike(const Line& other, bool& same) {
     const bool lookPast = other.ending == LineBreak::Cr || other.ending == LineBreak::None;
     const std::uint64_t size = other.length + breakLength;
     const bool held = other.bytes != nullptr && end_ - pos_ >= size + (lookPast ? 1 : 0);
-    if (!held || std::memcmp(buffer_.get() + pos_, other.bytes, size) != 0 ||
+    if (!held || std::memcmp(buffer_ + pos_, other.bytes, size) != 0 ||
         (lookPast && buffer_[pos_ + size] == '\n') || other.ending == LineBreak::None) {
         return next();
     }
@@ -92,6 +163,33 @@ Line LineReader::nextLike(const Line& other, bool& same) {
     pos_ += size;
     same = true;
     return finish(start, start + other.length, other.ending, true);
+}
+
+// Takes the piece read ahead, with what is left of the current line moved in front of it, and
+// asks for the next piece in the other buffer.
+bool LineReader::fillAhead() {
+    std::unique_lock lock(ahead_->mutex);
+    ahead_->changed.wait(lock, [this] { return ahead_->done; });
+    if (ahead_->error) {
+        std::rethrow_exception(ahead_->error);
+    }
+    const int next = ahead_->buffer;
+    const std::uint64_t offset = ahead_->offset;
+    const std::size_t got = ahead_->got;
+    lock.unlock();
+    if (got == 0) {
+        eof_ = true;
+        return false;
+    }
+    const std::size_t left = end_ - pos_;
+    unsigned char* into = buffers_[next].get();
+    std::memcpy(into + carry_ - left, buffer_ + pos_, left);
+    buffer_ = into;
+    base_ = offset - carry_;
+    pos_ = carry_ - left;
+    end_ = carry_ + got;
+    askAhead(1 - next, offset + got);
+    return true;
 }
 
 bool LineReader::skip(std::uint64_t count) {
@@ -107,7 +205,7 @@ Line LineReader::finish(std::uint64_t start, std::uint64_t end, LineBreak ending
                         bool inBuffer) const {
     Line line{true, start, end - start, ending, nullptr};
     if (inBuffer) {
-        line.bytes = buffer_.get() + (start - base_);
+        line.bytes = buffer_ + (start - base_);
     }
     return line;
 }
@@ -125,14 +223,18 @@ std::uint64_t LineReader::nextOf(unsigned char byte, Seen& seen, std::uint64_t f
     if (begin >= end) {
         return end;
     }
-    const void* hit = std::memchr(buffer_.get() + (begin - base_), byte, end - begin);
+    const void* hit = std::memchr(buffer_ + (begin - base_), byte, end - begin);
     if (hit == nullptr) {
         seen = {kNone, end};
         return end;
     }
     seen.found =
-        base_ + static_cast<std::uint64_t>(static_cast<const unsigned char*>(hit) - buffer_.get());
+        base_ + static_cast<std::uint64_t>(static_cast<const unsigned char*>(hit) - buffer_);
     return seen.found;
+}
+
+bool LineReader::cannotCarry() const {
+    return ahead_ ? end_ - pos_ > carry_ : pos_ == 0 && end_ == capacity_;
 }
 
 // Keeps the bytes from pos_ on, moved to the front, and reads more after them. False at the end
@@ -141,21 +243,24 @@ bool LineReader::fill() {
     if (eof_) {
         return false;
     }
+    if (ahead_) {
+        return fillAhead();
+    }
     if (pos_ > 0) {
-        std::memmove(buffer_.get(), buffer_.get() + pos_, end_ - pos_);
+        std::memmove(buffer_, buffer_ + pos_, end_ - pos_);
         base_ += pos_;
         end_ -= pos_;
         pos_ = 0;
     }
     const std::size_t want = std::min(capacity_ - end_, readSize_);
     readSize_ = std::min(capacity_, readSize_ * 2);
-    const std::size_t got = file_.readAt(base_ + end_, buffer_.get() + end_, want);
+    const std::size_t got = file_.readAt(base_ + end_, buffer_ + end_, want);
     if (got == 0) {
         eof_ = true;
         return false;
     }
     if (observer_) {
-        observer_(buffer_.get() + end_, got);
+        observer_(buffer_ + end_, got);
     }
     end_ += got;
     return true;
