@@ -9,6 +9,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextOption>
 #include <QThread>
 
 #include <algorithm>
@@ -40,8 +41,8 @@ void DiffView::colour(std::span<const OffsetRun> runs) {
     text_.colour(document(), runs, highlightColour());
 }
 
-DiffView::Content DiffView::makeContent(const QString& displayText,
-                                        std::span<const OffsetRun> runs, QThread* owner) {
+DiffView::Content DiffView::makeContent(const QString& displayText, std::span<const OffsetRun> runs,
+                                        QThread* owner) {
     Content content{ShownText(displayText), std::make_unique<QTextDocument>()};
     content.document->setUndoRedoEnabled(false);
     content.document->setPlainText(content.text.text());
@@ -62,6 +63,11 @@ void DiffView::adoptDocument(QTextDocument* document) {
     QTextDocument* previous = layout_ ? this->document() : nullptr;
     document->setParent(this);
     document->setDefaultFont(font());
+    // Every line reads from the left, whatever its first letter: column 1 is at the left edge of
+    // both views, and a right-to-left word keeps its own order within the line.
+    QTextOption option = document->defaultTextOption();
+    option.setTextDirection(Qt::LeftToRight);
+    document->setDefaultTextOption(option);
     auto* layout = new LevelLayout(document);
     if (layout_) {
         layout->setLevelWidth(layout_->levelWidth());

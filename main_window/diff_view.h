@@ -7,7 +7,9 @@
 // text, never interpreted as markup; characters that would not be seen are drawn as visible
 // stand-ins one for one (see shown_character.h), so offsets and what is seen stay in step, and a
 // coloured character that covers no ink gets a box. Offsets past the end are clamped. Every line
-// has the height of the view's font, whatever it holds, so line k of two views stays level.
+// has the height of the view's font, whatever it holds, so line k of two views stays level, and
+// reads from left to right, whatever its first letter (a right-to-left word keeps its own order
+// within it), so that column 1 is at the left of both views.
 //
 // A view can be given more lines and more width than its text needs (empty room after the
 // text), so that two views side by side scroll alike (level_layout.h). The room is not text: the

@@ -23,6 +23,7 @@ private slots:
     void regressionRedDifferenceIsAlwaysVisible();
     void regressionEachInvisibleKindHasItsOwnStandIn();
     void regressionCaretAndCopyStayWithinTheFile();
+    void regressionEveryLineReadsFromTheLeft();
     void colouringAViewAlreadyDrawnRedrawsIt();
 
 private:
@@ -138,6 +139,23 @@ void ViewDisplayTest::regressionCaretAndCopyStayWithinTheFile() {
     QTest::keyClick(rtb1, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(rtb1, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("uno\ndos\u0001\u00AD\n"));
+}
+
+// A line that starts with a right-to-left word reads from the left like the rest: the word comes
+// first, at the left, in its own order, and the columns after it follow it to the right.
+void ViewDisplayTest::regressionEveryLineReadsFromTheLeft() {
+    compareBytes("\xD9\x83\xD8\xAA\xD8\xA7\xD8\xA8 abc\n", "xxxx abc\n"); // «كتاب abc»
+    auto* view = control<DiffView>("RTB1");
+    const auto x = [view](int offset) {
+        QTextCursor cursor(view->document());
+        cursor.setPosition(view->documentPosition(offset));
+        return view->cursorRect(cursor).left();
+    };
+    for (const int letter : {1, 2, 3}) {
+        QVERIFY2(x(letter) < x(5), qPrintable(QString::number(letter)));
+    }
+    QVERIFY(x(5) < x(6) && x(6) < x(7));
+    QVERIFY(x(1) > x(2) && x(2) > x(3)); // the word keeps its own order
 }
 
 // The colours are formats of the lines' layouts, which the view is told of: colouring lines that
