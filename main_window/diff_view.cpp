@@ -9,6 +9,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QTextOption>
 #include <QThread>
 
@@ -28,6 +29,7 @@ DiffView::DiffView(QWidget* parent) : QPlainTextEdit(parent) {
 QColor DiffView::highlightColour() { return units::colour(192); }
 
 void DiffView::setDisplayText(const QString& displayText) {
+    setExtraSelections({});
     text_ = ShownText(displayText);
     // New text takes the character format at the caret: start from a plain one.
     QTextCursor start(document());
@@ -39,6 +41,24 @@ void DiffView::setDisplayText(const QString& displayText) {
 
 void DiffView::colour(std::span<const OffsetRun> runs) {
     text_.colour(document(), runs, highlightColour());
+    showOverlays();
+}
+
+void DiffView::showOverlays() {
+    QList<QTextEdit::ExtraSelection> selections;
+    selections.reserve(text_.overlays().size());
+    // A cursor placed outside an edit block lays its line out at once, to know where it is for
+    // moves up and down: these cursors are never moved, and a long line is laid out once.
+    QTextCursor batch(document());
+    batch.beginEditBlock();
+    for (const QTextLayout::FormatRange& overlay : text_.overlays()) {
+        QTextCursor cursor(document());
+        cursor.setPosition(overlay.start);
+        cursor.setPosition(overlay.start + overlay.length, QTextCursor::KeepAnchor);
+        selections.append({cursor, overlay.format});
+    }
+    batch.endEditBlock();
+    setExtraSelections(selections);
 }
 
 DiffView::Content DiffView::makeContent(const QString& displayText, std::span<const OffsetRun> runs,
@@ -55,12 +75,14 @@ DiffView::Content DiffView::makeContent(const QString& displayText, std::span<co
 void DiffView::showContent(Content content) {
     text_ = std::move(content.text);
     adoptDocument(content.document.release());
+    showOverlays();
 }
 
 void DiffView::setLevelLines(int lines) { layout_->setLevelLines(lines); }
 
 void DiffView::adoptDocument(QTextDocument* document) {
     QTextDocument* previous = layout_ ? this->document() : nullptr;
+    setExtraSelections({}); // their cursors are in the previous document
     document->setParent(this);
     document->setDefaultFont(font());
     // Every line reads from the left, whatever its first letter: column 1 is at the left edge of

@@ -42,7 +42,8 @@ public:
     void setDisplayText(const QString& displayText);
     QString displayText() const { return text_.displayText(); }
     // Colours the characters of `runs` (increasing) in the highlight colour, as formats of the
-    // lines' layouts (see ShownText::colour()).
+    // lines' layouts, or, where a format would cut through shaped text, as the view's extra
+    // selections, which it draws over the shaped lines (see ShownText::colour()).
     void colour(std::span<const OffsetRun> runs);
 
     // A view's whole content made away from any view: what setDisplayText() and then colour()
@@ -108,6 +109,8 @@ private:
 
     // Gives the view `document`, laid out by a new level layout of the same least width.
     void adoptDocument(QTextDocument* document);
+    // Draws the colours of text_ that are not formats over the shaped lines.
+    void showOverlays();
 
     LevelLayout* layout_ = nullptr;
     ShownText text_;

@@ -24,6 +24,8 @@ private slots:
     void regressionEachInvisibleKindHasItsOwnStandIn();
     void regressionCaretAndCopyStayWithinTheFile();
     void regressionEveryLineReadsFromTheLeft();
+    void regressionRedLetterIsShapedAsUncoloured_data();
+    void regressionRedLetterIsShapedAsUncoloured();
     void colouringAViewAlreadyDrawnRedrawsIt();
 
 private:
@@ -156,6 +158,61 @@ void ViewDisplayTest::regressionEveryLineReadsFromTheLeft() {
     }
     QVERIFY(x(5) < x(6) && x(6) < x(7));
     QVERIFY(x(1) > x(2) && x(2) > x(3)); // the word keeps its own order
+}
+
+// The ink of line `line` of `view`, whatever its colour: the pixels far from the views' blue.
+QImage inkOfLine(DiffView* view, int line) {
+    const QImage image = view->viewport()->grab().toImage();
+    const QColor base = view->palette().color(QPalette::Base);
+    const QRect rect = view->cursorRect(QTextCursor(view->document()->findBlockByNumber(line)));
+    QImage ink(image.width(), rect.height(), QImage::Format_Mono);
+    for (int y = 0; y < ink.height(); ++y) {
+        for (int x = 0; x < ink.width(); ++x) {
+            const QColor c = image.pixelColor(x, rect.top() + y);
+            const int distance = std::abs(c.red() - base.red()) +
+                                 std::abs(c.green() - base.green()) +
+                                 std::abs(c.blue() - base.blue());
+            ink.setPixel(x, y, distance > 100 ? 1 : 0);
+        }
+    }
+    return ink;
+}
+
+void ViewDisplayTest::regressionRedLetterIsShapedAsUncoloured_data() {
+    QTest::addColumn<QByteArray>("word");
+    QTest::addColumn<QByteArray>("other");
+    QTest::addColumn<int>("red");                       // the offset of the one differing character
+    QTest::newRow("Arabic letter joined on both sides") // «كتاب» against «كثاب»
+        << QByteArray("\xD9\x83\xD8\xAA\xD8\xA7\xD8\xA8")
+        << QByteArray("\xD9\x83\xD8\xAB\xD8\xA7\xD8\xA8") << 1;
+    QTest::newRow("Arabic letter joined on one side") // «مرحبا» against «مرجبا»
+        << QByteArray("\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7")
+        << QByteArray("\xD9\x85\xD8\xB1\xD8\xAC\xD8\xA8\xD8\xA7") << 2;
+    QTest::newRow("letter under an equal accent")
+        << QByteArray("xe\xCC\x81y") << QByteArray("xa\xCC\x81y") << 1;
+}
+
+// A differing letter of a word that is shaped whole (joined Arabic letters, a letter and its
+// accent) is red, and its line is drawn as the same word uncoloured on the next line is.
+void ViewDisplayTest::regressionRedLetterIsShapedAsUncoloured() {
+    QFETCH(QByteArray, word);
+    QFETCH(QByteArray, other);
+    QFETCH(int, red);
+    compareBytes(word + "\n" + word + "\n", other + "\n" + word + "\n");
+    auto* view = control<DiffView>("RTB1");
+    QCOMPARE(redPositions(view), documentPositions(view, {red + 1}));
+    QVERIFY(reddishPixels(view) > 4);
+    const QImage coloured = inkOfLine(view, 0);
+    const QImage uncoloured = inkOfLine(view, 1);
+    int ink = 0, differing = 0;
+    for (int y = 0; y < coloured.height(); ++y) {
+        for (int x = 0; x < coloured.width(); ++x) {
+            ink += uncoloured.pixelIndex(x, y);
+            differing += coloured.pixelIndex(x, y) != uncoloured.pixelIndex(x, y);
+        }
+    }
+    QVERIFY(ink > 20);
+    QVERIFY2(differing * 20 < ink, qPrintable(QStringLiteral("%1 of %2").arg(differing).arg(ink)));
 }
 
 // The colours are formats of the lines' layouts, which the view is told of: colouring lines that
