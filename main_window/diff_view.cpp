@@ -1,6 +1,7 @@
 #include "main_window/diff_view.h"
 
 #include "common/units.h"
+#include "main_window/drawn_stand_in.h"
 #include "main_window/level_layout.h"
 
 #include <QMimeData>
@@ -15,7 +16,8 @@
 
 #include <algorithm>
 
-DiffView::DiffView(QWidget* parent) : QPlainTextEdit(parent) {
+DiffView::DiffView(QWidget* parent)
+    : QPlainTextEdit(parent), drawnStandIn_(new DrawnStandIn(this)) {
     adoptDocument(new QTextDocument(this));
     setReadOnly(true);
     setUndoRedoEnabled(false);
@@ -94,6 +96,7 @@ void DiffView::adoptDocument(QTextDocument* document) {
     if (layout_) {
         layout->setLevelWidth(layout_->levelWidth());
     }
+    drawnStandIn_->registerWith(layout);
     document->setDocumentLayout(layout);
     layout_ = layout;
     setDocument(document);

@@ -5,11 +5,11 @@
 // The view is addressed in offsets of its display text: characters (code points) counted from 0,
 // in which every line break "\r\n" counts as two characters. The text is always shown as plain
 // text, never interpreted as markup; characters that would not be seen are drawn as visible
-// stand-ins one for one (see shown_character.h), so offsets and what is seen stay in step, and a
-// coloured character that covers no ink gets a box. Offsets past the end are clamped. Every line
-// has the height of the view's font, whatever it holds, so line k of two views stays level, and
-// reads from left to right, whatever its first letter (a right-to-left word keeps its own order
-// within it), so that column 1 is at the left of both views.
+// stand-ins one for one (see shown_character.h, drawn_stand_in.h), so offsets and what is seen
+// stay in step, and a coloured character that covers no ink gets a box. Offsets past the end are
+// clamped. Every line has the height of the view's font, whatever it holds, so line k of two
+// views stays level, and reads from left to right, whatever its first letter (a right-to-left
+// word keeps its own order within it), so that column 1 is at the left of both views.
 //
 // A view can be given more lines and more width than its text needs (empty room after the
 // text), so that two views side by side scroll alike (level_layout.h). The room is not text: the
@@ -25,6 +25,7 @@
 #include <string_view>
 #include <utility>
 
+class DrawnStandIn;
 class LevelLayout;
 class QMouseEvent;
 class QThread;
@@ -112,6 +113,7 @@ private:
     // Draws the colours of text_ that are not formats over the shaped lines.
     void showOverlays();
 
+    DrawnStandIn* drawnStandIn_;
     LevelLayout* layout_ = nullptr;
     ShownText text_;
     std::function<QMimeData*()> selectionSource_;

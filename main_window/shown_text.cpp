@@ -1,5 +1,6 @@
 #include "main_window/shown_text.h"
 
+#include "main_window/drawn_stand_in.h"
 #include "main_window/shown_character.h"
 
 #include <QColor>
@@ -208,33 +209,70 @@ void ShownText::colour(QTextDocument* document, std::span<const OffsetRun> runs,
     }
 }
 
-// A differing joiner or selector is shown by its stand-in, which originalAt() then gives back.
+// A differing joiner is shown by its stand-in, and a differing mark, selector or tag character by
+// its drawn stand-in, which originalAt() then gives back. A drawn stand-in takes one position of
+// the document, where a character outside the basic plane took two: the positions after it move.
 void ShownText::showDifferingStandIns(QTextDocument* document, std::span<const OffsetRun> runs) {
     QTextCursor cursor(document);
     bool editing = false;
+    std::vector<int> shrunk; // where a character was shown in two positions and is now in one
     const int size = int(characters_.size());
     for (const OffsetRun& run : runs) {
         for (int offset = std::max(run.first, 0); offset <= std::min(run.last, size - 1);
              ++offset) {
             const char32_t c = characters_[std::size_t(offset)];
-            const int at = documentPosition(offset);
-            const QString standIn = shown_character::standIn(c, true);
-            if (standIn.isEmpty() || originals_.contains(at)) {
+            const int was = documentPosition(offset);
+            if (c == U'\r' || c == U'\n') {
                 continue;
+            }
+            QString standIn;
+            QTextCharFormat format;
+            if (!shown_character::drawnStandIn(c).isEmpty()) {
+                standIn = QChar(QChar::ObjectReplacementCharacter);
+                format = DrawnStandIn::format(c);
+            } else {
+                standIn = shown_character::standIn(c, true);
+                if (standIn.isEmpty() || originals_.contains(was)) {
+                    continue;
+                }
             }
             if (!editing) {
                 cursor.beginEditBlock();
                 editing = true;
             }
+            const int at = was - int(shrunk.size());
+            const int units = documentPosition(offset + 1) - was;
             cursor.setPosition(at);
-            cursor.setPosition(at + 1, QTextCursor::KeepAnchor);
-            cursor.insertText(standIn);
-            originals_.emplace(at, QString::fromUcs4(&c, 1));
+            cursor.setPosition(at + units, QTextCursor::KeepAnchor);
+            cursor.insertText(standIn, format);
+            originals_.insert_or_assign(was, QString::fromUcs4(&c, 1));
+            if (units > 1) {
+                shrunk.push_back(was);
+            }
         }
     }
     if (editing) {
         cursor.endEditBlock();
     }
+    if (!shrunk.empty()) {
+        moveAfter(shrunk);
+    }
+}
+
+// Each position after one of `shrunk` (increasing) moves back by one.
+void ShownText::moveAfter(const std::vector<int>& shrunk) {
+    const auto moved = [&shrunk](int position) {
+        return position -
+               int(std::lower_bound(shrunk.begin(), shrunk.end(), position) - shrunk.begin());
+    };
+    for (int& position : documentPositions_) {
+        position = moved(position);
+    }
+    std::map<int, QString> originals;
+    for (auto& [position, original] : originals_) {
+        originals.emplace_hint(originals.end(), moved(position), std::move(original));
+    }
+    originals_ = std::move(originals);
 }
 
 int ShownText::documentPosition(int offset) const {

@@ -35,12 +35,13 @@ public:
     void releaseText() { text_ = QString(); }
 
     // Colours the characters of `runs` (increasing) of `document`, which holds text(), in
-    // `colour`: a differing character that covers no ink gets a box, and a joiner or selector its
-    // stand-in, which originalAt() then gives back. The colours are the formats of the lines'
-    // layouts (QTextLayout::formats()), not the document's character formats, which stay plain;
-    // but the text on either side of a format's edge is shaped apart, so a colour whose edge
-    // would cut through shaped text (two joined Arabic letters, a letter and its accent) is left
-    // to overlays() instead, up to a few dozen on a line.
+    // `colour`: a differing character that covers no ink gets a box, a joiner its stand-in, and a
+    // mark, selector or tag character its drawn stand-in (drawn_stand_in.h), which originalAt()
+    // then gives back. The colours are the formats of the lines' layouts (QTextLayout::formats()),
+    // not the document's character formats, which stay plain but for the drawn stand-ins'; but the
+    // text on either side of a format's edge is shaped apart, so a colour whose edge would cut
+    // through shaped text (two joined Arabic letters, a letter and its accent) is left to
+    // overlays() instead, up to a few dozen on a line.
     void colour(QTextDocument* document, std::span<const OffsetRun> runs, const QColor& colour);
     // The colours to draw over the lines as they are shaped, as a selection is drawn: document
     // positions, lengths and formats, in increasing order.
@@ -55,6 +56,7 @@ public:
 
 private:
     void showDifferingStandIns(QTextDocument* document, std::span<const OffsetRun> runs);
+    void moveAfter(const std::vector<int>& shrunk);
 
     QString displayText_;
     QString text_;

@@ -12,6 +12,7 @@
 #include <QTextBlock>
 
 #include <set>
+#include <utility>
 
 class ViewDisplayTest : public WindowTestCase {
     Q_OBJECT
@@ -22,6 +23,11 @@ private slots:
     void regressionRedDifferenceIsAlwaysVisible_data();
     void regressionRedDifferenceIsAlwaysVisible();
     void regressionEachInvisibleKindHasItsOwnStandIn();
+    void regressionDifferingMarkHasAColumnOfItsOwn_data();
+    void regressionDifferingMarkHasAColumnOfItsOwn();
+    void regressionDifferingSelectorsAndTagsAreToldApart_data();
+    void regressionDifferingSelectorsAndTagsAreToldApart();
+    void regressionEverySelectorAndTagHasItsOwnStandIn();
     void regressionCaretAndCopyStayWithinTheFile();
     void regressionEveryLineReadsFromTheLeft();
     void regressionRedLetterIsShapedAsUncoloured_data();
@@ -109,13 +115,19 @@ void ViewDisplayTest::regressionRedDifferenceIsAlwaysVisible() {
     }
 }
 
+// What a view shows for a differing `c`: its drawn stand-in, or its stand-in.
+QString shownWhenDiffering(char32_t c) {
+    const QString drawn = shown_character::drawnStandIn(c);
+    return drawn.isEmpty() ? shown_character::standIn(c, true) : drawn;
+}
+
 void ViewDisplayTest::regressionEachInvisibleKindHasItsOwnStandIn() {
     // One character of each kind that would otherwise be drawn as nothing or as a control.
-    const char32_t samples[] = {0x01,   0x85,   0x2028, 0x00AD, 0x200B,  0x202E,
-                                0x2060, 0x200C, 0x200D, 0xFE0F, 0xE0041, 0x1D173};
+    const char32_t samples[] = {0x01,   0x85,   0x2028, 0x00AD,  0x200B,  0x202E, 0x2060,
+                                0x200C, 0x200D, 0xFE0F, 0xE0041, 0x1D173, 0x0301};
     std::set<QString> seen;
     for (const char32_t c : samples) {
-        const QString standIn = shown_character::standIn(c, true);
+        const QString standIn = shownWhenDiffering(c);
         QVERIFY2(!standIn.isEmpty(), qPrintable(QString::number(c, 16)));
         QVERIFY2(standIn != QString(QChar(QChar::ReplacementCharacter)),
                  qPrintable(QString::number(c, 16)));
@@ -123,9 +135,109 @@ void ViewDisplayTest::regressionEachInvisibleKindHasItsOwnStandIn() {
             QVERIFY2(seen.insert(standIn).second, qPrintable(QString::number(c, 16)));
         }
     }
-    // Joiners and selectors shape what is around them: they stay unless they differ.
-    QVERIFY(shown_character::standIn(0x200D, false).isEmpty());
-    QVERIFY(shown_character::standIn(0xFE0F, false).isEmpty());
+    // Joiners, selectors and marks shape what is around them: they stay unless they differ.
+    for (const char32_t c : {0x200D, 0xFE0F, 0x0301}) {
+        QVERIFY(shown_character::standIn(c, false).isEmpty());
+    }
+}
+
+// The left edge of the cell of the character at `offset` of `view`.
+int cellLeft(const DiffView* view, int offset) {
+    QTextCursor cursor(view->document());
+    cursor.setPosition(view->documentPosition(offset));
+    return view->cursorRect(cursor).left();
+}
+
+void ViewDisplayTest::regressionDifferingMarkHasAColumnOfItsOwn_data() {
+    QTest::addColumn<QString>("one");
+    QTest::addColumn<QString>("other");
+    QTest::newRow("acute against grave")
+        << QStringLiteral("cafe\u0301s") << QStringLiteral("cafe\u0300s");
+    QTest::newRow("ten thousand marks against others")
+        << u'a' + QString(10000, QChar(0x0301)) << u'a' + QString(10000, QChar(0x0308));
+    QTest::newRow("ten thousand marks against none")
+        << u'a' + QString(10000, QChar(0x0301)) + u'b' << QStringLiteral("a");
+    QTest::newRow("marks outside the basic plane") // musical tremolos
+        << QStringLiteral("a\U0001D167b\U0001D167c") << QStringLiteral("a\U0001D168b\U0001D168c");
+}
+
+// A differing combining mark is drawn in a column of its own, clearly red, where the character
+// after it follows; a copy still gives the file's own characters.
+void ViewDisplayTest::regressionDifferingMarkHasAColumnOfItsOwn() {
+    QFETCH(QString, one);
+    QFETCH(QString, other);
+    compareBytes(one.toUtf8() + "\n", other.toUtf8() + "\n");
+    for (const auto& [name, line] : {std::pair{"RTB1", one}, std::pair{"RTB2", other}}) {
+        auto* view = control<DiffView>(name);
+        const int length = int(line.toUcs4().size());
+        if (length == 1) {
+            continue; // the shorter line, all alike
+        }
+        QVERIFY2(reddishPixels(view) > 30, name);
+        QList<std::pair<int, int>> neighbours = {{length - 1, length}};
+        for (int k = 1; k <= std::min(length, 40); ++k) {
+            neighbours.append({k - 1, k});
+        }
+        for (const auto& [left, right] : neighbours) {
+            QVERIFY2(cellLeft(view, left) < cellLeft(view, right),
+                     qPrintable(QStringLiteral("%1: %2").arg(name).arg(right)));
+        }
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), line + u'\n');
+    }
+}
+
+void ViewDisplayTest::regressionDifferingSelectorsAndTagsAreToldApart_data() {
+    QTest::addColumn<QString>("one");
+    QTest::addColumn<QString>("other");
+    QTest::addColumn<int>("offset"); // of the differing character
+    QTest::newRow("VS15 against VS16")
+        << QStringLiteral("\u263A\uFE0E") << QStringLiteral("\u263A\uFE0F") << 1;
+    QTest::newRow("VS17 against VS18")
+        << QStringLiteral("\u845B\U000E0100") << QStringLiteral("\u845B\U000E0101") << 1;
+    QTest::newRow("tag A against tag B")
+        << QStringLiteral("\U000E0041") << QStringLiteral("\U000E0042") << 0;
+}
+
+// Two different selectors, or tag characters, each drawn red, do not look alike.
+void ViewDisplayTest::regressionDifferingSelectorsAndTagsAreToldApart() {
+    QFETCH(QString, one);
+    QFETCH(QString, other);
+    QFETCH(int, offset);
+    compareBytes(one.toUtf8() + "\n", other.toUtf8() + "\n");
+    QList<QImage> cells;
+    for (const char* name : {"RTB1", "RTB2"}) {
+        auto* view = control<DiffView>(name);
+        QVERIFY2(reddishPixels(view) > 4, name);
+        const int left = cellLeft(view, offset);
+        const int right = cellLeft(view, offset + 1);
+        QVERIFY(right > left);
+        QTextCursor start(view->document());
+        const QRect line = view->cursorRect(start);
+        cells << view->viewport()
+                     ->grab(QRect(left, line.top(), right - left, line.height()))
+                     .toImage();
+    }
+    QVERIFY(cells[0] != cells[1]);
+}
+
+// Every variation selector and every tag character has a stand-in of its own.
+void ViewDisplayTest::regressionEverySelectorAndTagHasItsOwnStandIn() {
+    const std::pair<char32_t, char32_t> blocks[] = {{0x180B, 0x180D},
+                                                    {0x180F, 0x180F},
+                                                    {0xFE00, 0xFE0F},
+                                                    {0xE0100, 0xE01EF},
+                                                    {0xE0000, 0xE007F}};
+    std::set<QString> seen;
+    for (const auto& [first, last] : blocks) {
+        for (char32_t c = first; c <= last; ++c) {
+            const QString shown = shownWhenDiffering(c);
+            QVERIFY2(!shown.isEmpty() && seen.insert(shown).second,
+                     qPrintable(QString::number(c, 16)));
+        }
+    }
 }
 
 // The shorter file's view gives room below its text so that both scroll alike; the caret,
