@@ -64,6 +64,7 @@ QString nameOf(char32_t c) {
     case Kind::Tag: return QStringLiteral("etiqueta");
     case Kind::OtherFormat: return QStringLiteral("carácter de formato");
     case Kind::NonCharacter: return QStringLiteral("no carácter");
+    case Kind::Mark: return {};
     }
     return {};
 }
@@ -76,7 +77,10 @@ QString describe(char32_t c) {
     QString text;
     if (shown_character::kindOf(c) != Kind::Tab) {
         // What the view shows: the stand-in of an invisible character, as a difference shows it.
-        const QString standIn = shown_character::standIn(c, true);
+        QString standIn = shown_character::drawnStandIn(c);
+        if (standIn.isEmpty()) {
+            standIn = shown_character::standIn(c, true);
+        }
         text = QStringLiteral("«%1» ").arg(standIn.isEmpty() ? QString::fromUcs4(&c, 1) : standIn);
     }
     text += codePoint(c);

@@ -1,6 +1,7 @@
 #include "main_window/diff_view.h"
 
 #include "common/units.h"
+#include "main_window/drawn_stand_in.h"
 #include "main_window/level_layout.h"
 
 #include <QMimeData>
@@ -9,11 +10,14 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
+#include <QTextOption>
 #include <QThread>
 
 #include <algorithm>
 
-DiffView::DiffView(QWidget* parent) : QPlainTextEdit(parent) {
+DiffView::DiffView(QWidget* parent)
+    : QPlainTextEdit(parent), drawnStandIn_(new DrawnStandIn(this)) {
     adoptDocument(new QTextDocument(this));
     setReadOnly(true);
     setUndoRedoEnabled(false);
@@ -27,6 +31,7 @@ DiffView::DiffView(QWidget* parent) : QPlainTextEdit(parent) {
 QColor DiffView::highlightColour() { return units::colour(192); }
 
 void DiffView::setDisplayText(const QString& displayText) {
+    setExtraSelections({});
     text_ = ShownText(displayText);
     // New text takes the character format at the caret: start from a plain one.
     QTextCursor start(document());
@@ -38,10 +43,28 @@ void DiffView::setDisplayText(const QString& displayText) {
 
 void DiffView::colour(std::span<const OffsetRun> runs) {
     text_.colour(document(), runs, highlightColour());
+    showOverlays();
 }
 
-DiffView::Content DiffView::makeContent(const QString& displayText,
-                                        std::span<const OffsetRun> runs, QThread* owner) {
+void DiffView::showOverlays() {
+    QList<QTextEdit::ExtraSelection> selections;
+    selections.reserve(text_.overlays().size());
+    // A cursor placed outside an edit block lays its line out at once, to know where it is for
+    // moves up and down: these cursors are never moved, and a long line is laid out once.
+    QTextCursor batch(document());
+    batch.beginEditBlock();
+    for (const QTextLayout::FormatRange& overlay : text_.overlays()) {
+        QTextCursor cursor(document());
+        cursor.setPosition(overlay.start);
+        cursor.setPosition(overlay.start + overlay.length, QTextCursor::KeepAnchor);
+        selections.append({cursor, overlay.format});
+    }
+    batch.endEditBlock();
+    setExtraSelections(selections);
+}
+
+DiffView::Content DiffView::makeContent(const QString& displayText, std::span<const OffsetRun> runs,
+                                        QThread* owner) {
     Content content{ShownText(displayText), std::make_unique<QTextDocument>()};
     content.document->setUndoRedoEnabled(false);
     content.document->setPlainText(content.text.text());
@@ -54,18 +77,26 @@ DiffView::Content DiffView::makeContent(const QString& displayText,
 void DiffView::showContent(Content content) {
     text_ = std::move(content.text);
     adoptDocument(content.document.release());
+    showOverlays();
 }
 
 void DiffView::setLevelLines(int lines) { layout_->setLevelLines(lines); }
 
 void DiffView::adoptDocument(QTextDocument* document) {
     QTextDocument* previous = layout_ ? this->document() : nullptr;
+    setExtraSelections({}); // their cursors are in the previous document
     document->setParent(this);
     document->setDefaultFont(font());
+    // Every line reads from the left, whatever its first letter: column 1 is at the left edge of
+    // both views, and a right-to-left word keeps its own order within the line.
+    QTextOption option = document->defaultTextOption();
+    option.setTextDirection(Qt::LeftToRight);
+    document->setDefaultTextOption(option);
     auto* layout = new LevelLayout(document);
     if (layout_) {
         layout->setLevelWidth(layout_->levelWidth());
     }
+    drawnStandIn_->registerWith(layout);
     document->setDocumentLayout(layout);
     layout_ = layout;
     setDocument(document);

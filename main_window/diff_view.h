@@ -5,9 +5,11 @@
 // The view is addressed in offsets of its display text: characters (code points) counted from 0,
 // in which every line break "\r\n" counts as two characters. The text is always shown as plain
 // text, never interpreted as markup; characters that would not be seen are drawn as visible
-// stand-ins one for one (see shown_character.h), so offsets and what is seen stay in step, and a
-// coloured character that covers no ink gets a box. Offsets past the end are clamped. Every line
-// has the height of the view's font, whatever it holds, so line k of two views stays level.
+// stand-ins one for one (see shown_character.h, drawn_stand_in.h), so offsets and what is seen
+// stay in step, and a coloured character that covers no ink gets a box. Offsets past the end are
+// clamped. Every line has the height of the view's font, whatever it holds, so line k of two
+// views stays level, and reads from left to right, whatever its first letter (a right-to-left
+// word keeps its own order within it), so that column 1 is at the left of both views.
 //
 // A view can be given more lines and more width than its text needs (empty room after the
 // text), so that two views side by side scroll alike (level_layout.h). The room is not text: the
@@ -23,6 +25,7 @@
 #include <string_view>
 #include <utility>
 
+class DrawnStandIn;
 class LevelLayout;
 class QMouseEvent;
 class QThread;
@@ -40,7 +43,8 @@ public:
     void setDisplayText(const QString& displayText);
     QString displayText() const { return text_.displayText(); }
     // Colours the characters of `runs` (increasing) in the highlight colour, as formats of the
-    // lines' layouts (see ShownText::colour()).
+    // lines' layouts, or, where a format would cut through shaped text, as the view's extra
+    // selections, which it draws over the shaped lines (see ShownText::colour()).
     void colour(std::span<const OffsetRun> runs);
 
     // A view's whole content made away from any view: what setDisplayText() and then colour()
@@ -106,7 +110,10 @@ private:
 
     // Gives the view `document`, laid out by a new level layout of the same least width.
     void adoptDocument(QTextDocument* document);
+    // Draws the colours of text_ that are not formats over the shaped lines.
+    void showOverlays();
 
+    DrawnStandIn* drawnStandIn_;
     LevelLayout* layout_ = nullptr;
     ShownText text_;
     std::function<QMimeData*()> selectionSource_;

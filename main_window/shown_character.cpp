@@ -55,6 +55,8 @@ Kind kindOf(char32_t c) {
         return Kind::NonCharacter;
     }
     switch (QChar::category(c)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_Enclosing: return Kind::Mark;
     case QChar::Separator_Space: return Kind::Blank;
     case QChar::Other_Format: return Kind::OtherFormat;
     case QChar::Other_Control: return Kind::Control;
@@ -66,7 +68,8 @@ QString standIn(char32_t c, bool differs) {
     switch (kindOf(c)) {
     case Kind::Plain:
     case Kind::Tab:
-    case Kind::Blank: return {};
+    case Kind::Blank:
+    case Kind::Mark: return {};
     case Kind::Control:
         // The Control Pictures block: ␀ ␁ ... ␟, and ␡ for DEL.
         return QString(QChar(char16_t(c == 0x7F ? 0x2421 : 0x2400 + c)));
@@ -80,17 +83,37 @@ QString standIn(char32_t c, bool differs) {
     case Kind::Joiner: return differs ? QStringLiteral("\u203F") : QString();    // ‿
     case Kind::VariationSelector:
         // Outside the basic plane a selector is never kept: it would be drawn as nothing.
-        return differs || c > 0xFFFF ? QStringLiteral("\u25C7") : QString(); // ◇
-    case Kind::Tag: return QStringLiteral("\u2020");                         // †
-    case Kind::OtherFormat: return QStringLiteral("\u00A4");                 // ¤
+        return c > 0xFFFF ? QStringLiteral("\u25C7") : QString(); // ◇
+    case Kind::Tag: return QStringLiteral("\u2020");              // †
+    case Kind::OtherFormat: return QStringLiteral("\u00A4");      // ¤
     case Kind::NonCharacter: return QString(QChar(QChar::ReplacementCharacter));
     }
     return {};
 }
 
+QString drawnStandIn(char32_t c) {
+    switch (kindOf(c)) {
+    case Kind::Mark: return QStringLiteral("\u25CC") + QString::fromUcs4(&c, 1); // ◌
+    case Kind::VariationSelector:
+        if (c >= 0x180B && c <= 0x180F) {
+            return QStringLiteral("FVS%1").arg(c == 0x180F ? 4 : c - 0x180B + 1);
+        }
+        return QStringLiteral("VS%1").arg(c <= 0xFE0F ? c - 0xFE00 + 1 : c - 0xE0100 + 17);
+    case Kind::Tag:
+        if (c == 0xE0020) {
+            return QStringLiteral("\u2423"); // ␣
+        }
+        if (c > 0xE0020 && c < 0xE007F) {
+            return QString(QChar(char16_t(c - 0xE0000)));
+        }
+        return QString::number(uint(c), 16).toUpper();
+    default: return {};
+    }
+}
+
 bool drawsBlank(char32_t c) {
     const Kind kind = kindOf(c);
-    return kind == Kind::Blank || kind == Kind::Tab;
+    return kind == Kind::Blank || kind == Kind::Tab || kind == Kind::Mark;
 }
 
 } // namespace shown_character

@@ -12,6 +12,7 @@
 #include <QTextBlock>
 
 #include <set>
+#include <utility>
 
 class ViewDisplayTest : public WindowTestCase {
     Q_OBJECT
@@ -22,7 +23,15 @@ private slots:
     void regressionRedDifferenceIsAlwaysVisible_data();
     void regressionRedDifferenceIsAlwaysVisible();
     void regressionEachInvisibleKindHasItsOwnStandIn();
+    void regressionDifferingMarkHasAColumnOfItsOwn_data();
+    void regressionDifferingMarkHasAColumnOfItsOwn();
+    void regressionDifferingSelectorsAndTagsAreToldApart_data();
+    void regressionDifferingSelectorsAndTagsAreToldApart();
+    void regressionEverySelectorAndTagHasItsOwnStandIn();
     void regressionCaretAndCopyStayWithinTheFile();
+    void regressionEveryLineReadsFromTheLeft();
+    void regressionRedLetterIsShapedAsUncoloured_data();
+    void regressionRedLetterIsShapedAsUncoloured();
     void colouringAViewAlreadyDrawnRedrawsIt();
 
 private:
@@ -106,13 +115,19 @@ void ViewDisplayTest::regressionRedDifferenceIsAlwaysVisible() {
     }
 }
 
+// What a view shows for a differing `c`: its drawn stand-in, or its stand-in.
+QString shownWhenDiffering(char32_t c) {
+    const QString drawn = shown_character::drawnStandIn(c);
+    return drawn.isEmpty() ? shown_character::standIn(c, true) : drawn;
+}
+
 void ViewDisplayTest::regressionEachInvisibleKindHasItsOwnStandIn() {
     // One character of each kind that would otherwise be drawn as nothing or as a control.
-    const char32_t samples[] = {0x01,   0x85,   0x2028, 0x00AD, 0x200B,  0x202E,
-                                0x2060, 0x200C, 0x200D, 0xFE0F, 0xE0041, 0x1D173};
+    const char32_t samples[] = {0x01,   0x85,   0x2028, 0x00AD,  0x200B,  0x202E, 0x2060,
+                                0x200C, 0x200D, 0xFE0F, 0xE0041, 0x1D173, 0x0301};
     std::set<QString> seen;
     for (const char32_t c : samples) {
-        const QString standIn = shown_character::standIn(c, true);
+        const QString standIn = shownWhenDiffering(c);
         QVERIFY2(!standIn.isEmpty(), qPrintable(QString::number(c, 16)));
         QVERIFY2(standIn != QString(QChar(QChar::ReplacementCharacter)),
                  qPrintable(QString::number(c, 16)));
@@ -120,9 +135,109 @@ void ViewDisplayTest::regressionEachInvisibleKindHasItsOwnStandIn() {
             QVERIFY2(seen.insert(standIn).second, qPrintable(QString::number(c, 16)));
         }
     }
-    // Joiners and selectors shape what is around them: they stay unless they differ.
-    QVERIFY(shown_character::standIn(0x200D, false).isEmpty());
-    QVERIFY(shown_character::standIn(0xFE0F, false).isEmpty());
+    // Joiners, selectors and marks shape what is around them: they stay unless they differ.
+    for (const char32_t c : {0x200D, 0xFE0F, 0x0301}) {
+        QVERIFY(shown_character::standIn(c, false).isEmpty());
+    }
+}
+
+// The left edge of the cell of the character at `offset` of `view`.
+int cellLeft(const DiffView* view, int offset) {
+    QTextCursor cursor(view->document());
+    cursor.setPosition(view->documentPosition(offset));
+    return view->cursorRect(cursor).left();
+}
+
+void ViewDisplayTest::regressionDifferingMarkHasAColumnOfItsOwn_data() {
+    QTest::addColumn<QString>("one");
+    QTest::addColumn<QString>("other");
+    QTest::newRow("acute against grave")
+        << QStringLiteral("cafe\u0301s") << QStringLiteral("cafe\u0300s");
+    QTest::newRow("ten thousand marks against others")
+        << u'a' + QString(10000, QChar(0x0301)) << u'a' + QString(10000, QChar(0x0308));
+    QTest::newRow("ten thousand marks against none")
+        << u'a' + QString(10000, QChar(0x0301)) + u'b' << QStringLiteral("a");
+    QTest::newRow("marks outside the basic plane") // musical tremolos
+        << QStringLiteral("a\U0001D167b\U0001D167c") << QStringLiteral("a\U0001D168b\U0001D168c");
+}
+
+// A differing combining mark is drawn in a column of its own, clearly red, where the character
+// after it follows; a copy still gives the file's own characters.
+void ViewDisplayTest::regressionDifferingMarkHasAColumnOfItsOwn() {
+    QFETCH(QString, one);
+    QFETCH(QString, other);
+    compareBytes(one.toUtf8() + "\n", other.toUtf8() + "\n");
+    for (const auto& [name, line] : {std::pair{"RTB1", one}, std::pair{"RTB2", other}}) {
+        auto* view = control<DiffView>(name);
+        const int length = int(line.toUcs4().size());
+        if (length == 1) {
+            continue; // the shorter line, all alike
+        }
+        QVERIFY2(reddishPixels(view) > 30, name);
+        QList<std::pair<int, int>> neighbours = {{length - 1, length}};
+        for (int k = 1; k <= std::min(length, 40); ++k) {
+            neighbours.append({k - 1, k});
+        }
+        for (const auto& [left, right] : neighbours) {
+            QVERIFY2(cellLeft(view, left) < cellLeft(view, right),
+                     qPrintable(QStringLiteral("%1: %2").arg(name).arg(right)));
+        }
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), line + u'\n');
+    }
+}
+
+void ViewDisplayTest::regressionDifferingSelectorsAndTagsAreToldApart_data() {
+    QTest::addColumn<QString>("one");
+    QTest::addColumn<QString>("other");
+    QTest::addColumn<int>("offset"); // of the differing character
+    QTest::newRow("VS15 against VS16")
+        << QStringLiteral("\u263A\uFE0E") << QStringLiteral("\u263A\uFE0F") << 1;
+    QTest::newRow("VS17 against VS18")
+        << QStringLiteral("\u845B\U000E0100") << QStringLiteral("\u845B\U000E0101") << 1;
+    QTest::newRow("tag A against tag B")
+        << QStringLiteral("\U000E0041") << QStringLiteral("\U000E0042") << 0;
+}
+
+// Two different selectors, or tag characters, each drawn red, do not look alike.
+void ViewDisplayTest::regressionDifferingSelectorsAndTagsAreToldApart() {
+    QFETCH(QString, one);
+    QFETCH(QString, other);
+    QFETCH(int, offset);
+    compareBytes(one.toUtf8() + "\n", other.toUtf8() + "\n");
+    QList<QImage> cells;
+    for (const char* name : {"RTB1", "RTB2"}) {
+        auto* view = control<DiffView>(name);
+        QVERIFY2(reddishPixels(view) > 4, name);
+        const int left = cellLeft(view, offset);
+        const int right = cellLeft(view, offset + 1);
+        QVERIFY(right > left);
+        QTextCursor start(view->document());
+        const QRect line = view->cursorRect(start);
+        cells << view->viewport()
+                     ->grab(QRect(left, line.top(), right - left, line.height()))
+                     .toImage();
+    }
+    QVERIFY(cells[0] != cells[1]);
+}
+
+// Every variation selector and every tag character has a stand-in of its own.
+void ViewDisplayTest::regressionEverySelectorAndTagHasItsOwnStandIn() {
+    const std::pair<char32_t, char32_t> blocks[] = {{0x180B, 0x180D},
+                                                    {0x180F, 0x180F},
+                                                    {0xFE00, 0xFE0F},
+                                                    {0xE0100, 0xE01EF},
+                                                    {0xE0000, 0xE007F}};
+    std::set<QString> seen;
+    for (const auto& [first, last] : blocks) {
+        for (char32_t c = first; c <= last; ++c) {
+            const QString shown = shownWhenDiffering(c);
+            QVERIFY2(!shown.isEmpty() && seen.insert(shown).second,
+                     qPrintable(QString::number(c, 16)));
+        }
+    }
 }
 
 // The shorter file's view gives room below its text so that both scroll alike; the caret,
@@ -138,6 +253,78 @@ void ViewDisplayTest::regressionCaretAndCopyStayWithinTheFile() {
     QTest::keyClick(rtb1, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(rtb1, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("uno\ndos\u0001\u00AD\n"));
+}
+
+// A line that starts with a right-to-left word reads from the left like the rest: the word comes
+// first, at the left, in its own order, and the columns after it follow it to the right.
+void ViewDisplayTest::regressionEveryLineReadsFromTheLeft() {
+    compareBytes("\xD9\x83\xD8\xAA\xD8\xA7\xD8\xA8 abc\n", "xxxx abc\n"); // «كتاب abc»
+    auto* view = control<DiffView>("RTB1");
+    const auto x = [view](int offset) {
+        QTextCursor cursor(view->document());
+        cursor.setPosition(view->documentPosition(offset));
+        return view->cursorRect(cursor).left();
+    };
+    for (const int letter : {1, 2, 3}) {
+        QVERIFY2(x(letter) < x(5), qPrintable(QString::number(letter)));
+    }
+    QVERIFY(x(5) < x(6) && x(6) < x(7));
+    QVERIFY(x(1) > x(2) && x(2) > x(3)); // the word keeps its own order
+}
+
+// The ink of line `line` of `view`, whatever its colour: the pixels far from the views' blue.
+QImage inkOfLine(DiffView* view, int line) {
+    const QImage image = view->viewport()->grab().toImage();
+    const QColor base = view->palette().color(QPalette::Base);
+    const QRect rect = view->cursorRect(QTextCursor(view->document()->findBlockByNumber(line)));
+    QImage ink(image.width(), rect.height(), QImage::Format_Mono);
+    for (int y = 0; y < ink.height(); ++y) {
+        for (int x = 0; x < ink.width(); ++x) {
+            const QColor c = image.pixelColor(x, rect.top() + y);
+            const int distance = std::abs(c.red() - base.red()) +
+                                 std::abs(c.green() - base.green()) +
+                                 std::abs(c.blue() - base.blue());
+            ink.setPixel(x, y, distance > 100 ? 1 : 0);
+        }
+    }
+    return ink;
+}
+
+void ViewDisplayTest::regressionRedLetterIsShapedAsUncoloured_data() {
+    QTest::addColumn<QByteArray>("word");
+    QTest::addColumn<QByteArray>("other");
+    QTest::addColumn<int>("red");                       // the offset of the one differing character
+    QTest::newRow("Arabic letter joined on both sides") // «كتاب» against «كثاب»
+        << QByteArray("\xD9\x83\xD8\xAA\xD8\xA7\xD8\xA8")
+        << QByteArray("\xD9\x83\xD8\xAB\xD8\xA7\xD8\xA8") << 1;
+    QTest::newRow("Arabic letter joined on one side") // «مرحبا» against «مرجبا»
+        << QByteArray("\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7")
+        << QByteArray("\xD9\x85\xD8\xB1\xD8\xAC\xD8\xA8\xD8\xA7") << 2;
+    QTest::newRow("letter under an equal accent")
+        << QByteArray("xe\xCC\x81y") << QByteArray("xa\xCC\x81y") << 1;
+}
+
+// A differing letter of a word that is shaped whole (joined Arabic letters, a letter and its
+// accent) is red, and its line is drawn as the same word uncoloured on the next line is.
+void ViewDisplayTest::regressionRedLetterIsShapedAsUncoloured() {
+    QFETCH(QByteArray, word);
+    QFETCH(QByteArray, other);
+    QFETCH(int, red);
+    compareBytes(word + "\n" + word + "\n", other + "\n" + word + "\n");
+    auto* view = control<DiffView>("RTB1");
+    QCOMPARE(redPositions(view), documentPositions(view, {red + 1}));
+    QVERIFY(reddishPixels(view) > 4);
+    const QImage coloured = inkOfLine(view, 0);
+    const QImage uncoloured = inkOfLine(view, 1);
+    int ink = 0, differing = 0;
+    for (int y = 0; y < coloured.height(); ++y) {
+        for (int x = 0; x < coloured.width(); ++x) {
+            ink += uncoloured.pixelIndex(x, y);
+            differing += coloured.pixelIndex(x, y) != uncoloured.pixelIndex(x, y);
+        }
+    }
+    QVERIFY(ink > 20);
+    QVERIFY2(differing * 20 < ink, qPrintable(QStringLiteral("%1 of %2").arg(differing).arg(ink)));
 }
 
 // The colours are formats of the lines' layouts, which the view is told of: colouring lines that

@@ -66,6 +66,14 @@ std::set<int> redPositions(const DiffView* view) {
             }
         }
     }
+    for (const QTextEdit::ExtraSelection& selection : view->extraSelections()) {
+        if (selection.format.foreground().color() == MainWindow::highlightColour()) {
+            for (int p = selection.cursor.selectionStart(); p < selection.cursor.selectionEnd();
+                 ++p) {
+                red.insert(p);
+            }
+        }
+    }
     return red;
 }
 

@@ -119,7 +119,8 @@ protected:
 // Writes `content` to `name` in `folder`, replacing what was there; returns its path.
 QString writeTestFile(const QString& folder, const QString& name, const QByteArray& content);
 
-// Document positions of the characters drawn in the highlight colour.
+// Document positions of the characters drawn in the highlight colour, by a format of their line
+// or over it.
 std::set<int> redPositions(const DiffView* view);
 
 // Document positions of the characters at the given 1-based text positions.
