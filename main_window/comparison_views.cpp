@@ -45,8 +45,7 @@ int toBar(std::uint64_t value) { return int(std::min<std::uint64_t>(value, INT_M
 } // namespace
 
 ComparisonViews::ComparisonViews(DiffView* view1, DiffView* view2, NumberColumn* numbers1,
-                                       NumberColumn* numbers2, MessageBoxes* messages,
-                                       QWidget* window)
+                                 NumberColumn* numbers2, MessageBoxes* messages, QWidget* window)
     : QObject(window), views_{view1, view2},
       viewports_{view1->viewport(), view2->viewport()}, numbers_{numbers1, numbers2},
       messages_(messages), window_(window), refill_(new QTimer(this)),
@@ -64,8 +63,7 @@ ComparisonViews::ComparisonViews(DiffView* view1, DiffView* view2, NumberColumn*
         vBars_[v]->hide();
         hBars_[v]->hide();
         connect(vBars_[v], &QScrollBar::valueChanged, this, &ComparisonViews::verticalBarMoved);
-        connect(hBars_[v], &QScrollBar::valueChanged, this,
-                &ComparisonViews::horizontalBarMoved);
+        connect(hBars_[v], &QScrollBar::valueChanged, this, &ComparisonViews::horizontalBarMoved);
         connect(view, &QPlainTextEdit::cursorPositionChanged, this, [this, v] { takeCursor(v); });
         connect(view, &QPlainTextEdit::selectionChanged, this, [this, v] { takeCursor(v); });
         for (QScrollBar* own : {view->verticalScrollBar(), view->horizontalScrollBar()}) {
@@ -406,7 +404,8 @@ bool ComparisonViews::hasSelection(int view) const {
     return comparison_ && anchors_.at(view - 1).has_value();
 }
 
-// The whole file selected, its caret at the file's end; the views stay where they are.
+// The whole file selected, its caret at the file's end; the views stay where they are. The X11
+// primary selection takes the whole file, as a selection made with the keys gives it.
 void ComparisonViews::selectWholeFile(int view) {
     const int v = view - 1;
     if (!comparison_ || lineStarts_.at(v).empty()) {
@@ -414,25 +413,48 @@ void ComparisonViews::selectWholeFile(int view) {
     }
     const int top = views_[v]->verticalScrollBar()->value();
     const int left = views_[v]->horizontalScrollBar()->value();
-    putCaret(v, {comparison_->lineCount(view), 0}, Caret{0, 0});
+    const Caret end{comparison_->lineCount(view), 0};
+    putCaret(v, end, Caret{0, 0});
     views_[v]->verticalScrollBar()->setValue(top);
     views_[v]->horizontalScrollBar()->setValue(left);
+    if (anchors_[v]) {
+        QMimeData* data = fileText(view, {0, 0}, end);
+        if (primarySelection_) {
+            primarySelection_(data);
+        } else if (QClipboard* clipboard = QApplication::clipboard();
+                   clipboard->supportsSelection()) {
+            clipboard->setMimeData(data, QClipboard::Selection);
+        } else {
+            delete data;
+        }
+    }
 }
 
-// A selection that the window holds is copied by the view, as within the limits; a larger one is
-// read from the file. A window of columns holds the ends of a selection over several lines but
-// only part of the lines between.
+// Whether the view's own text gives the selection of `view`: the window holds it whole (a window
+// of columns holds the ends of a selection over several lines but only part of the lines between),
+// and it stops short of a line break that the view shows and the file does not have.
+bool ComparisonViews::viewHoldsSelection(int view) const {
+    const Caret caret = caretOf(view);
+    const Caret anchor = *anchors_[view];
+    const std::uint64_t lines = comparison_->lineCount(view + 1);
+    const bool pastText = !comparison_->traits(view + 1).endsWithLineBreak && lines > 0 &&
+                          std::max(anchor, caret).line >= lines;
+    return !parked_[view] && holds(view, anchor) && (!columnWindow_ || anchor.line == caret.line) &&
+           !pastText;
+}
+
+// A selection that the view's text gives is copied by the view; any other is read from the file.
 void ComparisonViews::copySelection(int view) {
     const int v = view - 1;
     if (!comparison_ || busy_ || !anchors_.at(v)) {
         return;
     }
-    const Caret caret = caretOf(v);
-    const Caret anchor = *anchors_[v];
-    if (!parked_[v] && holds(v, anchor) && (!columnWindow_ || anchor.line == caret.line)) {
+    if (viewHoldsSelection(v)) {
         views_[v]->copy();
         return;
     }
+    const Caret caret = caretOf(v);
+    const Caret anchor = *anchors_[v];
     const Caret from = std::min(anchor, caret);
     const Caret to = std::max(anchor, caret);
     SelectionCopy::Result result;
@@ -458,16 +480,15 @@ void ComparisonViews::copySelection(int view) {
 
 QMimeData* ComparisonViews::selectionData(int view) {
     const int v = view - 1;
-    if (!comparison_ || !anchors_.at(v)) {
+    if (!comparison_ || !anchors_.at(v) || viewHoldsSelection(v)) {
         return nullptr;
     }
     const Caret caret = caretOf(v);
     const Caret anchor = *anchors_[v];
-    if (!parked_[v] && holds(v, anchor) && (!columnWindow_ || anchor.line == caret.line)) {
-        return nullptr;
-    }
-    const Caret from = std::min(anchor, caret);
-    const Caret to = std::max(anchor, caret);
+    return fileText(view, std::min(anchor, caret), std::max(anchor, caret));
+}
+
+QMimeData* ComparisonViews::fileText(int view, Caret from, Caret to) {
     return new DeferredText([views = QPointer<ComparisonViews>(this), shown = shown_, view, from,
                              to]() -> std::optional<QString> {
         if (!views || views->shown_ != shown || views->busy_ || !views->comparison_) {

@@ -89,6 +89,10 @@ SelectionCopy::Result SelectionCopy::gather(const parvane::FileComparison& compa
         return result;
     }
     const std::uint64_t lines = comparison.lineCount(file);
+    // The line break after the last line, which a view shows, is copied only when the file has it.
+    const std::uint64_t lastBreak = comparison.traits(file).endsWithLineBreak
+                                        ? lines
+                                        : lines - std::min<std::uint64_t>(lines, 1);
     const std::uint64_t longest = std::max(comparison.longestLine(1), comparison.longestLine(2));
     // Short lines are read many at a time; a long one, a piece of columns at a time.
     const bool wholeLines = longest <= kPieceCharacters;
@@ -128,7 +132,7 @@ SelectionCopy::Result SelectionCopy::gather(const parvane::FileComparison& compa
                 column = held; // more of this line in the next piece
                 break;
             }
-            if (slice.line < to.line) {
+            if (slice.line < to.line && slice.line < lastBreak) {
                 text += u'\n';
                 ++bytes;
             }

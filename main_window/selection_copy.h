@@ -1,7 +1,9 @@
 #pragma once
 
-// The text of a selection in one file of a comparison without limits, for the clipboard: the
-// file's own characters, each line break given as "\n", as a view copies its own selection.
+// The text of a selection in one file of a comparison, for the clipboard: the file's own
+// characters, each line break given as "\n", as a view copies its own selection. A selection that
+// reaches the empty line a view shows after a last line without a line break ends with that line:
+// the break is not the file's.
 //
 // read() reads the selection from the files (FileComparison::linePairs()) a piece at a time on
 // the caller's thread, letting the window paint between pieces, and shows a window-modal progress
