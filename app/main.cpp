@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 #include "app/font_configuration_loader.h"
+#include "app/guarded_application.h"
 #include "app/qt_messages.h"
 #include "common/application.h"
 #include "main_window/early_comparison.h"
@@ -84,7 +85,7 @@ int main(int argc, char* argv[]) {
     char* qtArgv[] = {argv[0], nullptr};
     qt_messages::install();
     FontConfigurationLoader fonts; // while the application object connects to the display
-    QApplication app(qtArgc, qtArgv);
+    GuardedApplication app(qtArgc, qtArgv);
     qt_messages::startUpFinished();
     fonts.wait();
     QApplication::setApplicationName(QStringLiteral("parvane"));

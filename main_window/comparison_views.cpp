@@ -2,6 +2,7 @@
 
 #include "main_window/deferred_text.h"
 #include "main_window/diff_view.h"
+#include "main_window/memory_shortage.h"
 #include "main_window/message_boxes.h"
 #include "main_window/number_column.h"
 #include "main_window/selection_copy.h"
@@ -25,6 +26,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <new>
 
 namespace {
 
@@ -111,6 +113,11 @@ bool ComparisonViews::compareUnlimited(const std::filesystem::path& file1,
         result = ComparisonProgress::run(window_, file1, file2, prelude_);
     } catch (const parvane::ComparisonError& failure) {
         error = QString::fromUtf8(failure.what());
+    } catch (const std::bad_alloc&) {
+        error = memory_shortage::message(
+            tr("comparar %1 con %2")
+                .arg(memory_shortage::quoted(file1), memory_shortage::quoted(file2)),
+            tr("Cierre otros programas o compare ficheros menores."));
     } catch (const std::exception& failure) {
         error = tr("No se han podido comparar los ficheros: %1")
                     .arg(QString::fromLocal8Bit(failure.what()));
@@ -444,13 +451,21 @@ bool ComparisonViews::viewHoldsSelection(int view) const {
 }
 
 // A selection that the view's text gives is copied by the view; any other is read from the file.
+// A copy that memory runs out for leaves the clipboard as it was.
 void ComparisonViews::copySelection(int view) {
     const int v = view - 1;
     if (!comparison_ || busy_ || !anchors_.at(v)) {
         return;
     }
+    const QString shortage = memory_shortage::message(
+        tr("copiar la selección de %1").arg(memory_shortage::quoted(comparison_->path(view))),
+        tr("Seleccione menos texto o cierre otros programas."));
     if (viewHoldsSelection(v)) {
-        views_[v]->copy();
+        try {
+            views_[v]->copy();
+        } catch (const std::bad_alloc&) {
+            messages_->warn(window_, shortage);
+        }
         return;
     }
     const Caret caret = caretOf(v);
@@ -469,13 +484,32 @@ void ComparisonViews::copySelection(int view) {
         refill_->stop();
         messages_->warn(window_, QString::fromUtf8(error.what()));
         return;
+    } catch (const std::bad_alloc&) {
+        busy_ = false;
+        messages_->warn(window_, shortage);
+        return;
     }
     busy_ = false;
     if (result.text) {
-        QApplication::clipboard()->setText(*result.text);
+        // The bytes that another program reads are made when it reads them, where a shortage is
+        // told rather than ending the program.
+        QApplication::clipboard()->setMimeData(new DeferredText(
+            [text = std::move(*result.text)] { return std::optional<QString>(text); },
+            shortageTeller(memory_shortage::message(
+                tr("pegar el texto copiado de %1")
+                    .arg(memory_shortage::quoted(comparison_->path(view)))))));
     } else if (!result.refusal.isEmpty()) {
         messages_->warn(window_, result.refusal);
     }
+}
+
+std::function<void()> ComparisonViews::shortageTeller(const QString& text) {
+    return [views = QPointer<ComparisonViews>(this), text] {
+        if (views) {
+            QTimer::singleShot(0, views,
+                               [views, text] { views->messages_->warn(views->window_, text); });
+        }
+    };
 }
 
 QMimeData* ComparisonViews::selectionData(int view) {
@@ -489,18 +523,23 @@ QMimeData* ComparisonViews::selectionData(int view) {
 }
 
 QMimeData* ComparisonViews::fileText(int view, Caret from, Caret to) {
-    return new DeferredText([views = QPointer<ComparisonViews>(this), shown = shown_, view, from,
-                             to]() -> std::optional<QString> {
-        if (!views || views->shown_ != shown || views->busy_ || !views->comparison_) {
-            return std::nullopt;
-        }
-        try {
-            return SelectionCopy::readQuietly(*views->comparison_, view, {from.line, from.column},
-                                              {to.line, to.column}, kMostPastedBytes);
-        } catch (const parvane::ComparisonError&) {
-            return std::nullopt; // the file changed: the window says so when it next reads it
-        }
-    });
+    return new DeferredText(
+        [views = QPointer<ComparisonViews>(this), shown = shown_, view, from,
+         to]() -> std::optional<QString> {
+            if (!views || views->shown_ != shown || views->busy_ || !views->comparison_) {
+                return std::nullopt;
+            }
+            try {
+                return SelectionCopy::readQuietly(*views->comparison_, view,
+                                                  {from.line, from.column}, {to.line, to.column},
+                                                  kMostPastedBytes, views->copyPace_);
+            } catch (const parvane::ComparisonError&) {
+                return std::nullopt; // the file changed: the window says so when it next reads it
+            }
+        },
+        shortageTeller(memory_shortage::message(
+            tr("pegar la selección de %1").arg(memory_shortage::quoted(comparison_->path(view))),
+            tr("Seleccione menos texto o cierre otros programas."))));
 }
 
 // End and Home in a window of columns: the caret goes to the end or the start of its whole line,

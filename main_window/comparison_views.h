@@ -22,8 +22,10 @@
 // run go over the whole files.
 //
 // Errors are shown with the window's MessageBoxes: a file that cannot be compared without limits,
-// and a file that changed after the comparison (once; the views then keep what they show until
-// the next comparison). The views, number columns and messages must outlive this object.
+// a file that changed after the comparison (once; the views then keep what they show until the
+// next comparison), and a shortage of memory for the pass, a copy or a paste of what the views
+// gave the clipboard (memory_shortage.h). The views, number columns and messages must outlive this
+// object.
 
 #include "comparison/file_comparison.h"
 #include "main_window/bar_scale.h"
@@ -129,7 +131,8 @@ public:
     void setPrimarySelection(std::function<void(QMimeData*)> take) {
         primarySelection_ = std::move(take);
     }
-    // Tests make copies smaller than SelectionCopy::kMostBytes refused, or slower.
+    // Tests make copies smaller than SelectionCopy::kMostBytes refused, or copies and pastes of
+    // the primary selection slower (`eachPiece` runs after every piece read).
     void setMostCopiedBytes(std::uint64_t most) { mostCopied_ = most; }
     void setCopyPace(std::function<void()> eachPiece) { copyPace_ = std::move(eachPiece); }
 
@@ -173,6 +176,9 @@ private:
     void goToLineEdge(int view, bool end, bool select);
     void takeOverMenu(int view, QMenu* menu);
     bool viewHoldsSelection(int view) const;
+    // What tells of a shortage of memory met while the clipboard is read: `text`, shown once the
+    // task that read it is over.
+    std::function<void()> shortageTeller(const QString& text);
     // The text of file `view` (1 or 2) from `from` to `to`, read when first asked for.
     QMimeData* fileText(int view, Caret from, Caret to);
     bool handleKey(int view, const QKeyEvent* key);

@@ -7,6 +7,7 @@
 #include "main_window/comparison_views.h"
 #include "main_window/diff_view.h"
 #include "main_window/early_comparison.h"
+#include "main_window/memory_shortage.h"
 #include "main_window/number_column.h"
 #include "main_window/path_box.h"
 #include "main_window/qt_file_dialog.h"
@@ -28,9 +29,11 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QShortcut>
+#include <QTimer>
 
 #include <algorithm>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -191,12 +194,11 @@ void MainWindow::layOutForSize() {
 
 // What shows a comparison in the views, and the reading aids that follow it.
 void MainWindow::createViews() {
-    views_ = new ComparisonViews(rtb1_, rtb2_, txtNumeracion1_, txtNumeracion2_, messages_.get(),
-                                 this);
+    views_ =
+        new ComparisonViews(rtb1_, rtb2_, txtNumeracion1_, txtNumeracion2_, messages_.get(), this);
     readingAids_ = new ReadingAids(rtb1_, rtb2_, views_, this);
-    connect(views_, &ComparisonViews::shown, this, [this] {
-        readingAids_->setShownPaths(txtFichero1_->text(), txtFichero2_->text());
-    });
+    connect(views_, &ComparisonViews::shown, this,
+            [this] { readingAids_->setShownPaths(txtFichero1_->text(), txtFichero2_->text()); });
     connect(readingAids_, &ReadingAids::nextDifferenceRequested, this,
             &MainWindow::goToNextDifference);
     connect(readingAids_, &ReadingAids::previousDifferenceRequested, this,
@@ -272,6 +274,17 @@ void MainWindow::connectCommands() {
     connect(txtFichero2_, &QLineEdit::returnPressed, this, &MainWindow::compare);
     connect(command1_, &QPushButton::clicked, this, &MainWindow::quit);
     connect(command2_, &QPushButton::clicked, this, &MainWindow::openAbout);
+    for (PathBox* box : {txtFichero1_, txtFichero2_}) {
+        const QString boxName = box == txtFichero1_ ? tr("la casilla del primer fichero")
+                                                    : tr("la casilla del segundo fichero");
+        connect(box, &PathBox::shortOfMemoryToPaste, this, [this, boxName](QClipboard::Mode mode) {
+            const QString what = mode == QClipboard::Selection ? tr("el texto seleccionado")
+                                                               : tr("el texto del portapapeles");
+            const QString text = memory_shortage::message(tr("pegar %1 en %2").arg(what, boxName));
+            // Told once the paste that ran out is over.
+            QTimer::singleShot(0, this, [this, text] { messages_->warn(this, text); });
+        });
+    }
 }
 
 void MainWindow::createShortcuts() {
@@ -353,6 +366,13 @@ void MainWindow::showComparison(const std::filesystem::path& path1,
         return;
     } catch (const parvane::ComparisonError& error) {
         messages_->warn(this, QString::fromUtf8(error.what()));
+        return;
+    } catch (const std::bad_alloc&) {
+        messages_->warn(
+            this, memory_shortage::message(
+                      tr("comparar %1 con %2")
+                          .arg(memory_shortage::quoted(path1), memory_shortage::quoted(path2)),
+                      tr("Cierre otros programas o compare ficheros menores.")));
         return;
     } catch (const std::exception& error) {
         messages_->warn(this, tr("No se han podido comparar los ficheros: %1")

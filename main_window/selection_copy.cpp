@@ -75,8 +75,16 @@ SelectionCopy::Result SelectionCopy::read(QWidget* parent,
 
 std::optional<QString> SelectionCopy::readQuietly(const parvane::FileComparison& comparison,
                                                   int file, Place from, Place to,
-                                                  std::uint64_t most) {
-    return gather(comparison, file, from, to, most, [](double) { return true; }).text;
+                                                  std::uint64_t most,
+                                                  const std::function<void()>& eachPiece) {
+    return gather(comparison, file, from, to, most,
+                  [&eachPiece](double) {
+                      if (eachPiece) {
+                          eachPiece();
+                      }
+                      return true;
+                  })
+        .text;
 }
 
 SelectionCopy::Result SelectionCopy::gather(const parvane::FileComparison& comparison, int file,

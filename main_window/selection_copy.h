@@ -48,7 +48,8 @@ public:
     // The same text read at once, with no dialog and no events: nothing when it is larger than
     // `most` bytes. For a reader that cannot wait, such as a paste of the primary selection.
     static std::optional<QString> readQuietly(const parvane::FileComparison& comparison, int file,
-                                              Place from, Place to, std::uint64_t most);
+                                              Place from, Place to, std::uint64_t most,
+                                              const std::function<void()>& eachPiece = {});
 
 private:
     // Reads the text; after every piece, `afterPiece` gets the share done and says whether to go
