@@ -112,6 +112,11 @@ int main(int argc, char* argv[]) {
         window.openFiles(absolute(files[0]),
                          files.size() > 1 ? absolute(files[1]) : std::filesystem::path(),
                          commandLine.unlimited(), early ? &*early : nullptr);
+        // Closed while the files were compared: the event loop, which would end the program
+        // when the window closes, had not started yet.
+        if (!window.isVisible()) {
+            return 0;
+        }
     }
     return QApplication::exec();
 }

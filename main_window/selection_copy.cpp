@@ -66,7 +66,7 @@ SelectionCopy::Result SelectionCopy::read(QWidget* parent,
         }
         dialog.setValue(std::clamp(int(done * (kSteps - 1)), 0, kSteps - 1));
         // Until the dialog shows, input to the window waits, so that nothing changes under the
-        // copy; once shown, the dialog holds the window's input itself.
+        // copy; once shown, the dialog's guard keeps it away.
         QCoreApplication::processEvents(dialog.isVisible() ? QEventLoop::AllEvents
                                                            : QEventLoop::ExcludeUserInputEvents);
         return !dialog.wasCanceled();

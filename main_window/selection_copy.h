@@ -6,13 +6,13 @@
 // the break is not the file's.
 //
 // read() reads the selection from the files (FileComparison::linePairs()) a piece at a time on
-// the caller's thread, letting the window paint between pieces, and shows a window-modal progress
-// dialog with "Cancelar" when it lasts more than kShowAfterMs; user input to the window waits
-// until then. The text it gathers is never more than `most` bytes as UTF-8 (kMostBytes unless a
-// test says otherwise): a larger selection is refused with a Spanish message naming the file, as
-// soon as it is known to be larger. The engine's errors (FileChangedError) are thrown to the
-// caller. The comparison must outlive the call, which the caller ensures by refusing to compare
-// again meanwhile.
+// the caller's thread, letting the window paint between pieces, and shows a progress dialog with
+// "Cancelar" when it lasts more than kShowAfterMs (comparison_progress.h); user input to the
+// window waits until then, and closing the window cancels the copy. The text it gathers is never
+// more than `most` bytes as UTF-8 (kMostBytes unless a test says otherwise): a larger selection is
+// refused with a Spanish message naming the file, as soon as it is known to be larger. The engine's
+// errors (FileChangedError) are thrown to the caller. The comparison must outlive the call, which
+// the caller ensures by refusing to compare again meanwhile.
 
 #include "comparison/file_comparison.h"
 

@@ -148,6 +148,8 @@ private slots:
     void emptyFilesAreIdentical();
     void numberColumnsKeepTheLastDigitsOfLongNumbers();
     void cancellingThePassKeepsTheViews();
+    void regressionClosingTheWindowCancelsALongTask_data();
+    void regressionClosingTheWindowCancelsALongTask();
     void changedFileIsReportedOnceAndTheWindowLives_data();
     void changedFileIsReportedOnceAndTheWindowLives();
     void selectingAllCopiesTheWholeFile_data();
@@ -725,6 +727,79 @@ void BigViewsTest::cancellingThePassKeepsTheViews() {
     QVERIFY(!big()->unlimited());
     QCOMPARE(rtb1()->displayText(), before1);
     QCOMPARE(rtb2()->displayText(), before2);
+}
+
+void BigViewsTest::regressionClosingTheWindowCancelsALongTask_data() {
+    QTest::addColumn<QString>("task");
+    QTest::addColumn<QString>("dialogName");
+    QTest::newRow("the pass") << "pass"
+                              << "ComparisonProgress";
+    QTest::newRow("a copy") << "copy"
+                            << "CopyProgress";
+}
+
+// Regression: while the window-modal progress dialog showed, the window system's request to close
+// the window was dropped until the task ended. Nothing blocks it now, the window's own input is
+// still kept away, and closing the window cancels the task at once.
+void BigViewsTest::regressionClosingTheWindowCancelsALongTask() {
+    QFETCH(QString, task);
+    QFETCH(QString, dialogName);
+    // The task lasts until it is cancelled.
+    const auto wasCancelled = [this, dialogName] {
+        auto* dialog = window->findChild<QProgressDialog*>(dialogName);
+        return dialog && dialog->wasCanceled();
+    };
+    if (task == "pass") {
+        compare(write("c.txt", "abc\n"), write("d.txt", "abd\n"));
+        big()->setPassPrelude([](const std::function<bool()>& cancelled) {
+            QElapsedTimer waited;
+            waited.start();
+            while (!cancelled() && waited.elapsed() < 10000) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+    } else {
+        compareBig({});
+        big()->setCopyPace([&wasCancelled] {
+            QElapsedTimer waited;
+            waited.start();
+            while (!wasCancelled() && waited.elapsed() < 10000) {
+                QCoreApplication::processEvents();
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        QTest::keyClick(rtb1(), Qt::Key_A, Qt::ControlModifier);
+    }
+    const ShownViews before = views();
+    auto* box = control<QLineEdit>("TxtFichero1");
+    QElapsedTimer sinceClose;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* dialog = window->findChild<QProgressDialog*>(dialogName);
+        if (!dialog || !dialog->isVisible() || sinceClose.isValid()) {
+            return;
+        }
+        QCOMPARE(QGuiApplication::modalWindow(), nullptr);
+        const QString path = box->text();
+        QTest::keyClick(box, Qt::Key_X);
+        QTest::mouseClick(control<QPushButton>("CmdEjecutar"), Qt::LeftButton);
+        QCOMPARE(box->text(), path);
+        sinceClose.start();
+        QVERIFY(window->close());
+    });
+    poll.start(10);
+    if (task == "pass") {
+        window->openFiles(localPath(write("a.txt", fileOf(kLines))),
+                          localPath(write("b.txt", fileOf(kLines, {5}))), true);
+    } else {
+        QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
+    }
+    poll.stop();
+    QVERIFY(sinceClose.isValid());
+    QVERIFY2(sinceClose.elapsed() < 100, qPrintable(QString::number(sinceClose.elapsed())));
+    QVERIFY(!window->isVisible());
+    QVERIFY(!big()->busy());
+    QCOMPARE(views(), before);
 }
 
 void BigViewsTest::changedFileIsReportedOnceAndTheWindowLives_data() {
