@@ -28,6 +28,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QShortcut>
 #include <QTimer>
 
@@ -151,10 +152,50 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 // A window manager may add its frame after the window is shown, which changes the outer size
-// without resizing the window; the window then moves within its frame.
+// without resizing the window; the window then moves within its frame, and a window that opened
+// fitted to the screen fits again with its frame.
 void MainWindow::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
+    if (openingSize_ && size() == *openingSize_ && frameMargins() != openingFrame_) {
+        fitToScreen();
+    }
     layOutForSize();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!openingSize_) {
+        fitToScreen();
+    }
+}
+
+QMargins MainWindow::frameMargins() const {
+    const QRect inner = geometry();
+    const QRect outer = frameGeometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
+}
+
+// The design's size when it fits the screen's free area, frame included (as the window has always
+// opened); otherwise the largest size that fits, with the frame moved onto that area.
+void MainWindow::fitToScreen() {
+    const QScreen* shownOn = screen();
+    if (!shownOn) {
+        return;
+    }
+    const QRect available = shownOn->availableGeometry();
+    const QMargins frame = frameMargins();
+    const QSize design(units::pixels(kClientWidth), units::pixels(kClientHeight));
+    const QSize fitted = design.boundedTo(available.size().shrunkBy(frame));
+    openingSize_ = fitted;
+    openingFrame_ = frame;
+    if (fitted == design) {
+        return;
+    }
+    resize(fitted);
+    const QRect outer = frameGeometry();
+    move(std::clamp(outer.left(), available.left(), available.right() + 1 - outer.width()),
+         std::clamp(outer.top(), available.top(), available.bottom() + 1 - outer.height()));
 }
 
 // Moves and sizes the controls for the window's outer size (frame included), or leaves them all
