@@ -93,6 +93,10 @@ int main(int argc, char* argv[]) {
     QApplication::setStyle(QStringLiteral("Fusion"));
     QTranslator translator;
     installSpanishTranslation(translator);
+    // The window says it too, but in boxes, as it has no letters.
+    if (const QString missing = MainWindow::missingFontMessage(); !missing.isEmpty()) {
+        print(stderr, QStringLiteral("parvane: %1\n").arg(missing));
+    }
 
     // Two files given: they are compared, and the views' content made, while the window is made.
     const auto& files = commandLine.files();

@@ -21,12 +21,14 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QImage>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRegion>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
@@ -88,7 +90,9 @@ void setColours(QWidget* control, std::uint32_t background, std::uint32_t text =
 
 // The local files named by a drop's URI list, by their real names: a URI carries a file name's
 // bytes percent-encoded, which QUrl::toLocalFile() would decode as UTF-8. Empty when any entry
-// is not a file of this machine (a web address, or a file:// URI naming another host).
+// is not a file of this machine (a web address, or a file:// URI naming another host) or names
+// none: no path at all, or one with a NUL byte (%00), which no file name holds and which would
+// cut the name short where the file is opened.
 std::vector<std::filesystem::path> droppedFiles(const QMimeData* data) {
     const QString kUriList = QStringLiteral("text/uri-list");
     const QByteArray list = data->hasFormat(kUriList) ? data->data(kUriList) : QByteArray();
@@ -104,8 +108,12 @@ std::vector<std::filesystem::path> droppedFiles(const QMimeData* data) {
             !(host.isEmpty() || host == QStringLiteral("localhost"))) {
             return {};
         }
-        files.emplace_back(
-            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString());
+        const QByteArray name =
+            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        if (name.isEmpty() || name.contains('\0')) {
+            return {};
+        }
+        files.emplace_back(name.toStdString());
     }
     return files;
 }
@@ -140,11 +148,24 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> fileDialog,
     createViews();
     setAcceptDrops(true);
     cmdEjecutar_->setFocus();
+    if (const QString missing = missingFontMessage(); !missing.isEmpty()) {
+        // Over the window, once it shows.
+        QTimer::singleShot(0, this, [this, missing] { messages_->warn(this, missing); });
+    }
 }
 
 MainWindow::~MainWindow() = default;
 
 QColor MainWindow::highlightColour() { return DiffView::highlightColour(); }
+
+QString MainWindow::missingFontMessage() {
+    if (QFontMetrics(designFont(kViewPoints)).inFont(QChar(u'a'))) {
+        return {};
+    }
+    return tr("No se ha encontrado ningún tipo de letra con el que escribir: la ventana muestra "
+              "cuadros en lugar de letras. Instale el paquete fonts-comic-neue, que da la letra "
+              "de Parvane (sudo apt-get install fonts-comic-neue), y vuelva a abrir el programa.");
+}
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
@@ -231,6 +252,21 @@ void MainWindow::layOutForSize() {
     for (const auto& [control, rect] : places) {
         control->setGeometry(rect);
     }
+    clipNumberColumns();
+}
+
+// The design places each number column a little lower than its view and as tall: what would show
+// below the view's lower edge is cut off.
+void MainWindow::clipNumberColumns() {
+    for (const auto& [column, view] :
+         {std::pair{txtNumeracion1_, rtb1_}, {txtNumeracion2_, rtb2_}}) {
+        const int shown = view->geometry().bottom() + 1 - column->y();
+        if (shown >= column->height()) {
+            column->clearMask();
+        } else {
+            column->setMask(QRegion(0, 0, column->width(), std::max(shown, 0)));
+        }
+    }
 }
 
 // What shows a comparison in the views, and the reading aids that follow it.
@@ -295,6 +331,7 @@ void MainWindow::createControls() {
     for (QWidget* control : findChildren<QWidget*>()) {
         control->setAcceptDrops(false);
     }
+    clipNumberColumns();
 }
 
 void MainWindow::setUpTabOrder() {

@@ -48,6 +48,11 @@ public:
 
     static QColor highlightColour();
 
+    // When no installed font can write the window's letters (no font at all, say), what the
+    // window says at start-up, in a message, and main() on standard error: the package that gives
+    // the design's font. Empty when a font is found.
+    static QString missingFontMessage();
+
     // Puts `path1` and, when given, `path2` in the path boxes; with both, compares them as
     // "Comparar" does, or with no size limit when `unlimited`. Paths are the files' real names
     // (bytes), which need not be valid in any encoding. An `early` comparison of the same two
@@ -67,6 +72,7 @@ protected:
 private:
     void createControls();
     void layOutForSize();
+    void clipNumberColumns();
     // On a screen too small for the design's size, the window opens at the largest that fits.
     void fitToScreen();
     QMargins frameMargins() const;
