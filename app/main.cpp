@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 #include "app/font_configuration_loader.h"
+#include "app/guarded_application.h"
 #include "app/qt_messages.h"
 #include "common/application.h"
 #include "main_window/early_comparison.h"
@@ -84,7 +85,7 @@ int main(int argc, char* argv[]) {
     char* qtArgv[] = {argv[0], nullptr};
     qt_messages::install();
     FontConfigurationLoader fonts; // while the application object connects to the display
-    QApplication app(qtArgc, qtArgv);
+    GuardedApplication app(qtArgc, qtArgv);
     qt_messages::startUpFinished();
     fonts.wait();
     QApplication::setApplicationName(QStringLiteral("parvane"));
@@ -92,6 +93,10 @@ int main(int argc, char* argv[]) {
     QApplication::setStyle(QStringLiteral("Fusion"));
     QTranslator translator;
     installSpanishTranslation(translator);
+    // The window says it too, but in boxes, as it has no letters.
+    if (const QString missing = MainWindow::missingFontMessage(); !missing.isEmpty()) {
+        print(stderr, QStringLiteral("parvane: %1\n").arg(missing));
+    }
 
     // Two files given: they are compared, and the views' content made, while the window is made.
     const auto& files = commandLine.files();
@@ -111,6 +116,11 @@ int main(int argc, char* argv[]) {
         window.openFiles(absolute(files[0]),
                          files.size() > 1 ? absolute(files[1]) : std::filesystem::path(),
                          commandLine.unlimited(), early ? &*early : nullptr);
+        // Closed while the files were compared: the event loop, which would end the program
+        // when the window closes, had not started yet.
+        if (!window.isVisible()) {
+            return 0;
+        }
     }
     return QApplication::exec();
 }

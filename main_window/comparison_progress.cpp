@@ -1,6 +1,7 @@
 #include "main_window/comparison_progress.h"
 
 #include "comparison/text_decoding.h"
+#include "main_window/task_input_guard.h"
 
 #include <QEventLoop>
 #include <QFontMetrics>
@@ -77,6 +78,10 @@ std::optional<parvane::FileComparison> ComparisonProgress::run(QWidget* parent,
                 loop.quit();
                 return;
             }
+            if (dialog.wasCanceled()) {
+                shared.cancelled = true; // the window was closed
+                return;
+            }
             const std::uint64_t total = shared.total;
             if (total > 0) {
                 dialog.setValue(int(double(shared.done) / double(total) * (kSteps - 1)));
@@ -117,7 +122,11 @@ void ComparisonProgress::setUpDialog(QProgressDialog& dialog, const QString& nam
     label->setText(text);
     dialog.setLabel(label);
     dialog.setCancelButtonText(QStringLiteral("Cancelar"));
-    dialog.setWindowModality(Qt::WindowModal);
+    // Not window-modal: the window's input is kept away by the guard, which lets a request to close
+    // the window through, where a modal dialog would drop it.
+    if (QWidget* parent = dialog.parentWidget()) {
+        new TaskInputGuard(&dialog, parent->window());
+    }
     dialog.setAutoClose(false);
     dialog.setAutoReset(false);
     dialog.setRange(0, steps);

@@ -1,10 +1,12 @@
 #pragma once
 
 // Runs FileComparison::run() on a thread of its own while the window keeps painting, and shows a
-// window-modal progress dialog with "Cancelar" when the pass lasts more than kShowAfterMs.
+// progress dialog with "Cancelar" when the pass lasts more than kShowAfterMs; while it shows, the
+// window takes no input, and closing the window cancels the pass (task_input_guard.h).
 //
-// run() returns when the pass has ended: the comparison, or none when the user cancelled (a
-// cancel that comes after the pass has read everything still counts, so nothing is shown). The
+// run() returns when the pass has ended: the comparison, or none when the user cancelled or closed
+// the window (a cancel that comes after the pass has read everything still counts, so nothing is
+// shown). The
 // engine's errors (FileError, FileChangedError, ...) are thrown again on the caller's thread. The
 // pass's thread is always joined before run() returns, also when the application is asked to
 // quit meanwhile (the pass is then cancelled). The file names shown are plain text.
@@ -30,8 +32,9 @@ public:
     using Prelude = std::function<void(const std::function<bool()>& cancelled)>;
 
     // Sets up `dialog` as every long task of the window shows itself: named `name`, titled
-    // `title`, with `text` as plain text, "Cancelar", window-modal, shown after kShowAfterMs, with
-    // `steps` steps, at 0.
+    // `title`, with `text` as plain text, "Cancelar", shown after kShowAfterMs, with `steps` steps,
+    // at 0, and the window's input kept away while it shows (task_input_guard.h). `dialog` must
+    // have the window as its parent.
     static void setUpDialog(QProgressDialog& dialog, const QString& name, const QString& title,
                             const QString& text, int steps);
 

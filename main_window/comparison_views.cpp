@@ -2,6 +2,7 @@
 
 #include "main_window/deferred_text.h"
 #include "main_window/diff_view.h"
+#include "main_window/memory_shortage.h"
 #include "main_window/message_boxes.h"
 #include "main_window/number_column.h"
 #include "main_window/selection_copy.h"
@@ -25,6 +26,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <new>
 
 namespace {
 
@@ -45,8 +47,7 @@ int toBar(std::uint64_t value) { return int(std::min<std::uint64_t>(value, INT_M
 } // namespace
 
 ComparisonViews::ComparisonViews(DiffView* view1, DiffView* view2, NumberColumn* numbers1,
-                                       NumberColumn* numbers2, MessageBoxes* messages,
-                                       QWidget* window)
+                                 NumberColumn* numbers2, MessageBoxes* messages, QWidget* window)
     : QObject(window), views_{view1, view2},
       viewports_{view1->viewport(), view2->viewport()}, numbers_{numbers1, numbers2},
       messages_(messages), window_(window), refill_(new QTimer(this)),
@@ -64,8 +65,7 @@ ComparisonViews::ComparisonViews(DiffView* view1, DiffView* view2, NumberColumn*
         vBars_[v]->hide();
         hBars_[v]->hide();
         connect(vBars_[v], &QScrollBar::valueChanged, this, &ComparisonViews::verticalBarMoved);
-        connect(hBars_[v], &QScrollBar::valueChanged, this,
-                &ComparisonViews::horizontalBarMoved);
+        connect(hBars_[v], &QScrollBar::valueChanged, this, &ComparisonViews::horizontalBarMoved);
         connect(view, &QPlainTextEdit::cursorPositionChanged, this, [this, v] { takeCursor(v); });
         connect(view, &QPlainTextEdit::selectionChanged, this, [this, v] { takeCursor(v); });
         for (QScrollBar* own : {view->verticalScrollBar(), view->horizontalScrollBar()}) {
@@ -113,6 +113,11 @@ bool ComparisonViews::compareUnlimited(const std::filesystem::path& file1,
         result = ComparisonProgress::run(window_, file1, file2, prelude_);
     } catch (const parvane::ComparisonError& failure) {
         error = QString::fromUtf8(failure.what());
+    } catch (const std::bad_alloc&) {
+        error = memory_shortage::message(
+            tr("comparar %1 con %2")
+                .arg(memory_shortage::quoted(file1), memory_shortage::quoted(file2)),
+            tr("Cierre otros programas o compare ficheros menores."));
     } catch (const std::exception& failure) {
         error = tr("No se han podido comparar los ficheros: %1")
                     .arg(QString::fromLocal8Bit(failure.what()));
@@ -406,7 +411,8 @@ bool ComparisonViews::hasSelection(int view) const {
     return comparison_ && anchors_.at(view - 1).has_value();
 }
 
-// The whole file selected, its caret at the file's end; the views stay where they are.
+// The whole file selected, its caret at the file's end; the views stay where they are. The X11
+// primary selection takes the whole file, as a selection made with the keys gives it.
 void ComparisonViews::selectWholeFile(int view) {
     const int v = view - 1;
     if (!comparison_ || lineStarts_.at(v).empty()) {
@@ -414,25 +420,56 @@ void ComparisonViews::selectWholeFile(int view) {
     }
     const int top = views_[v]->verticalScrollBar()->value();
     const int left = views_[v]->horizontalScrollBar()->value();
-    putCaret(v, {comparison_->lineCount(view), 0}, Caret{0, 0});
+    const Caret end{comparison_->lineCount(view), 0};
+    putCaret(v, end, Caret{0, 0});
     views_[v]->verticalScrollBar()->setValue(top);
     views_[v]->horizontalScrollBar()->setValue(left);
+    if (anchors_[v]) {
+        QMimeData* data = fileText(view, {0, 0}, end);
+        if (primarySelection_) {
+            primarySelection_(data);
+        } else if (QClipboard* clipboard = QApplication::clipboard();
+                   clipboard->supportsSelection()) {
+            clipboard->setMimeData(data, QClipboard::Selection);
+        } else {
+            delete data;
+        }
+    }
 }
 
-// A selection that the window holds is copied by the view, as within the limits; a larger one is
-// read from the file. A window of columns holds the ends of a selection over several lines but
-// only part of the lines between.
+// Whether the view's own text gives the selection of `view`: the window holds it whole (a window
+// of columns holds the ends of a selection over several lines but only part of the lines between),
+// and it stops short of a line break that the view shows and the file does not have.
+bool ComparisonViews::viewHoldsSelection(int view) const {
+    const Caret caret = caretOf(view);
+    const Caret anchor = *anchors_[view];
+    const std::uint64_t lines = comparison_->lineCount(view + 1);
+    const bool pastText = !comparison_->traits(view + 1).endsWithLineBreak && lines > 0 &&
+                          std::max(anchor, caret).line >= lines;
+    return !parked_[view] && holds(view, anchor) && (!columnWindow_ || anchor.line == caret.line) &&
+           !pastText;
+}
+
+// A selection that the view's text gives is copied by the view; any other is read from the file.
+// A copy that memory runs out for leaves the clipboard as it was.
 void ComparisonViews::copySelection(int view) {
     const int v = view - 1;
     if (!comparison_ || busy_ || !anchors_.at(v)) {
         return;
     }
-    const Caret caret = caretOf(v);
-    const Caret anchor = *anchors_[v];
-    if (!parked_[v] && holds(v, anchor) && (!columnWindow_ || anchor.line == caret.line)) {
-        views_[v]->copy();
+    const QString shortage = memory_shortage::message(
+        tr("copiar la selección de %1").arg(memory_shortage::quoted(comparison_->path(view))),
+        tr("Seleccione menos texto o cierre otros programas."));
+    if (viewHoldsSelection(v)) {
+        try {
+            views_[v]->copy();
+        } catch (const std::bad_alloc&) {
+            messages_->warn(window_, shortage);
+        }
         return;
     }
+    const Caret caret = caretOf(v);
+    const Caret anchor = *anchors_[v];
     const Caret from = std::min(anchor, caret);
     const Caret to = std::max(anchor, caret);
     SelectionCopy::Result result;
@@ -447,39 +484,62 @@ void ComparisonViews::copySelection(int view) {
         refill_->stop();
         messages_->warn(window_, QString::fromUtf8(error.what()));
         return;
+    } catch (const std::bad_alloc&) {
+        busy_ = false;
+        messages_->warn(window_, shortage);
+        return;
     }
     busy_ = false;
     if (result.text) {
-        QApplication::clipboard()->setText(*result.text);
+        // The bytes that another program reads are made when it reads them, where a shortage is
+        // told rather than ending the program.
+        QApplication::clipboard()->setMimeData(new DeferredText(
+            [text = std::move(*result.text)] { return std::optional<QString>(text); },
+            shortageTeller(memory_shortage::message(
+                tr("pegar el texto copiado de %1")
+                    .arg(memory_shortage::quoted(comparison_->path(view)))))));
     } else if (!result.refusal.isEmpty()) {
         messages_->warn(window_, result.refusal);
     }
 }
 
+std::function<void()> ComparisonViews::shortageTeller(const QString& text) {
+    return [views = QPointer<ComparisonViews>(this), text] {
+        if (views) {
+            QTimer::singleShot(0, views,
+                               [views, text] { views->messages_->warn(views->window_, text); });
+        }
+    };
+}
+
 QMimeData* ComparisonViews::selectionData(int view) {
     const int v = view - 1;
-    if (!comparison_ || !anchors_.at(v)) {
+    if (!comparison_ || !anchors_.at(v) || viewHoldsSelection(v)) {
         return nullptr;
     }
     const Caret caret = caretOf(v);
     const Caret anchor = *anchors_[v];
-    if (!parked_[v] && holds(v, anchor) && (!columnWindow_ || anchor.line == caret.line)) {
-        return nullptr;
-    }
-    const Caret from = std::min(anchor, caret);
-    const Caret to = std::max(anchor, caret);
-    return new DeferredText([views = QPointer<ComparisonViews>(this), shown = shown_, view, from,
-                             to]() -> std::optional<QString> {
-        if (!views || views->shown_ != shown || views->busy_ || !views->comparison_) {
-            return std::nullopt;
-        }
-        try {
-            return SelectionCopy::readQuietly(*views->comparison_, view, {from.line, from.column},
-                                              {to.line, to.column}, kMostPastedBytes);
-        } catch (const parvane::ComparisonError&) {
-            return std::nullopt; // the file changed: the window says so when it next reads it
-        }
-    });
+    return fileText(view, std::min(anchor, caret), std::max(anchor, caret));
+}
+
+QMimeData* ComparisonViews::fileText(int view, Caret from, Caret to) {
+    return new DeferredText(
+        [views = QPointer<ComparisonViews>(this), shown = shown_, view, from,
+         to]() -> std::optional<QString> {
+            if (!views || views->shown_ != shown || views->busy_ || !views->comparison_) {
+                return std::nullopt;
+            }
+            try {
+                return SelectionCopy::readQuietly(*views->comparison_, view,
+                                                  {from.line, from.column}, {to.line, to.column},
+                                                  kMostPastedBytes, views->copyPace_);
+            } catch (const parvane::ComparisonError&) {
+                return std::nullopt; // the file changed: the window says so when it next reads it
+            }
+        },
+        shortageTeller(memory_shortage::message(
+            tr("pegar la selección de %1").arg(memory_shortage::quoted(comparison_->path(view))),
+            tr("Seleccione menos texto o cierre otros programas."))));
 }
 
 // End and Home in a window of columns: the caret goes to the end or the start of its whole line,

@@ -15,14 +15,17 @@
 // A selection lives in the whole file: its ends are kept as lines and columns of the file, and
 // each window shows the part of it that it holds. Selecting with the keys or the mouse past a
 // window's edge moves the window and keeps the selection's anchor where it was; Ctrl+A (and the
-// context menu's entry) selects the whole file, and Ctrl+C, Ctrl+Insert or the menu's "Copiar"
-// copy the selection's text from the file (see selection_copy.h for a large one). In a window of
+// context menu's entry) selects the whole file, the X11 primary selection with it, and Ctrl+C,
+// Ctrl+Insert or the menu's "Copiar" copy the selection's text from the file (see selection_copy.h
+// for a large one), never a line break that the file does not have. In a window of
 // columns, End and Home go to the ends of the whole line. The moves between differences and by
 // run go over the whole files.
 //
 // Errors are shown with the window's MessageBoxes: a file that cannot be compared without limits,
-// and a file that changed after the comparison (once; the views then keep what they show until
-// the next comparison). The views, number columns and messages must outlive this object.
+// a file that changed after the comparison (once; the views then keep what they show until the
+// next comparison), and a shortage of memory for the pass, a copy or a paste of what the views
+// gave the clipboard (memory_shortage.h). The views, number columns and messages must outlive this
+// object.
 
 #include "comparison/file_comparison.h"
 #include "main_window/bar_scale.h"
@@ -68,7 +71,7 @@ public:
     static Contents prepare(const parvane::FileComparison& comparison, QThread* owner);
 
     ComparisonViews(DiffView* view1, DiffView* view2, NumberColumn* numbers1,
-                       NumberColumn* numbers2, MessageBoxes* messages, QWidget* window);
+                    NumberColumn* numbers2, MessageBoxes* messages, QWidget* window);
     ~ComparisonViews() override;
 
     // Compares the two files without limits (with a progress dialog, see comparison_progress.h)
@@ -110,19 +113,26 @@ public:
 
     void setPassPrelude(ComparisonProgress::Prelude prelude) { prelude_ = std::move(prelude); }
 
-    // The selection of view 1 or 2 in its whole file, and Ctrl+A and Ctrl+C on it. A copy the
-    // window holds is the view's own; a larger one is read from the file (selection_copy.h), and a
-    // file changed since the comparison is reported instead, each time.
+    // The selection of view 1 or 2 in its whole file, and Ctrl+A and Ctrl+C on it. A copy that the
+    // view's own text gives is the view's; any other is read from the file (selection_copy.h), and
+    // a file changed since the comparison is reported instead, each time.
     bool hasSelection(int view) const;
     void selectWholeFile(int view);
     void copySelection(int view);
-    // What the selection of view 1 or 2 gives the X11 primary selection (and a drag) when it
-    // reaches past the window: its text, read from the file only when pasted, at most
-    // kMostPastedBytes (past that, or once the views compare again, empty text). Null when the
-    // window holds the selection, which the view then gives itself. The caller owns the data.
+    // What the selection of view 1 or 2 gives the X11 primary selection (and a drag) when the
+    // view's own text does not give it (it reaches past the window, or it ends on the empty line
+    // after a last line without a line break): its text, read from the file only when pasted, at
+    // most kMostPastedBytes (past that, or once the views compare again, empty text). Null when
+    // the view gives it itself. The caller owns the data.
     static constexpr std::uint64_t kMostPastedBytes = std::uint64_t{8} << 20;
     QMimeData* selectionData(int view);
-    // Tests make copies smaller than SelectionCopy::kMostBytes refused, or slower.
+    // Tests take what Ctrl+A gives the primary selection (the receiver owns it), which the
+    // offscreen platform has not.
+    void setPrimarySelection(std::function<void(QMimeData*)> take) {
+        primarySelection_ = std::move(take);
+    }
+    // Tests make copies smaller than SelectionCopy::kMostBytes refused, or copies and pastes of
+    // the primary selection slower (`eachPiece` runs after every piece read).
     void setMostCopiedBytes(std::uint64_t most) { mostCopied_ = most; }
     void setCopyPace(std::function<void()> eachPiece) { copyPace_ = std::move(eachPiece); }
 
@@ -165,6 +175,12 @@ private:
     void bringBackCaret(int view);
     void goToLineEdge(int view, bool end, bool select);
     void takeOverMenu(int view, QMenu* menu);
+    bool viewHoldsSelection(int view) const;
+    // What tells of a shortage of memory met while the clipboard is read: `text`, shown once the
+    // task that read it is over.
+    std::function<void()> shortageTeller(const QString& text);
+    // The text of file `view` (1 or 2) from `from` to `to`, read when first asked for.
+    QMimeData* fileText(int view, Caret from, Caret to);
     bool handleKey(int view, const QKeyEvent* key);
     void handleMousePress(int view, const QMouseEvent* press);
     void warnChanged(const QString& text);
@@ -213,6 +229,7 @@ private:
     BarScale vScale_, hScale_;
     std::uint64_t mostCopied_;
     std::function<void()> copyPace_;
+    std::function<void(QMimeData*)> primarySelection_;
     bool filling_ = false;
     bool stale_ = false; // a file changed: the views keep what they show
     bool busy_ = false;

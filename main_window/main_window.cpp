@@ -7,6 +7,7 @@
 #include "main_window/comparison_views.h"
 #include "main_window/diff_view.h"
 #include "main_window/early_comparison.h"
+#include "main_window/memory_shortage.h"
 #include "main_window/number_column.h"
 #include "main_window/path_box.h"
 #include "main_window/qt_file_dialog.h"
@@ -20,17 +21,22 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QImage>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRegion>
 #include <QResizeEvent>
+#include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 
 #include <algorithm>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -84,7 +90,9 @@ void setColours(QWidget* control, std::uint32_t background, std::uint32_t text =
 
 // The local files named by a drop's URI list, by their real names: a URI carries a file name's
 // bytes percent-encoded, which QUrl::toLocalFile() would decode as UTF-8. Empty when any entry
-// is not a file of this machine (a web address, or a file:// URI naming another host).
+// is not a file of this machine (a web address, or a file:// URI naming another host) or names
+// none: no path at all, or one with a NUL byte (%00), which no file name holds and which would
+// cut the name short where the file is opened.
 std::vector<std::filesystem::path> droppedFiles(const QMimeData* data) {
     const QString kUriList = QStringLiteral("text/uri-list");
     const QByteArray list = data->hasFormat(kUriList) ? data->data(kUriList) : QByteArray();
@@ -100,8 +108,12 @@ std::vector<std::filesystem::path> droppedFiles(const QMimeData* data) {
             !(host.isEmpty() || host == QStringLiteral("localhost"))) {
             return {};
         }
-        files.emplace_back(
-            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString());
+        const QByteArray name =
+            QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        if (name.isEmpty() || name.contains('\0')) {
+            return {};
+        }
+        files.emplace_back(name.toStdString());
     }
     return files;
 }
@@ -136,11 +148,24 @@ MainWindow::MainWindow(std::unique_ptr<FileDialog> fileDialog,
     createViews();
     setAcceptDrops(true);
     cmdEjecutar_->setFocus();
+    if (const QString missing = missingFontMessage(); !missing.isEmpty()) {
+        // Over the window, once it shows.
+        QTimer::singleShot(0, this, [this, missing] { messages_->warn(this, missing); });
+    }
 }
 
 MainWindow::~MainWindow() = default;
 
 QColor MainWindow::highlightColour() { return DiffView::highlightColour(); }
+
+QString MainWindow::missingFontMessage() {
+    if (QFontMetrics(designFont(kViewPoints)).inFont(QChar(u'a'))) {
+        return {};
+    }
+    return tr("No se ha encontrado ningún tipo de letra con el que escribir: la ventana muestra "
+              "cuadros en lugar de letras. Instale el paquete fonts-comic-neue, que da la letra "
+              "de Parvane (sudo apt-get install fonts-comic-neue), y vuelva a abrir el programa.");
+}
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
@@ -148,10 +173,50 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 // A window manager may add its frame after the window is shown, which changes the outer size
-// without resizing the window; the window then moves within its frame.
+// without resizing the window; the window then moves within its frame, and a window that opened
+// fitted to the screen fits again with its frame.
 void MainWindow::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
+    if (openingSize_ && size() == *openingSize_ && frameMargins() != openingFrame_) {
+        fitToScreen();
+    }
     layOutForSize();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!openingSize_) {
+        fitToScreen();
+    }
+}
+
+QMargins MainWindow::frameMargins() const {
+    const QRect inner = geometry();
+    const QRect outer = frameGeometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
+}
+
+// The design's size when it fits the screen's free area, frame included (as the window has always
+// opened); otherwise the largest size that fits, with the frame moved onto that area.
+void MainWindow::fitToScreen() {
+    const QScreen* shownOn = screen();
+    if (!shownOn) {
+        return;
+    }
+    const QRect available = shownOn->availableGeometry();
+    const QMargins frame = frameMargins();
+    const QSize design(units::pixels(kClientWidth), units::pixels(kClientHeight));
+    const QSize fitted = design.boundedTo(available.size().shrunkBy(frame));
+    openingSize_ = fitted;
+    openingFrame_ = frame;
+    if (fitted == design) {
+        return;
+    }
+    resize(fitted);
+    const QRect outer = frameGeometry();
+    move(std::clamp(outer.left(), available.left(), available.right() + 1 - outer.width()),
+         std::clamp(outer.top(), available.top(), available.bottom() + 1 - outer.height()));
 }
 
 // Moves and sizes the controls for the window's outer size (frame included), or leaves them all
@@ -187,16 +252,30 @@ void MainWindow::layOutForSize() {
     for (const auto& [control, rect] : places) {
         control->setGeometry(rect);
     }
+    clipNumberColumns();
+}
+
+// The design places each number column a little lower than its view and as tall: what would show
+// below the view's lower edge is cut off.
+void MainWindow::clipNumberColumns() {
+    for (const auto& [column, view] :
+         {std::pair{txtNumeracion1_, rtb1_}, {txtNumeracion2_, rtb2_}}) {
+        const int shown = view->geometry().bottom() + 1 - column->y();
+        if (shown >= column->height()) {
+            column->clearMask();
+        } else {
+            column->setMask(QRegion(0, 0, column->width(), std::max(shown, 0)));
+        }
+    }
 }
 
 // What shows a comparison in the views, and the reading aids that follow it.
 void MainWindow::createViews() {
-    views_ = new ComparisonViews(rtb1_, rtb2_, txtNumeracion1_, txtNumeracion2_, messages_.get(),
-                                 this);
+    views_ =
+        new ComparisonViews(rtb1_, rtb2_, txtNumeracion1_, txtNumeracion2_, messages_.get(), this);
     readingAids_ = new ReadingAids(rtb1_, rtb2_, views_, this);
-    connect(views_, &ComparisonViews::shown, this, [this] {
-        readingAids_->setShownPaths(txtFichero1_->text(), txtFichero2_->text());
-    });
+    connect(views_, &ComparisonViews::shown, this,
+            [this] { readingAids_->setShownPaths(txtFichero1_->text(), txtFichero2_->text()); });
     connect(readingAids_, &ReadingAids::nextDifferenceRequested, this,
             &MainWindow::goToNextDifference);
     connect(readingAids_, &ReadingAids::previousDifferenceRequested, this,
@@ -252,6 +331,7 @@ void MainWindow::createControls() {
     for (QWidget* control : findChildren<QWidget*>()) {
         control->setAcceptDrops(false);
     }
+    clipNumberColumns();
 }
 
 void MainWindow::setUpTabOrder() {
@@ -272,6 +352,17 @@ void MainWindow::connectCommands() {
     connect(txtFichero2_, &QLineEdit::returnPressed, this, &MainWindow::compare);
     connect(command1_, &QPushButton::clicked, this, &MainWindow::quit);
     connect(command2_, &QPushButton::clicked, this, &MainWindow::openAbout);
+    for (PathBox* box : {txtFichero1_, txtFichero2_}) {
+        const QString boxName = box == txtFichero1_ ? tr("la casilla del primer fichero")
+                                                    : tr("la casilla del segundo fichero");
+        connect(box, &PathBox::shortOfMemoryToPaste, this, [this, boxName](QClipboard::Mode mode) {
+            const QString what = mode == QClipboard::Selection ? tr("el texto seleccionado")
+                                                               : tr("el texto del portapapeles");
+            const QString text = memory_shortage::message(tr("pegar %1 en %2").arg(what, boxName));
+            // Told once the paste that ran out is over.
+            QTimer::singleShot(0, this, [this, text] { messages_->warn(this, text); });
+        });
+    }
 }
 
 void MainWindow::createShortcuts() {
@@ -353,6 +444,13 @@ void MainWindow::showComparison(const std::filesystem::path& path1,
         return;
     } catch (const parvane::ComparisonError& error) {
         messages_->warn(this, QString::fromUtf8(error.what()));
+        return;
+    } catch (const std::bad_alloc&) {
+        messages_->warn(
+            this, memory_shortage::message(
+                      tr("comparar %1 con %2")
+                          .arg(memory_shortage::quoted(path1), memory_shortage::quoted(path2)),
+                      tr("Cierre otros programas o compare ficheros menores.")));
         return;
     } catch (const std::exception& error) {
         messages_->warn(this, tr("No se han podido comparar los ficheros: %1")

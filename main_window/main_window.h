@@ -2,7 +2,9 @@
 
 // The main window (Form1): two path boxes with their browse buttons, the two views of the
 // compared files with their line-number columns, and the bottom row of buttons: "Acerca de...",
-// "Comparar" and "Salir". Each control carries its design name as its objectName.
+// "Comparar" and "Salir". Each control carries its design name as its objectName. The window
+// opens at the design's size, or, on a screen whose free area is smaller, at the largest size that
+// fits it, frame included; the resize layout then places the controls as for any size.
 //
 // Beyond the buttons: the two views scroll together; Alt+Down and Alt+Up move both to the next or
 // previous line that holds a difference; a file dropped on a path box or a view fills that side's
@@ -18,6 +20,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 enum class LayoutControl;
@@ -45,6 +48,11 @@ public:
 
     static QColor highlightColour();
 
+    // When no installed font can write the window's letters (no font at all, say), what the
+    // window says at start-up, in a message, and main() on standard error: the package that gives
+    // the design's font. Empty when a font is found.
+    static QString missingFontMessage();
+
     // Puts `path1` and, when given, `path2` in the path boxes; with both, compares them as
     // "Comparar" does, or with no size limit when `unlimited`. Paths are the files' real names
     // (bytes), which need not be valid in any encoding. An `early` comparison of the same two
@@ -56,6 +64,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -63,6 +72,10 @@ protected:
 private:
     void createControls();
     void layOutForSize();
+    void clipNumberColumns();
+    // On a screen too small for the design's size, the window opens at the largest that fits.
+    void fitToScreen();
+    QMargins frameMargins() const;
     QWidget* layoutControl(LayoutControl control) const;
     void setUpTabOrder();
     void connectCommands();
@@ -112,4 +125,7 @@ private:
 
     ComparisonViews* views_ = nullptr;
     ReadingAids* readingAids_ = nullptr;
+    // The size the window opened at and the frame it was fitted with, until the user resizes it.
+    std::optional<QSize> openingSize_;
+    QMargins openingFrame_;
 };

@@ -66,7 +66,7 @@ SelectionCopy::Result SelectionCopy::read(QWidget* parent,
         }
         dialog.setValue(std::clamp(int(done * (kSteps - 1)), 0, kSteps - 1));
         // Until the dialog shows, input to the window waits, so that nothing changes under the
-        // copy; once shown, the dialog holds the window's input itself.
+        // copy; once shown, the dialog's guard keeps it away.
         QCoreApplication::processEvents(dialog.isVisible() ? QEventLoop::AllEvents
                                                            : QEventLoop::ExcludeUserInputEvents);
         return !dialog.wasCanceled();
@@ -75,8 +75,16 @@ SelectionCopy::Result SelectionCopy::read(QWidget* parent,
 
 std::optional<QString> SelectionCopy::readQuietly(const parvane::FileComparison& comparison,
                                                   int file, Place from, Place to,
-                                                  std::uint64_t most) {
-    return gather(comparison, file, from, to, most, [](double) { return true; }).text;
+                                                  std::uint64_t most,
+                                                  const std::function<void()>& eachPiece) {
+    return gather(comparison, file, from, to, most,
+                  [&eachPiece](double) {
+                      if (eachPiece) {
+                          eachPiece();
+                      }
+                      return true;
+                  })
+        .text;
 }
 
 SelectionCopy::Result SelectionCopy::gather(const parvane::FileComparison& comparison, int file,
@@ -89,6 +97,10 @@ SelectionCopy::Result SelectionCopy::gather(const parvane::FileComparison& compa
         return result;
     }
     const std::uint64_t lines = comparison.lineCount(file);
+    // The line break after the last line, which a view shows, is copied only when the file has it.
+    const std::uint64_t lastBreak = comparison.traits(file).endsWithLineBreak
+                                        ? lines
+                                        : lines - std::min<std::uint64_t>(lines, 1);
     const std::uint64_t longest = std::max(comparison.longestLine(1), comparison.longestLine(2));
     // Short lines are read many at a time; a long one, a piece of columns at a time.
     const bool wholeLines = longest <= kPieceCharacters;
@@ -128,7 +140,7 @@ SelectionCopy::Result SelectionCopy::gather(const parvane::FileComparison& compa
                 column = held; // more of this line in the next piece
                 break;
             }
-            if (slice.line < to.line) {
+            if (slice.line < to.line && slice.line < lastBreak) {
                 text += u'\n';
                 ++bytes;
             }

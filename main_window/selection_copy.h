@@ -1,16 +1,18 @@
 #pragma once
 
-// The text of a selection in one file of a comparison without limits, for the clipboard: the
-// file's own characters, each line break given as "\n", as a view copies its own selection.
+// The text of a selection in one file of a comparison, for the clipboard: the file's own
+// characters, each line break given as "\n", as a view copies its own selection. A selection that
+// reaches the empty line a view shows after a last line without a line break ends with that line:
+// the break is not the file's.
 //
 // read() reads the selection from the files (FileComparison::linePairs()) a piece at a time on
-// the caller's thread, letting the window paint between pieces, and shows a window-modal progress
-// dialog with "Cancelar" when it lasts more than kShowAfterMs; user input to the window waits
-// until then. The text it gathers is never more than `most` bytes as UTF-8 (kMostBytes unless a
-// test says otherwise): a larger selection is refused with a Spanish message naming the file, as
-// soon as it is known to be larger. The engine's errors (FileChangedError) are thrown to the
-// caller. The comparison must outlive the call, which the caller ensures by refusing to compare
-// again meanwhile.
+// the caller's thread, letting the window paint between pieces, and shows a progress dialog with
+// "Cancelar" when it lasts more than kShowAfterMs (comparison_progress.h); user input to the
+// window waits until then, and closing the window cancels the copy. The text it gathers is never
+// more than `most` bytes as UTF-8 (kMostBytes unless a test says otherwise): a larger selection is
+// refused with a Spanish message naming the file, as soon as it is known to be larger. The engine's
+// errors (FileChangedError) are thrown to the caller. The comparison must outlive the call, which
+// the caller ensures by refusing to compare again meanwhile.
 
 #include "comparison/file_comparison.h"
 
@@ -46,7 +48,8 @@ public:
     // The same text read at once, with no dialog and no events: nothing when it is larger than
     // `most` bytes. For a reader that cannot wait, such as a paste of the primary selection.
     static std::optional<QString> readQuietly(const parvane::FileComparison& comparison, int file,
-                                              Place from, Place to, std::uint64_t most);
+                                              Place from, Place to, std::uint64_t most,
+                                              const std::function<void()>& eachPiece = {});
 
 private:
     // Reads the text; after every piece, `afterPiece` gets the share done and says whether to go

@@ -2,8 +2,8 @@
 // the views show of them, how they move over the whole files, the progress of the pass and a file
 // that changes while it is shown. The files are made here, just past the limits.
 
-#include "main_window/comparison_views.h"
 #include "main_window/comparison_progress.h"
+#include "main_window/comparison_views.h"
 #include "main_window/diff_view.h"
 #include "main_window/main_window.h"
 #include "main_window/number_column.h"
@@ -90,9 +90,11 @@ QString textBetween(const QStringList& lines, QPoint from, QPoint to) {
     return text;
 }
 
-// The whole file, as selecting all of it within the limits copies it.
-QString wholeText(const QStringList& lines) {
-    return textBetween(lines, {0, 0}, {0, int(lines.size())});
+// The file's own characters, each line break as "\n": what selecting all of it copies.
+QString wholeText(const QByteArray& content) {
+    return QString::fromUtf8(content)
+        .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+        .replace(u'\r', u'\n');
 }
 
 // A progress dialog of the work on a.txt: its title, its label naming the file as plain text,
@@ -146,6 +148,8 @@ private slots:
     void emptyFilesAreIdentical();
     void numberColumnsKeepTheLastDigitsOfLongNumbers();
     void cancellingThePassKeepsTheViews();
+    void regressionClosingTheWindowCancelsALongTask_data();
+    void regressionClosingTheWindowCancelsALongTask();
     void changedFileIsReportedOnceAndTheWindowLives_data();
     void changedFileIsReportedOnceAndTheWindowLives();
     void selectingAllCopiesTheWholeFile_data();
@@ -162,6 +166,8 @@ private slots:
     void copyingFromAChangedFileSaysSo();
     void aVeryLongLineIsCopiedInPieces();
     void thePrimarySelectionHoldsTheWholeSelection();
+    void regressionSelectingAllGivesTheFilesOwnCharacters_data();
+    void regressionSelectingAllGivesTheFilesOwnCharacters();
     void altRightAndAltLeftGoOverTheWholeFiles();
     void movesByRunNoteTheDifferenceAndColumn();
     void aRunFarAlongALongLineMovesTheWindowAcross();
@@ -723,6 +729,79 @@ void BigViewsTest::cancellingThePassKeepsTheViews() {
     QCOMPARE(rtb2()->displayText(), before2);
 }
 
+void BigViewsTest::regressionClosingTheWindowCancelsALongTask_data() {
+    QTest::addColumn<QString>("task");
+    QTest::addColumn<QString>("dialogName");
+    QTest::newRow("the pass") << "pass"
+                              << "ComparisonProgress";
+    QTest::newRow("a copy") << "copy"
+                            << "CopyProgress";
+}
+
+// Regression: while the window-modal progress dialog showed, the window system's request to close
+// the window was dropped until the task ended. Nothing blocks it now, the window's own input is
+// still kept away, and closing the window cancels the task at once.
+void BigViewsTest::regressionClosingTheWindowCancelsALongTask() {
+    QFETCH(QString, task);
+    QFETCH(QString, dialogName);
+    // The task lasts until it is cancelled.
+    const auto wasCancelled = [this, dialogName] {
+        auto* dialog = window->findChild<QProgressDialog*>(dialogName);
+        return dialog && dialog->wasCanceled();
+    };
+    if (task == "pass") {
+        compare(write("c.txt", "abc\n"), write("d.txt", "abd\n"));
+        big()->setPassPrelude([](const std::function<bool()>& cancelled) {
+            QElapsedTimer waited;
+            waited.start();
+            while (!cancelled() && waited.elapsed() < 10000) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+    } else {
+        compareBig({});
+        big()->setCopyPace([&wasCancelled] {
+            QElapsedTimer waited;
+            waited.start();
+            while (!wasCancelled() && waited.elapsed() < 10000) {
+                QCoreApplication::processEvents();
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        QTest::keyClick(rtb1(), Qt::Key_A, Qt::ControlModifier);
+    }
+    const ShownViews before = views();
+    auto* box = control<QLineEdit>("TxtFichero1");
+    QElapsedTimer sinceClose;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* dialog = window->findChild<QProgressDialog*>(dialogName);
+        if (!dialog || !dialog->isVisible() || sinceClose.isValid()) {
+            return;
+        }
+        QCOMPARE(QGuiApplication::modalWindow(), nullptr);
+        const QString path = box->text();
+        QTest::keyClick(box, Qt::Key_X);
+        QTest::mouseClick(control<QPushButton>("CmdEjecutar"), Qt::LeftButton);
+        QCOMPARE(box->text(), path);
+        sinceClose.start();
+        QVERIFY(window->close());
+    });
+    poll.start(10);
+    if (task == "pass") {
+        window->openFiles(localPath(write("a.txt", fileOf(kLines))),
+                          localPath(write("b.txt", fileOf(kLines, {5}))), true);
+    } else {
+        QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
+    }
+    poll.stop();
+    QVERIFY(sinceClose.isValid());
+    QVERIFY2(sinceClose.elapsed() < 100, qPrintable(QString::number(sinceClose.elapsed())));
+    QVERIFY(!window->isVisible());
+    QVERIFY(!big()->busy());
+    QCOMPARE(views(), before);
+}
+
 void BigViewsTest::changedFileIsReportedOnceAndTheWindowLives_data() {
     QTest::addColumn<int>("linesAfter");
     QTest::addColumn<bool>("replaced");
@@ -814,7 +893,7 @@ void BigViewsTest::selectingAllCopiesTheWholeFile() {
         QVERIFY(big()->hasSelection(1));
         QTest::keyClick(rtb1(), how == "keys" ? Qt::Key_C : Qt::Key_Insert, Qt::ControlModifier);
     }
-    QTRY_COMPARE(QApplication::clipboard()->text(), wholeText(linesOf(content)));
+    QTRY_COMPARE(QApplication::clipboard()->text(), wholeText(content));
     QCOMPARE(big()->topLine(), top);
     const QTextCursor cursor = rtb1()->textCursor();
     QCOMPARE(cursor.selectionStart(), 0);
@@ -1106,7 +1185,7 @@ void BigViewsTest::aVeryLongLineIsCopiedInPieces() {
     const QStringList lines = linesOf(content);
     QTest::keyClick(rtb1(), Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(QApplication::clipboard()->text(), wholeText(lines));
+    QCOMPARE(QApplication::clipboard()->text(), wholeText(content));
     // From inside the line to its end.
     rtb1()->moveCaretToLine(1);
     for (int i = 0; i < 5; ++i) {
@@ -1256,7 +1335,7 @@ void BigViewsTest::thePrimarySelectionHoldsTheWholeSelection() {
     QTest::keyClick(rtb1(), Qt::Key_A, Qt::ControlModifier);
     const std::unique_ptr<QMimeData> whole = primarySelectionOf(rtb1());
     QVERIFY(whole && whole->hasText());
-    QCOMPARE(whole->text(), wholeText(linesOf(content)));
+    QCOMPARE(whole->text(), wholeText(content));
 
     QTest::mouseClick(rtb1()->viewport(), Qt::LeftButton, {}, pointAt(1005, 0));
     QTest::keyClick(rtb1(), Qt::Key_Right, Qt::ShiftModifier);
@@ -1270,6 +1349,39 @@ void BigViewsTest::thePrimarySelectionHoldsTheWholeSelection() {
     const std::unique_ptr<QMimeData> old = primarySelectionOf(rtb1());
     compareBigWith(content);
     QCOMPARE(old->text(), QString());
+}
+
+void BigViewsTest::regressionSelectingAllGivesTheFilesOwnCharacters_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("unlimited");
+    QTest::newRow("past the window, no last break") << mixedFile() << true;
+    QTest::newRow("past the window, last break") << mixedFile() + "\n" << true;
+    QTest::newRow("in the window, no last break") << QByteArray("uno\r\ndos") << true;
+    QTest::newRow("within the limits, no last break") << QByteArray("uno\r\ndos") << false;
+}
+
+// Regression: Ctrl+A and then Ctrl+C (or the primary selection) gave a line break after a last
+// line that has none, and Ctrl+A left the primary selection as it was. Selecting to the empty line
+// after the last one with Shift+Ctrl+End copies as much.
+void BigViewsTest::regressionSelectingAllGivesTheFilesOwnCharacters() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, unlimited);
+    window->openFiles(localPath(write("a.txt", content)),
+                      localPath(write("b.txt", fileOf(unlimited ? kLines : 1))), unlimited);
+    QCOMPARE(big()->unlimited(), unlimited);
+    std::unique_ptr<QMimeData> primary;
+    big()->setPrimarySelection([&primary](QMimeData* data) { primary.reset(data); });
+    rtb1()->setFocus();
+    QTest::keyClick(rtb1(), Qt::Key_A, Qt::ControlModifier);
+    QVERIFY(primary);
+    QCOMPARE(primary->text(), wholeText(content));
+    QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), wholeText(content));
+    QApplication::clipboard()->clear();
+    QTest::keyClick(rtb1(), Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(rtb1(), Qt::Key_End, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(rtb1(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), wholeText(content));
 }
 
 QTEST_MAIN(BigViewsTest)

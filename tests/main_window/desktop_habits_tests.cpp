@@ -35,6 +35,8 @@ private slots:
     void twoDroppedFilesAreCompared();
     void dropsThatAreNotLocalFilesAreRefused_data();
     void dropsThatAreNotLocalFilesAreRefused();
+    void regressionADropNamingNoFileIsRefused_data();
+    void regressionADropNamingNoFileIsRefused();
     void regressionADropIsNeverTakenAsAMove_data();
     void regressionADropIsNeverTakenAsAMove();
     void regressionNamesThatAreNotUtf8CanBeOpened();
@@ -183,6 +185,30 @@ void DesktopHabitsTest::dropsThatAreNotLocalFilesAreRefused_data() {
     QTest::newRow("one local, one remote")
         << QList<QUrl>{QUrl::fromLocalFile(a), QUrl("sftp://parvane.example.org/b.txt")};
     QTest::newRow("nothing") << QList<QUrl>{};
+}
+
+void DesktopHabitsTest::regressionADropNamingNoFileIsRefused_data() {
+    QTest::addColumn<QByteArray>("uriList");
+    const QByteArray folder = QFile::encodeName(dir.path());
+    write("uno.txt", "uno\n");
+    QTest::newRow("a NUL byte in the name") << "file://" + folder + "/uno.txt%00.png\r\n";
+    QTest::newRow("the second of two names")
+        << "file://" + folder + "/uno.txt\r\nfile://" + folder + "/uno.txt%00\r\n";
+    QTest::newRow("no path") << QByteArray("file://\r\n");
+    QTest::newRow("no path, two files") << "file://" + folder + "/uno.txt\r\nfile://\r\n";
+}
+
+// Regression: a drop of "uno.txt%00.png" showed "uno.txt\x00.png" in the path box and compared
+// uno.txt; a drop of "file://" emptied the box. Both are refused, and the boxes keep their paths.
+void DesktopHabitsTest::regressionADropNamingNoFileIsRefused() {
+    QFETCH(QByteArray, uriList);
+    auto* box1 = control<QLineEdit>("TxtFichero1");
+    box1->setText(QStringLiteral("antes.txt"));
+    QVERIFY(!drop(control<QWidget>("RTB1"), uriList, Qt::CopyAction, nullptr));
+    QCOMPARE(box1->text(), QStringLiteral("antes.txt"));
+    QCOMPARE(control<QLineEdit>("TxtFichero2")->text(), QString());
+    QVERIFY(control<DiffView>("RTB1")->displayText().isEmpty());
+    QVERIFY(messages->shown.isEmpty());
 }
 
 void DesktopHabitsTest::dropsThatAreNotLocalFilesAreRefused() {

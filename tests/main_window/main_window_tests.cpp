@@ -32,6 +32,8 @@ private slots:
     void windowFollowsTheDesign();
     void tabOrderAndFocus();
     void numberColumnsHoldFixedNumbers();
+    void regressionNumberColumnsStopAtTheViewsLowerEdge_data();
+    void regressionNumberColumnsStopAtTheViewsLowerEdge();
 
     void identicalFilesAreReportedAfterBothViewsAreFilled();
     void exactlyTheDifferingCharactersAreRed_data();
@@ -199,6 +201,34 @@ void MainWindowTest::numberColumnsHoldFixedNumbers() {
         QApplication::sendEvent(column->viewport(), &wheel);
         QCOMPARE(column->verticalScrollBar()->value(), 0);
         QVERIFY(column->isReadOnly());
+    }
+}
+
+void MainWindowTest::regressionNumberColumnsStopAtTheViewsLowerEdge_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("design") << QSize(691, 628);
+    QTest::newRow("taller") << QSize(691, 828);
+    QTest::newRow("wider and shorter") << QSize(891, 500);
+}
+
+// Regression: each number column, placed a little lower than its view and as tall, showed its
+// numbers below the view's lower edge. There the window shows its own colour only.
+void MainWindowTest::regressionNumberColumnsStopAtTheViewsLowerEdge() {
+    QFETCH(QSize, size);
+    window->resize(size);
+    QTRY_COMPARE(window->size(), size);
+    const QImage shown = window->grab().toImage();
+    const qreal scale = shown.devicePixelRatio();
+    for (const auto& [columnName, viewName] :
+         {std::pair{"TxtNumeracion1", "RTB1"}, std::pair{"TxtNumeracion2", "RTB2"}}) {
+        const QRect column = control<QWidget>(columnName)->geometry() & window->rect();
+        const int viewBottom = control<QWidget>(viewName)->geometry().bottom();
+        QVERIFY(column.bottom() > viewBottom);
+        for (int y = viewBottom + 1; y <= column.bottom(); ++y) {
+            for (int x = column.left(); x <= column.right(); ++x) {
+                QCOMPARE(shown.pixelColor(QPoint(x, y) * scale), bgr(0x00D95764));
+            }
+        }
     }
 }
 
