@@ -46,8 +46,7 @@ QTextCursor cursorAt(const DiffView* view, int position) {
 
 } // namespace
 
-ReadingAids::ReadingAids(DiffView* first, DiffView* second, ComparisonViews* views,
-                         QWidget* window)
+ReadingAids::ReadingAids(DiffView* first, DiffView* second, ComparisonViews* views, QWidget* window)
     : QObject(window), first_(first), second_(second), viewport1_(first->viewport()),
       viewport2_(second->viewport()), views_(views), lastUsed_(first), window_(window) {
     setObjectName(QStringLiteral("readingAids"));
