@@ -100,6 +100,7 @@ private:
                                                 Decoding decoding);
     LineBytes bytesOf(int f, const Line& line);
     void addEqualLines(const Line& line);
+    std::uint64_t takeEqualStretch(LineReader& reader1, LineReader& reader2, std::uint64_t k);
     std::optional<PairCounts> countUnder(int d, const std::array<Line, 2>& lines, bool same);
     void comparePair(std::uint64_t k, const std::array<Line, 2>& raw);
     std::uint32_t startOf(int f, const Line& line) const;
@@ -171,6 +172,11 @@ std::unique_ptr<FileComparison::State> Pass::run() {
                                                         std::move(observer));
     }
     for (std::uint64_t k = 0;; ++k) {
+        // Lines of the same bytes in both files, the most common by far, are taken a stretch at a
+        // time; line pair 0, whose byte-order marks may differ, never is.
+        if (k > 0) {
+            k += takeEqualStretch(*readers[0], *readers[1], k);
+        }
         bool same = false;
         std::array<Line, 2> lines{readers[0]->next(), Line{}};
         lines[1] = readers[1]->nextLike(lines[0], same);
@@ -295,6 +301,87 @@ LongLine Pass::noteLongLine(int f, std::uint64_t k, const Line& line) {
     }
     noted.characters = column;
     return noted;
+}
+
+// How many bytes at the start of `a` and `b` (both `size` long at least) are the same.
+std::size_t commonPrefix(const unsigned char* a, const unsigned char* b, std::size_t size) {
+    constexpr std::size_t kBlock = 4096;
+    std::size_t same = 0;
+    while (same + kBlock <= size && std::memcmp(a + same, b + same, kBlock) == 0) {
+        same += kBlock;
+    }
+    const std::size_t end = std::min(size, same + kBlock);
+    return std::size_t(std::mismatch(a + same, a + end, b + same).first - a);
+}
+
+// The lines that hold the same bytes in both files from line pair k on, as far as both readers
+// hold them: each found once, in file 1, and what record() and addEqualLines() note of each pair
+// noted for the stretch at once. Returns how many pairs it took.
+std::uint64_t Pass::takeEqualStretch(LineReader& reader1, LineReader& reader2, std::uint64_t k) {
+    const std::size_t size = std::min(reader1.heldSize(), reader2.heldSize());
+    // Too little held to be worth a look: one pair at a time.
+    constexpr std::size_t kLeastStretch = 256;
+    if (size < kLeastStretch) {
+        return 0;
+    }
+    const std::size_t same = commonPrefix(reader1.held(), reader2.held(), size);
+    const std::array<std::uint64_t, 2> shift{0, reader2.position() - reader1.position()};
+    std::array<std::uint64_t, 4> breaks{};
+    LineBreak last = LineBreak::None;
+    std::uint64_t longest = 0;
+    std::uint64_t next = k; // the next line pair
+    Tally& characters = tallies_[kUtf8];
+    const bool utf8 = utf8Possible_[0] && utf8Possible_[1];
+    const std::size_t bytes =
+        reader1.takeLines(same, [&](const unsigned char* line, std::uint64_t start,
+                                    std::uint64_t length, LineBreak ending) {
+            if (length >= longLineBytes_) {
+                return false; // noted the usual way
+            }
+            for (int f = 0; f < 2; ++f) {
+                const std::uint64_t at = start + shift[f];
+                if (next >= nextIndexLine_[f] || at >= nextIndexOffset_[f]) {
+                    state_->files[f].index.push_back({next, at});
+                    nextIndexLine_[f] = next + options_.sizes.indexLines;
+                    nextIndexOffset_[f] = at + std::min(options_.sizes.indexBytes, kMostIndexBytes);
+                }
+                if (afterLong_[f] == next) {
+                    state_->files[f].longLines.back().next = at;
+                }
+            }
+            ++breaks[std::size_t(ending)];
+            last = ending;
+            longest = std::max(longest, length);
+            // A line that may be the longest in characters, or any under the display limits.
+            if (utf8 && (characters.limits ||
+                         length > std::min(characters.longest[0], characters.longest[1]))) {
+                const std::uint64_t count = countUtf8Characters(line, length);
+                characters.add({Line{true}, Line{true}}, {count, count, 0, 0});
+            }
+            if (tallies_[kWindows1252].limits) {
+                tallies_[kWindows1252].limits->add(true, length, true, length);
+            }
+            if (++next % kPairsBetweenProgress == 0) {
+                pacer_.reach(read_[0] + read_[1]);
+            }
+            return true;
+        });
+    reader2.pass(bytes);
+    if (next > k) {
+        for (int f = 0; f < 2; ++f) {
+            FileRecord& file = state_->files[f];
+            file.lines = next;
+            file.longestBytes = std::max(file.longestBytes, longest);
+            for (std::size_t kind = 0; kind < breaks.size(); ++kind) {
+                breaks_[f][kind] += breaks[kind];
+            }
+            lastEnding_[f] = last;
+        }
+        Tally& tally = tallies_[kWindows1252];
+        tally.longest[0] = std::max(tally.longest[0], longest);
+        tally.longest[1] = std::max(tally.longest[1], longest);
+    }
+    return next - k;
 }
 
 // Whether both lines are in the buffers and hold the same bytes: then they are the same

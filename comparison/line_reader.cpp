@@ -13,28 +13,33 @@ constexpr std::uint64_t kNone = UINT64_MAX;
 
 LineReader::LineReader(const SourceFile& file, std::uint64_t offset, std::size_t capacity,
                        std::size_t firstRead, ReadObserver observer)
-    : file_(file),
-      capacity_(std::max<std::size_t>(capacity, 2)), buffers_{std::make_unique<unsigned char[]>(
-                                                         capacity_)},
-      buffer_(buffers_[0].get()), base_(offset),
+    : file_(file), capacity_(std::max<std::size_t>(capacity, 2)), base_(offset),
       firstRead_(std::clamp<std::size_t>(firstRead, 1, capacity_)), readSize_(firstRead_),
-      observer_(std::move(observer)) {}
+      observer_(std::move(observer)) {
+    buffers_.push_back(std::unique_ptr<unsigned char[]>(new unsigned char[capacity_]));
+    buffer_ = buffers_[0].get();
+}
 
 std::unique_ptr<LineReader> LineReader::readAhead(const SourceFile& file, std::size_t capacity,
                                                   ReadObserver observer) {
     auto reader = std::make_unique<LineReader>(file, 0, capacity, SIZE_MAX, std::move(observer));
     LineReader& r = *reader;
     r.carry_ = std::min(kCarry, r.capacity_);
-    for (auto& buffer : r.buffers_) {
-        buffer = std::make_unique<unsigned char[]>(r.carry_ + r.capacity_);
+    r.buffers_.clear();
+    r.ahead_ = std::make_unique<Ahead>();
+    for (int b = 0; b <= kAhead; ++b) {
+        r.buffers_.push_back(
+            std::unique_ptr<unsigned char[]>(new unsigned char[r.carry_ + r.capacity_]));
+        if (b < kAhead) {
+            r.ahead_->free.push_back(b);
+        }
     }
     // Nothing held yet, in front of where the first piece will go.
-    r.buffer_ = r.buffers_[1].get();
+    r.active_ = kAhead;
+    r.buffer_ = r.buffers_[std::size_t(kAhead)].get();
     r.base_ = 0 - std::uint64_t{r.carry_}; // offsets wrap: base_ + carry_ is 0
     r.pos_ = r.end_ = r.carry_;
-    r.ahead_ = std::make_unique<Ahead>();
     r.ahead_->thread = std::thread([&r] { r.readAheadLoop(); });
-    r.askAhead(0, 0);
     return reader;
 }
 
@@ -49,46 +54,42 @@ LineReader::~LineReader() {
     }
 }
 
-void LineReader::askAhead(int buffer, std::uint64_t offset) {
-    {
-        const std::lock_guard lock(ahead_->mutex);
-        ahead_->buffer = buffer;
-        ahead_->offset = offset;
-        ahead_->asked = true;
-        ahead_->done = false;
-    }
-    ahead_->changed.notify_all();
-}
-
-// The reading thread: reads each piece asked for, and lets the observer see it.
+// The reading thread: reads the next piece into each free buffer, lets the observer see it and
+// hands it over, until the end of the file.
 void LineReader::readAheadLoop() {
-    std::unique_lock lock(ahead_->mutex);
+    Ahead& ahead = *ahead_;
+    std::unique_lock lock(ahead.mutex);
     while (true) {
-        ahead_->changed.wait(lock, [this] { return ahead_->asked || ahead_->stop; });
-        if (ahead_->stop) {
+        ahead.changed.wait(lock, [&] {
+            return ahead.stop || (!ahead.free.empty() && !ahead.ended && !ahead.error);
+        });
+        if (ahead.stop) {
             return;
         }
-        ahead_->asked = false;
-        unsigned char* into = buffers_[ahead_->buffer].get() + carry_;
-        const std::uint64_t offset = ahead_->offset;
+        const int buffer = ahead.free.back();
+        ahead.free.pop_back();
+        const std::uint64_t offset = ahead.next;
         lock.unlock();
-        std::size_t got = 0;
+        unsigned char* into = buffers_[std::size_t(buffer)].get() + carry_;
+        std::size_t size = 0;
         std::exception_ptr error;
         try {
-            got = file_.readAt(offset, into, capacity_);
-            if (observer_ && got > 0) {
-                observer_(into, got);
+            size = file_.readAt(offset, into, capacity_);
+            if (observer_ && size > 0) {
+                observer_(into, size);
             }
         } catch (...) {
             error = std::current_exception();
         }
         lock.lock();
-        ahead_->got = got;
-        ahead_->error = error;
-        ahead_->done = true;
-        ahead_->changed.notify_all();
+        ahead.error = error;
+        ahead.next = offset + size;
+        ahead.ended = size == 0;
+        ahead.ready.push_back({buffer, offset, size});
+        ahead.changed.notify_all();
     }
 }
+
 void LineReader::seek(std::uint64_t offset) {
     if (offset <= base_ + end_) {
         pos_ = static_cast<std::size_t>(offset - base_);
@@ -165,30 +166,32 @@ Line LineReader::nextLike(const Line& other, bool& same) {
     return finish(start, start + other.length, other.ending, true);
 }
 
-// Takes the piece read ahead, with what is left of the current line moved in front of it, and
-// asks for the next piece in the other buffer.
+// Takes the next piece read ahead, with what is left of the current line moved in front of it, and
+// gives the buffer of the piece before back to the reading thread.
 bool LineReader::fillAhead() {
-    std::unique_lock lock(ahead_->mutex);
-    ahead_->changed.wait(lock, [this] { return ahead_->done; });
-    if (ahead_->error) {
-        std::rethrow_exception(ahead_->error);
+    Ahead& ahead = *ahead_;
+    std::unique_lock lock(ahead.mutex);
+    ahead.changed.wait(lock, [&] { return !ahead.ready.empty() || ahead.error; });
+    if (ahead.error) {
+        std::rethrow_exception(ahead.error);
     }
-    const int next = ahead_->buffer;
-    const std::uint64_t offset = ahead_->offset;
-    const std::size_t got = ahead_->got;
-    lock.unlock();
-    if (got == 0) {
+    const Piece piece = ahead.ready.front();
+    ahead.ready.pop_front();
+    if (piece.size == 0) {
         eof_ = true;
         return false;
     }
     const std::size_t left = end_ - pos_;
-    unsigned char* into = buffers_[next].get();
+    unsigned char* into = buffers_[std::size_t(piece.buffer)].get();
     std::memcpy(into + carry_ - left, buffer_ + pos_, left);
+    ahead.free.push_back(active_);
+    lock.unlock();
+    ahead.changed.notify_all();
+    active_ = piece.buffer;
     buffer_ = into;
-    base_ = offset - carry_;
+    base_ = piece.offset - carry_;
     pos_ = carry_ - left;
-    end_ = carry_ + got;
-    askAhead(1 - next, offset + got);
+    end_ = carry_ + piece.size;
     return true;
 }
 
@@ -210,23 +213,29 @@ Line LineReader::finish(std::uint64_t start, std::uint64_t end, LineBreak ending
     return line;
 }
 
+// The first LF, then a CR before it if any: CR is looked for only where a line can end, so a file
+// without any is not searched through for one.
 std::uint64_t LineReader::findBreak(std::uint64_t from) {
-    return std::min(nextOf('\n', lf_, from), nextOf('\r', cr_, from));
+    const std::uint64_t lf = nextOf('\n', lf_, from, base_ + end_);
+    return nextOf('\r', cr_, from, lf);
 }
 
-std::uint64_t LineReader::nextOf(unsigned char byte, Seen& seen, std::uint64_t from) {
-    const std::uint64_t end = base_ + end_;
+// The next `byte` at or after `from` and before `limit` (at most the end of the bytes held), or
+// that limit.
+std::uint64_t LineReader::nextOf(unsigned char byte, Seen& seen, std::uint64_t from,
+                                 std::uint64_t limit) {
+    limit = std::min(limit, base_ + end_);
     if (seen.found != kNone && seen.found >= from) {
-        return seen.found;
+        return std::min(seen.found, limit);
     }
     const std::uint64_t begin = seen.found == kNone ? std::max(from, seen.clearTo) : from;
-    if (begin >= end) {
-        return end;
+    if (begin >= limit) {
+        return limit;
     }
-    const void* hit = std::memchr(buffer_ + (begin - base_), byte, end - begin);
+    const void* hit = std::memchr(buffer_ + (begin - base_), byte, limit - begin);
     if (hit == nullptr) {
-        seen = {kNone, end};
-        return end;
+        seen = {kNone, limit};
+        return limit;
     }
     seen.found =
         base_ + static_cast<std::uint64_t>(static_cast<const unsigned char*>(hit) - buffer_);

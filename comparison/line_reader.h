@@ -10,19 +10,28 @@
 // stays linear whatever the mix of line breaks. A line longer than the buffer is given by its
 // place only. Reads throw FileError (source_file.h).
 //
-// A reader that reads ahead (readAhead()) has a thread of its own that reads the next piece of
-// the file while the lines of the one before are looked at, into a second buffer: what is left of
-// the last line (up to kCarry bytes; a longer one is given by its place only) moves in front of
-// it. It reads on only, never seeks, and the observer is called on its thread.
+// A reader that reads ahead (readAhead()) has a thread of its own that reads the next pieces of
+// the file while the lines of the one before are looked at, into buffers of their own (up to
+// kAhead of them): what is left of the last line (up to kCarry bytes; a longer one is given by its
+// place only) moves in front of the next piece. It reads on only, never seeks, and the observer
+// is called on its thread.
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace parvane {
 
@@ -58,6 +67,8 @@ public:
 
     // The most bytes of a line that a reader reading ahead carries from one buffer to the next.
     static constexpr std::size_t kCarry = std::size_t{256} << 10;
+    // The pieces a reader reads ahead of the one whose lines are looked at.
+    static constexpr int kAhead = 3;
 
     LineReader(const SourceFile& file, std::uint64_t offset, std::size_t capacity,
                std::size_t firstRead = SIZE_MAX, ReadObserver observer = {});
@@ -76,6 +87,20 @@ public:
     // lines are compared once. Otherwise next(), and `same` is false.
     Line nextLike(const Line& other, bool& same);
 
+    // The bytes held from the start of the line next() would return on, and where they are in the
+    // file; valid until the reader reads more.
+    const unsigned char* held() const { return buffer_ + pos_; }
+    std::size_t heldSize() const { return end_ - pos_; }
+    std::uint64_t position() const { return base_ + pos_; }
+
+    // Takes, as next() would, the lines held whose line breaks lie within the next `limit` bytes
+    // (a CR at the limit's last byte is not known to end its line yet), calling
+    // `visit(bytes, start, length, ending)` for each until it returns false: then that line is
+    // left for next(). Returns the bytes taken. Reads nothing.
+    template <class Visit> std::size_t takeLines(std::size_t limit, Visit&& visit);
+    // Passes over `count` bytes held, which end a line.
+    void pass(std::size_t count) { pos_ += count; }
+
     // Skips `count` lines; false when the file ended first.
     bool skip(std::uint64_t count);
 
@@ -89,32 +114,40 @@ private:
         std::uint64_t clearTo = 0;        // when none was found: none before this offset
     };
 
-    // The piece a reader reading ahead reads next, and its thread.
+    // The pieces a reader reading ahead has read and not yet handed over, and its thread.
+    struct Piece {
+        int buffer = 0; // the bytes are after its carry room
+        std::uint64_t offset = 0;
+        std::size_t size = 0; // 0 at the end of the file
+    };
     struct Ahead {
         std::thread thread;
         std::mutex mutex;
         std::condition_variable changed;
-        int buffer = 0;           // the buffer it reads into, after its carry room
-        std::uint64_t offset = 0; // where in the file
-        bool asked = false, done = false, stop = false;
-        std::size_t got = 0;
+        std::deque<Piece> ready;
+        std::vector<int> free;  // buffers to read into
+        std::uint64_t next = 0; // where the next piece starts
+        bool ended = false, stop = false;
         std::exception_ptr error;
     };
 
+    // The positions of CR and LF among the (up to) 64 bytes at `bytes`, one bit each.
+    static std::uint64_t breakBits(const unsigned char* bytes, std::size_t size);
+
     Line finish(std::uint64_t start, std::uint64_t end, LineBreak ending, bool inBuffer) const;
     std::uint64_t findBreak(std::uint64_t from);
-    std::uint64_t nextOf(unsigned char byte, Seen& seen, std::uint64_t from);
+    std::uint64_t nextOf(unsigned char byte, Seen& seen, std::uint64_t from, std::uint64_t limit);
     // Whether what is left of the line that starts at pos_ cannot be kept when more is read.
     bool cannotCarry() const;
     bool fill();
     bool fillAhead();
-    void askAhead(int buffer, std::uint64_t offset);
     void readAheadLoop();
 
     const SourceFile& file_;
     std::size_t capacity_;
     std::size_t carry_ = 0; // room before the bytes read, in each buffer of a reader reading ahead
-    std::unique_ptr<unsigned char[]> buffers_[2];
+    std::vector<std::unique_ptr<unsigned char[]>> buffers_;
+    int active_ = 0; // the buffer of buffer_
     unsigned char* buffer_;
     std::unique_ptr<Ahead> ahead_;
     std::uint64_t base_;  // file offset of buffer_[0]
@@ -126,5 +159,76 @@ private:
     std::size_t readSize_; // bytes the next read asks for at most
     ReadObserver observer_;
 };
+
+inline std::uint64_t LineReader::breakBits(const unsigned char* bytes, std::size_t size) {
+    std::uint64_t bits = 0;
+#if defined(__SSE2__)
+    if (size == 64) {
+        const __m128i lf = _mm_set1_epi8('\n');
+        const __m128i cr = _mm_set1_epi8('\r');
+        for (int part = 0; part < 4; ++part) {
+            const __m128i chunk =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
+            const __m128i found =
+                _mm_or_si128(_mm_cmpeq_epi8(chunk, lf), _mm_cmpeq_epi8(chunk, cr));
+            bits |= std::uint64_t(std::uint32_t(_mm_movemask_epi8(found))) << (16 * part);
+        }
+        return bits;
+    }
+#endif
+    // Elsewhere, eight bytes at a time: a byte of `x` that is zero gets its high bit in `zero`.
+    constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7FULL;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        std::uint64_t found = 0;
+        for (const std::uint64_t pattern : {0x0A0A0A0A0A0A0A0AULL, 0x0D0D0D0D0D0D0D0DULL}) {
+            const std::uint64_t x = word ^ pattern;
+            found |= ~(((x & kLow) + kLow) | x | kLow);
+        }
+        // The high bit of each byte found, one bit a byte (the word's bytes in memory order, as
+        // on the little-endian machines this runs on).
+        for (int b = 0; b < 8; ++b) {
+            bits |= ((found >> (8 * b + 7)) & 1) << (i + std::size_t(b));
+        }
+    }
+    for (; i < size; ++i) {
+        if (bytes[i] == '\n' || bytes[i] == '\r') {
+            bits |= std::uint64_t{1} << i;
+        }
+    }
+    return bits;
+}
+
+template <class Visit> std::size_t LineReader::takeLines(std::size_t limit, Visit&& visit) {
+    const unsigned char* bytes = buffer_ + pos_;
+    limit = std::min(limit, end_ - pos_);
+    std::size_t lineStart = 0;
+    for (std::size_t block = 0; block < limit; block += 64) {
+        const std::size_t size = std::min<std::size_t>(64, limit - block);
+        for (std::uint64_t bits = breakBits(bytes + block, size); bits != 0; bits &= bits - 1) {
+            const std::size_t at = block + std::size_t(__builtin_ctzll(bits));
+            if (at < lineStart) {
+                continue; // the LF of a CR LF
+            }
+            LineBreak ending = bytes[at] == '\n' ? LineBreak::Lf : LineBreak::Cr;
+            if (ending == LineBreak::Cr) {
+                if (at + 1 >= limit) {
+                    pass(lineStart);
+                    return lineStart;
+                }
+                ending = bytes[at + 1] == '\n' ? LineBreak::CrLf : LineBreak::Cr;
+            }
+            if (!visit(bytes + lineStart, base_ + pos_ + lineStart, at - lineStart, ending)) {
+                pass(lineStart);
+                return lineStart;
+            }
+            lineStart = at + (ending == LineBreak::CrLf ? 2 : 1);
+        }
+    }
+    pass(lineStart);
+    return lineStart;
+}
 
 } // namespace parvane

@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace parvane {
 namespace {
 
@@ -30,6 +34,35 @@ constexpr Lead leadOf(unsigned char byte) {
     return {-1, 0, 0};
 }
 
+// Where the run of ASCII bytes from `i` ends, looked at 64 bytes at a time (past its end the
+// bytes are looked at one by one by the caller).
+std::size_t asciiPrefix(const unsigned char* bytes, std::size_t i, std::size_t size) {
+    while (i + 64 <= size) {
+#if defined(__SSE2__)
+        __m128i any = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        for (int part = 1; part < 4; ++part) {
+            any = _mm_or_si128(
+                any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16 * part)));
+        }
+        if (_mm_movemask_epi8(any) != 0) {
+            break;
+        }
+#else
+        std::uint64_t words[8];
+        std::memcpy(words, bytes + i, sizeof words);
+        std::uint64_t any = 0;
+        for (const std::uint64_t word : words) {
+            any |= word;
+        }
+        if ((any & 0x8080808080808080ULL) != 0) {
+            break;
+        }
+#endif
+        i += 64;
+    }
+    return i;
+}
+
 } // namespace
 
 void Utf8Validator::feed(const unsigned char* bytes, std::size_t size) {
@@ -43,18 +76,8 @@ void Utf8Validator::feed(const unsigned char* bytes, std::size_t size) {
             --pending_;
             continue;
         }
-        // Mostly ASCII: 32 bytes at a time while no byte has its high bit set.
-        while (i + 32 <= size) {
-            std::uint64_t a, b, c, d;
-            std::memcpy(&a, bytes + i, 8);
-            std::memcpy(&b, bytes + i + 8, 8);
-            std::memcpy(&c, bytes + i + 16, 8);
-            std::memcpy(&d, bytes + i + 24, 8);
-            if (((a | b | c | d) & 0x8080808080808080ULL) != 0) {
-                break;
-            }
-            i += 32;
-        }
+        // Mostly ASCII: 64 bytes at a time while no byte has its high bit set.
+        i = asciiPrefix(bytes, i, size);
         if (i >= size) {
             break;
         }

@@ -208,6 +208,15 @@ TEST_F(EngineModelTest, LargerFiles) {
         lengths1 += line + "\n";
         lengths2 += (k % 7 == 3 ? line + "y" : line) + (k % 2 == 0 ? "\r\n" : "\n");
     }
+    // Long stretches of equal lines, taken at once, with every kind of line end and some CRs at
+    // the edges of what the buffers hold.
+    std::string mixed1, mixed2;
+    const char* const ends[] = {"\n", "\r\n", "\r", "\n\n", "\r\r\n"};
+    for (int k = 0; k < 1500; ++k) {
+        const std::string line = std::string(std::size_t(k % 97), char('a' + k % 26)) + "ñ";
+        mixed1 += line + ends[k % 5];
+        mixed2 += (k % 37 == 5 ? line + "x" : line) + ends[k % 5];
+    }
     for (int k = 0; k < 40; ++k) {
         const std::string line = "línea " + std::to_string(k);
         stretch1 += line + (k % 3 == 0 ? "\r\n" : "\n");
@@ -220,11 +229,14 @@ TEST_F(EngineModelTest, LargerFiles) {
         {"a stretch after a BOM, lines only in one file", kBom + stretch1,
          stretch2 + "extra\nmore\n"},
         {"a stretch shifted", stretch1, "x\n" + stretch2.substr(0, 40)},
+        {"equal stretches with every kind of line end", mixed1, mixed2},
     };
     ReadSizes small;
     small.slice = 64;
     small.stream = 16;
-    for (const ReadSizes& sizes : {ReadSizes{}, small, tiny(3), tiny(16)}) {
+    ReadSizes pieces; // held stretches end anywhere, a CR among them
+    pieces.pass = 300;
+    for (const ReadSizes& sizes : {ReadSizes{}, small, pieces, tiny(3), tiny(16)}) {
         for (const HandCase& c : cases) {
             SCOPED_TRACE(std::string(c.name) + ", lecturas de " + std::to_string(sizes.slice));
             check(c.file1, c.file2, sizes, {7, false, 0});
