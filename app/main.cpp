@@ -93,10 +93,6 @@ int main(int argc, char* argv[]) {
     QApplication::setStyle(QStringLiteral("Fusion"));
     QTranslator translator;
     installSpanishTranslation(translator);
-    // The window says it too, but in boxes, as it has no letters.
-    if (const QString missing = MainWindow::missingFontMessage(); !missing.isEmpty()) {
-        print(stderr, QStringLiteral("parvane: %1\n").arg(missing));
-    }
 
     // Two files given: they are compared, and the views' content made, while the window is made.
     const auto& files = commandLine.files();
@@ -109,6 +105,10 @@ int main(int argc, char* argv[]) {
     }
 
     MainWindow window;
+    // The window says it too, but in boxes, as it has no letters.
+    if (const QString missing = MainWindow::missingFontMessage(); !missing.isEmpty()) {
+        print(stderr, QStringLiteral("parvane: %1\n").arg(missing));
+    }
     window.show();
     if (!files.empty()) {
         // The window is already showing, so a message of the comparison appears over it; its
