@@ -303,17 +303,6 @@ LongLine Pass::noteLongLine(int f, std::uint64_t k, const Line& line) {
     return noted;
 }
 
-// How many bytes at the start of `a` and `b` (both `size` long at least) are the same.
-std::size_t commonPrefix(const unsigned char* a, const unsigned char* b, std::size_t size) {
-    constexpr std::size_t kBlock = 4096;
-    std::size_t same = 0;
-    while (same + kBlock <= size && std::memcmp(a + same, b + same, kBlock) == 0) {
-        same += kBlock;
-    }
-    const std::size_t end = std::min(size, same + kBlock);
-    return std::size_t(std::mismatch(a + same, a + end, b + same).first - a);
-}
-
 // The lines that hold the same bytes in both files from line pair k on, as far as both readers
 // hold them: each found once, in file 1, and what record() and addEqualLines() note of each pair
 // noted for the stretch at once. Returns how many pairs it took.
@@ -324,7 +313,6 @@ std::uint64_t Pass::takeEqualStretch(LineReader& reader1, LineReader& reader2, s
     if (size < kLeastStretch) {
         return 0;
     }
-    const std::size_t same = commonPrefix(reader1.held(), reader2.held(), size);
     const std::array<std::uint64_t, 2> shift{0, reader2.position() - reader1.position()};
     std::array<std::uint64_t, 4> breaks{};
     LineBreak last = LineBreak::None;
@@ -332,9 +320,10 @@ std::uint64_t Pass::takeEqualStretch(LineReader& reader1, LineReader& reader2, s
     std::uint64_t next = k; // the next line pair
     Tally& characters = tallies_[kUtf8];
     const bool utf8 = utf8Possible_[0] && utf8Possible_[1];
-    const std::size_t bytes =
-        reader1.takeLines(same, [&](const unsigned char* line, std::uint64_t start,
-                                    std::uint64_t length, LineBreak ending) {
+    const std::size_t bytes = reader1.takeLines(
+        size, reader2.held(),
+        [&](const unsigned char* line, std::uint64_t start, std::uint64_t length,
+            LineBreak ending) {
             if (length >= longLineBytes_) {
                 return false; // noted the usual way
             }

@@ -94,10 +94,12 @@ public:
     std::uint64_t position() const { return base_ + pos_; }
 
     // Takes, as next() would, the lines held whose line breaks lie within the next `limit` bytes
-    // (a CR at the limit's last byte is not known to end its line yet), calling
+    // and that are the same bytes as `other` (the bytes held by another reader) up to there (a
+    // CR at the last of those bytes is not known to end its line yet), calling
     // `visit(bytes, start, length, ending)` for each until it returns false: then that line is
     // left for next(). Returns the bytes taken. Reads nothing.
-    template <class Visit> std::size_t takeLines(std::size_t limit, Visit&& visit);
+    template <class Visit>
+    std::size_t takeLines(std::size_t limit, const unsigned char* other, Visit&& visit);
     // Passes over `count` bytes held, which end a line.
     void pass(std::size_t count) { pos_ += count; }
 
@@ -133,6 +135,8 @@ private:
 
     // The positions of CR and LF among the (up to) 64 bytes at `bytes`, one bit each.
     static std::uint64_t breakBits(const unsigned char* bytes, std::size_t size);
+    // How many of the (up to) 64 bytes at `a` and `b` are the same from the first on.
+    static std::size_t sameBytes(const unsigned char* a, const unsigned char* b, std::size_t size);
 
     Line finish(std::uint64_t start, std::uint64_t end, LineBreak ending, bool inBuffer) const;
     std::uint64_t findBreak(std::uint64_t from);
@@ -201,12 +205,34 @@ inline std::uint64_t LineReader::breakBits(const unsigned char* bytes, std::size
     return bits;
 }
 
-template <class Visit> std::size_t LineReader::takeLines(std::size_t limit, Visit&& visit) {
+inline std::size_t LineReader::sameBytes(const unsigned char* a, const unsigned char* b,
+                                         std::size_t size) {
+#if defined(__SSE2__)
+    if (size == 64) {
+        std::uint64_t equal = 0;
+        for (int part = 0; part < 4; ++part) {
+            const __m128i one = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 16 * part));
+            const __m128i two = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 16 * part));
+            equal |= std::uint64_t(std::uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(one, two))))
+                     << (16 * part);
+        }
+        return equal == ~std::uint64_t{0} ? 64 : std::size_t(__builtin_ctzll(~equal));
+    }
+#endif
+    return std::size_t(std::mismatch(a, a + size, b).first - a);
+}
+
+template <class Visit>
+std::size_t LineReader::takeLines(std::size_t limit, const unsigned char* other, Visit&& visit) {
     const unsigned char* bytes = buffer_ + pos_;
     limit = std::min(limit, end_ - pos_);
     std::size_t lineStart = 0;
     for (std::size_t block = 0; block < limit; block += 64) {
-        const std::size_t size = std::min<std::size_t>(64, limit - block);
+        std::size_t size = std::min<std::size_t>(64, limit - block);
+        if (const std::size_t same = sameBytes(bytes + block, other + block, size); same < size) {
+            size = same; // the stretch of equal bytes ends here
+            limit = block + same;
+        }
         for (std::uint64_t bits = breakBits(bytes + block, size); bits != 0; bits &= bits - 1) {
             const std::size_t at = block + std::size_t(__builtin_ctzll(bits));
             if (at < lineStart) {
