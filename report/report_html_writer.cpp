@@ -158,8 +158,15 @@ void writeSummary(ReportOutput& out, const parvane::FileComparison& source) {
     out << "<h1>Parvane</h1>\n";
     out << "<p>Fichero 1: " << name1 << "<br>Fichero 2: " << name2 << "<br>Codificación: "
         << (source.decoding() == parvane::Decoding::Utf8 ? "UTF-8" : "Windows-1252") << "</p>\n";
+    const std::vector<std::string> notes = parvane::byteNotes(source.traits(1), source.traits(2));
+    const auto writeNotes = [&] {
+        for (const std::string& note : notes) {
+            out << "<p>" << escaped(note) << "</p>\n";
+        }
+    };
     if (source.identical()) {
         out << "<p class=\"ok\">Estos dos ficheros son idénticos</p>\n";
+        writeNotes();
         return;
     }
     const parvane::ComparisonTotals& totals = source.totals();
@@ -168,6 +175,7 @@ void writeSummary(ReportOutput& out, const parvane::FileComparison& source) {
         << totals.differingCharacters2 << " en el fichero 2"
         << "<br>Líneas que solo tiene el fichero 1: " << totals.linesOnlyIn1
         << "<br>Líneas que solo tiene el fichero 2: " << totals.linesOnlyIn2 << "</p>\n";
+    writeNotes();
 }
 
 } // namespace

@@ -41,6 +41,12 @@ void writeHead(ReportOutput& out, const parvane::FileComparison& source) {
         << ", \"differingCharacters2\": " << totals.differingCharacters2
         << ", \"linesOnlyIn1\": " << totals.linesOnlyIn1
         << ", \"linesOnlyIn2\": " << totals.linesOnlyIn2 << "}";
+    out << ",\n  \"notes\": [";
+    const std::vector<std::string> notes = parvane::byteNotes(source.traits(1), source.traits(2));
+    for (std::size_t k = 0; k < notes.size(); ++k) {
+        out << (k == 0 ? "" : ", ") << ReportJsonWriter::name(notes[k]);
+    }
+    out << "]";
 }
 
 } // namespace

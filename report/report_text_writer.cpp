@@ -252,6 +252,13 @@ void writeHeader(ReportOutput& out, const parvane::FileComparison& source) {
         << (source.decoding() == parvane::Decoding::Utf8 ? "UTF-8" : "Windows-1252") << "\n\n";
 }
 
+// What differs in the files' bytes beyond their characters, a line each.
+void writeByteNotes(ReportOutput& out, const parvane::FileComparison& source) {
+    for (const std::string& note : parvane::byteNotes(source.traits(1), source.traits(2))) {
+        out << note << "\n";
+    }
+}
+
 void writeTotals(ReportOutput& out, const parvane::FileComparison& source) {
     const parvane::ComparisonTotals& totals = source.totals();
     out << "Líneas que difieren: " << totals.differingLines << " de " << source.pairCount() << "\n";
@@ -259,6 +266,7 @@ void writeTotals(ReportOutput& out, const parvane::FileComparison& source) {
         << totals.differingCharacters2 << " en el fichero 2\n";
     out << "Líneas que solo tiene el fichero 1: " << totals.linesOnlyIn1 << "\n";
     out << "Líneas que solo tiene el fichero 2: " << totals.linesOnlyIn2 << "\n";
+    writeByteNotes(out, source);
 }
 
 void writeShownPart(ReportOutput& out, std::uint64_t shown, std::uint64_t all) {
@@ -278,6 +286,7 @@ void ReportTextWriter::write(ReportOutput& out, const parvane::FileComparison& s
                              std::optional<std::uint64_t> maxLines) {
     if (source.identical()) {
         out << kIdentical << "\n";
+        writeByteNotes(out, source);
         return;
     }
     writeHeader(out, source);
@@ -307,6 +316,7 @@ void ReportTextWriter::write(ReportOutput& out, const parvane::FileComparison& s
 void ReportTextWriter::writeSummary(ReportOutput& out, const parvane::FileComparison& source) {
     if (source.identical()) {
         out << kIdentical << "\n";
+        writeByteNotes(out, source);
         return;
     }
     writeHeader(out, source);

@@ -298,9 +298,14 @@ void ReportTest::textReport_data() {
                    "                ^^^^^^^\n"
                    "  fichero 2: cafe\n"
                    "                ^\n\n") +
-               totals(1, 1, 2, 1, 0, 0);
-    QTest::newRow("identical") << QByteArray("a\tb\nc\n") << QByteArray("a\tb\r\nc") << -1 << 0
-                               << "Estos dos ficheros son idénticos\n";
+               totals(1, 1, 2, 1, 0, 0) +
+               "El primer fichero no es UTF-8 válido: ambos se leen como Windows-1252\n";
+    // Regression: identical characters said nothing of the bytes, which matter to whoever
+    // uploads the file.
+    QTest::newRow("identical characters, other line ends")
+        << QByteArray("a\tb\nc\n") << QByteArray("a\tb\r\nc") << -1 << 0
+        << "Estos dos ficheros son idénticos\nLos saltos de línea difieren: LF / CR LF\n"
+           "Solo el primer fichero termina con un salto de línea\n";
     // As in the window, an empty line with no partner has nothing to colour.
     QTest::newRow("identical but an empty last line")
         << QByteArray("a\n\n") << QByteArray("a\n") << -1 << 0
@@ -503,6 +508,7 @@ void ReportTest::jsonReport() {
   "lines1": 3,
   "lines2": 2,
   "totals": {"differingLines": 2, "differingCharacters1": 3, "differingCharacters2": 1, "linesOnlyIn1": 1, "linesOnlyIn2": 0},
+  "notes": [],
   "lines": [
     {"line": 1, "file1": {"length": 3, "columns": [[3, 3]]}, "file2": {"length": 3, "columns": [[3, 3]]}, "cut": false},
     {"line": 3, "file1": {"length": 2, "columns": [[1, 2]]}, "file2": null, "cut": false}
@@ -511,6 +517,11 @@ void ReportTest::jsonReport() {
   "truncated": false
 }
 )"));
+    writeFile("dos.txt", "abc\r\nsame\r\nxy");
+    const QJsonObject same = parseJson(run(request("uno.txt", "dos.txt", Format::Json)).out);
+    QCOMPARE(same["notes"].toArray(),
+             (QJsonArray{"Los saltos de línea difieren: LF / CR LF",
+                         "Solo el primer fichero termina con un salto de línea"}));
 }
 
 // Documents that QJsonDocument reads, with the fields a script looks at.
