@@ -3,6 +3,7 @@
 #include "comparison/comparison_limits.h"
 #include "comparison/line_bytes.h"
 #include "comparison/line_pair_walk.h"
+#include "comparison/shift_watch.h"
 #include "comparison/utf8_validator.h"
 
 #include <atomic>
@@ -103,6 +104,7 @@ private:
     std::uint64_t takeEqualStretch(LineReader& reader1, LineReader& reader2, std::uint64_t k);
     std::optional<PairCounts> countUnder(int d, const std::array<Line, 2>& lines, bool same);
     void comparePair(std::uint64_t k, const std::array<Line, 2>& raw);
+    ShiftWatch::Key shiftKey(int f, const Line& line);
     std::uint32_t startOf(int f, const Line& line) const;
     void finish(FileComparison::State& state);
 
@@ -127,6 +129,8 @@ private:
     std::array<Tally, 2> tallies_; // under UTF-8, under Windows-1252
     // Whether line pair 0 differs under each decoding, when a byte-order mark makes them differ.
     std::optional<std::array<bool, 2>> firstDiffers_;
+    ShiftWatch shift_;
+    std::string shiftLine_; // a line read for shift_ that is not at hand
 };
 
 std::unique_ptr<FileComparison::State> Pass::run() {
@@ -469,6 +473,23 @@ void Pass::comparePair(std::uint64_t k, const std::array<Line, 2>& raw) {
         state_->differingStarts.push_back({k, {startOf(0, raw[0]), startOf(1, raw[1])}});
     }
     differing.push_back(k);
+    if (!shift_.done()) {
+        shift_.differingPair(k, {shiftKey(0, raw[0]), shiftKey(1, raw[1])});
+    }
+}
+
+// What ShiftWatch compares line `line` of file `f` by; a short line that is not at hand is read.
+ShiftWatch::Key Pass::shiftKey(int f, const Line& line) {
+    if (!line.present || line.length > ShiftWatch::kLongestLine) {
+        return {};
+    }
+    if (line.bytes != nullptr) {
+        return ShiftWatch::keyOf({reinterpret_cast<const char*>(line.bytes), line.length});
+    }
+    shiftLine_.resize(line.length);
+    const std::size_t got = sources_[f].readAt(
+        line.start, reinterpret_cast<unsigned char*>(shiftLine_.data()), shiftLine_.size());
+    return got == line.length ? ShiftWatch::keyOf(shiftLine_) : ShiftWatch::Key{};
 }
 
 // Where `line`, just recorded in file `f`, starts after its index entry.
@@ -506,6 +527,7 @@ void Pass::finish(FileComparison::State& state) {
             file.lines = 0;
         }
     }
+    state.shift = shift_.hint();
     ComparisonTotals& totals = state.totals;
     totals.differingCharacters1 = tally.differing[0];
     totals.differingCharacters2 = tally.differing[1];

@@ -13,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,7 @@ struct FileComparison::State {
     // A deque, whose growth never holds two copies of it.
     std::deque<std::uint64_t> differing;
     std::vector<DifferingStart> differingStarts; // by increasing line
+    std::optional<ShiftHint> shift;
 
     // Line `k` of file `f` (0 or 1) as a reader gives it, cut to its text: the first line of a
     // file with a byte-order mark starts after it under UTF-8.

@@ -152,6 +152,7 @@ const fs::path& FileComparison::path(int file) const {
 }
 bool FileComparison::unlimited() const { return state_->unlimited; }
 Decoding FileComparison::decoding() const { return state_->decoding; }
+const std::optional<ShiftHint>& FileComparison::shift() const { return state_->shift; }
 const FileTraits& FileComparison::traits(int file) const {
     return state_->files[file == 2 ? 1 : 0].traits;
 }

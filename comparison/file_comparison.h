@@ -12,10 +12,11 @@
 // size of a line or the number of differing characters. Files are read in bounded pieces (never
 // mapped) and are closed when run() returns.
 //
-// The result gives the decoding, each file's traits, the totals, the differing line pairs and
-// navigation between them, and parts of any line pairs, read again from the files on demand:
-// each read checks that the file is still the one compared (same device, inode, size and
-// modification and change times). Lines and columns count from 0 (line_pair_slice.h).
+// The result gives the decoding, each file's traits, the totals, a hint of a shifted file
+// (shift_watch.h), the differing line pairs and navigation between them, and parts of any line
+// pairs, read again from the files on demand: each read checks that the file is still the one
+// compared (same device, inode, size and modification and change times). Lines and columns
+// count from 0 (line_pair_slice.h).
 //
 // Failures throw (comparison_error.h), with a Spanish message naming the file: FileError for a
 // path that is not a readable regular file, OverflowError past the display limits,
@@ -25,6 +26,7 @@
 #include "comparison/comparison_error.h"
 #include "comparison/file_traits.h"
 #include "comparison/line_pair_slice.h"
+#include "comparison/shift_hint.h"
 #include "comparison/text_decoding.h"
 
 #include <algorithm>
@@ -92,6 +94,9 @@ public:
     std::uint64_t longestLine(int file) const; // in characters
     const ComparisonTotals& totals() const;
     bool identical() const { return totals().differingLines == 0; }
+    // Whether one file seems shifted against the other, within the differing line pairs (a
+    // record missing or added); the first place found.
+    const std::optional<ShiftHint>& shift() const;
 
     // The differing line pairs, in increasing order.
     std::uint64_t differingLineCount() const { return totals().differingLines; }

@@ -1,5 +1,7 @@
 #include "main_window/comparison_summary.h"
 
+#include "comparison/comparison_notes.h"
+
 #include <algorithm>
 
 QString ComparisonSummary::tip(const QStringList& notes) const {
@@ -26,9 +28,9 @@ QString lineBreaksOf(const parvane::FileTraits& traits) {
     return QString::fromStdString(parvane::lineBreaksOf(traits));
 }
 
-QStringList byteNotes(const parvane::FileTraits& first, const parvane::FileTraits& second) {
+QStringList notesOn(const parvane::FileComparison& comparison) {
     QStringList notes;
-    for (const std::string& note : parvane::byteNotes(first, second)) {
+    for (const std::string& note : parvane::notesOn(comparison)) {
         notes << QString::fromStdString(note);
     }
     return notes;

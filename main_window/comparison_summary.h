@@ -2,10 +2,11 @@
 
 // What a comparison came to for one view, as the view's tooltip says it when no character is
 // pointed at: the totals (characters that differ in this file, lines with a difference, lines
-// the other file lacks) and what differs in the two files' bytes although the characters may be
-// the same (line breaks, a byte-order mark, a final line break, the decoding, trailing empty
-// lines). Plain text; nothing here fails.
+// the other file lacks), a file that seems shifted against the other, and what differs in the
+// two files' bytes although the characters may be the same (line breaks, a byte-order mark, a
+// final line break, the decoding, trailing empty lines). Plain text; nothing here fails.
 
+#include "comparison/file_comparison.h"
 #include "comparison/file_traits.h"
 
 #include <QString>
@@ -23,9 +24,9 @@ struct ComparisonSummary {
 
 namespace comparison_summary {
 
-// What differs in the bytes of the first and second file beyond the characters compared, one
-// sentence each: "Los saltos de línea difieren: CR LF / LF", and so on.
-QStringList byteNotes(const parvane::FileTraits& first, const parvane::FileTraits& second);
+// Every note on `comparison`: a file that seems shifted against the other, then what differs in
+// the files' bytes beyond the characters compared ("Los saltos de línea difieren: CR LF / LF"...).
+QStringList notesOn(const parvane::FileComparison& comparison);
 
 // "CR LF", "LF", "CR", "CR LF y LF"...; "ninguno" when the file has no line break.
 QString lineBreaksOf(const parvane::FileTraits& traits);

@@ -113,7 +113,7 @@ QString ReadingAids::summaryTip(const DiffView* view) const {
     summary.differingLines = qint64(totals.differingLines);
     summary.lines = qint64(comparison->lineCount(file));
     summary.otherLines = qint64(comparison->lineCount(3 - file));
-    return summary.tip(comparison_summary::byteNotes(comparison->traits(1), comparison->traits(2)));
+    return summary.tip(comparison_summary::notesOn(*comparison));
 }
 
 QString ReadingAids::tipAt(const DiffView* view, QPoint point) const {

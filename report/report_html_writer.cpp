@@ -1,5 +1,6 @@
 #include "report/report_html_writer.h"
 
+#include "comparison/comparison_notes.h"
 #include "comparison/source_file.h"
 #include "comparison/text_decoding.h"
 #include "report/report_characters.h"
@@ -158,7 +159,7 @@ void writeSummary(ReportOutput& out, const parvane::FileComparison& source) {
     out << "<h1>Parvane</h1>\n";
     out << "<p>Fichero 1: " << name1 << "<br>Fichero 2: " << name2 << "<br>Codificación: "
         << (source.decoding() == parvane::Decoding::Utf8 ? "UTF-8" : "Windows-1252") << "</p>\n";
-    const std::vector<std::string> notes = parvane::byteNotes(source.traits(1), source.traits(2));
+    const std::vector<std::string> notes = parvane::notesOn(source);
     const auto writeNotes = [&] {
         for (const std::string& note : notes) {
             out << "<p>" << escaped(note) << "</p>\n";

@@ -1,5 +1,6 @@
 #include "report/report_json_writer.h"
 
+#include "comparison/comparison_notes.h"
 #include "comparison/text_decoding.h"
 #include "report/report_pairs.h"
 
@@ -42,7 +43,7 @@ void writeHead(ReportOutput& out, const parvane::FileComparison& source) {
         << ", \"linesOnlyIn1\": " << totals.linesOnlyIn1
         << ", \"linesOnlyIn2\": " << totals.linesOnlyIn2 << "}";
     out << ",\n  \"notes\": [";
-    const std::vector<std::string> notes = parvane::byteNotes(source.traits(1), source.traits(2));
+    const std::vector<std::string> notes = parvane::notesOn(source);
     for (std::size_t k = 0; k < notes.size(); ++k) {
         out << (k == 0 ? "" : ", ") << ReportJsonWriter::name(notes[k]);
     }

@@ -1,5 +1,6 @@
 #include "report/report_text_writer.h"
 
+#include "comparison/comparison_notes.h"
 #include "comparison/source_file.h"
 #include "comparison/text_decoding.h"
 #include "report/report_characters.h"
@@ -252,9 +253,9 @@ void writeHeader(ReportOutput& out, const parvane::FileComparison& source) {
         << (source.decoding() == parvane::Decoding::Utf8 ? "UTF-8" : "Windows-1252") << "\n\n";
 }
 
-// What differs in the files' bytes beyond their characters, a line each.
-void writeByteNotes(ReportOutput& out, const parvane::FileComparison& source) {
-    for (const std::string& note : parvane::byteNotes(source.traits(1), source.traits(2))) {
+// A shifted file and what differs in the files' bytes beyond their characters, a line each.
+void writeNotes(ReportOutput& out, const parvane::FileComparison& source) {
+    for (const std::string& note : parvane::notesOn(source)) {
         out << note << "\n";
     }
 }
@@ -266,7 +267,7 @@ void writeTotals(ReportOutput& out, const parvane::FileComparison& source) {
         << totals.differingCharacters2 << " en el fichero 2\n";
     out << "Líneas que solo tiene el fichero 1: " << totals.linesOnlyIn1 << "\n";
     out << "Líneas que solo tiene el fichero 2: " << totals.linesOnlyIn2 << "\n";
-    writeByteNotes(out, source);
+    writeNotes(out, source);
 }
 
 void writeShownPart(ReportOutput& out, std::uint64_t shown, std::uint64_t all) {
@@ -286,7 +287,7 @@ void ReportTextWriter::write(ReportOutput& out, const parvane::FileComparison& s
                              std::optional<std::uint64_t> maxLines) {
     if (source.identical()) {
         out << kIdentical << "\n";
-        writeByteNotes(out, source);
+        writeNotes(out, source);
         return;
     }
     writeHeader(out, source);
@@ -316,7 +317,7 @@ void ReportTextWriter::write(ReportOutput& out, const parvane::FileComparison& s
 void ReportTextWriter::writeSummary(ReportOutput& out, const parvane::FileComparison& source) {
     if (source.identical()) {
         out << kIdentical << "\n";
-        writeByteNotes(out, source);
+        writeNotes(out, source);
         return;
     }
     writeHeader(out, source);

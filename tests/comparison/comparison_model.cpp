@@ -165,6 +165,48 @@ std::string runsText(const std::vector<ColumnRun>& runs) {
     return text;
 }
 
+// The first place where, within consecutive differing line pairs, the line of one file equals
+// the line of the other 1 to 3 pairs before it for three pairs in a row; nearer distances and
+// file 2 lacking lines first. Pair 0 counts only without a byte-order mark, and lines that are
+// blank or longer than 4096 bytes prove nothing.
+std::optional<ShiftHint> shiftOf(const Model& m) {
+    const auto usable = [&](int f, std::uint64_t k) {
+        const std::vector<std::u32string>& lines = m.files[f].lines;
+        if (k >= lines.size() || lines[k].find_first_not_of(U" \t") == std::u32string::npos) {
+            return false;
+        }
+        std::string bytes;
+        addUtf8(bytes, lines[k]);
+        return (m.decoding == Decoding::Utf8 ? bytes.size() : lines[k].size()) <= 4096;
+    };
+    const bool marked = m.files[0].traits.byteOrderMark || m.files[1].traits.byteOrderMark;
+    std::vector<bool> differs(m.pairCount());
+    for (const std::uint64_t k : m.differingLines) {
+        differs[k] = k > 0 || !marked;
+    }
+    const auto evidence = [&](std::uint64_t k, int d, int lacking) {
+        const int f = lacking - 1;
+        for (std::uint64_t j = k - d; j <= k; ++j) {
+            if (!differs[j]) {
+                return false;
+            }
+        }
+        return usable(f, k - d) && usable(1 - f, k) &&
+               m.files[f].lines[k - d] == m.files[1 - f].lines[k];
+    };
+    for (std::uint64_t k = 0; k < m.pairCount(); ++k) {
+        for (int d = 1; d <= 3; ++d) {
+            for (const int lacking : {2, 1}) {
+                if (k >= std::uint64_t(d) + 2 && evidence(k - 2, d, lacking) &&
+                    evidence(k - 1, d, lacking) && evidence(k, d, lacking)) {
+                    return ShiftHint{k - 2 - d, d, lacking};
+                }
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 Model model(const std::string& bytes1, const std::string& bytes2) {
@@ -242,6 +284,7 @@ Model model(const std::string& bytes1, const std::string& bytes2) {
     m.totals.differingLines = m.differingLines.size();
     m.totals.linesOnlyIn1 = pairs - m.files[1].lines.size();
     m.totals.linesOnlyIn2 = pairs - m.files[0].lines.size();
+    m.shift = shiftOf(m);
     return m;
 }
 
@@ -295,6 +338,9 @@ std::optional<std::string> disagreement(const FileComparison& comparison, const 
         totals.linesOnlyIn2 != want.linesOnlyIn2 ||
         comparison.identical() != expected.differingLines.empty()) {
         return std::string("los totales");
+    }
+    if (comparison.shift() != expected.shift) {
+        return std::string("el aviso de desplazamiento");
     }
 
     // Every line pair, in one sweep.

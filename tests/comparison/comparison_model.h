@@ -45,6 +45,7 @@ struct Model {
     std::vector<std::array<std::vector<ColumnRun>, 2>> runs; // of each line pair, in each file
     ComparisonTotals totals;
     std::vector<std::uint64_t> differingLines;
+    std::optional<ShiftHint> shift;
     std::vector<LineColumn> runStarts; // of both files together, in reading order
     std::vector<RefusalOf> refusals;   // empty when the display limits hold the files
     // The first file (0 or 1) whose byte-order mark announces UTF-16 or UTF-32, which is refused.

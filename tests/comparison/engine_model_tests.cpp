@@ -244,6 +244,66 @@ TEST_F(EngineModelTest, LargerFiles) {
     }
 }
 
+// Records numbered from 0 to `count` - 1, one per line, those in `left` left out and `extra`
+// put before record `at`.
+std::string records(int count, std::vector<int> left = {}, int at = -1, std::string extra = "") {
+    std::string text;
+    for (int k = 0; k < count; ++k) {
+        if (k == at) {
+            text += extra;
+        }
+        if (std::ranges::count(left, k) == 0) {
+            text +=
+                "REG" + std::to_string(100000 + k) + " NOMINA 00" + std::to_string(k % 10) + "\n";
+        }
+    }
+    return text;
+}
+
+// `text` with the field of its line `line` changed (of every line with -1).
+std::string changed(std::string text, int line) {
+    int k = 0;
+    for (std::size_t at = text.find("NOMINA"); at != std::string::npos;
+         at = text.find("NOMINA", at + 1), ++k) {
+        if (line < 0 || k == line) {
+            text[at + 5] = 'B';
+        }
+    }
+    return text;
+}
+
+// A record missing or added is named where the lines start to slip, for up to three lines; the
+// model gives the same in both orders, under every read size.
+TEST_F(EngineModelTest, ShiftedFileIsNamed) {
+    struct Case {
+        const char* name;
+        std::string file1, file2;
+        std::optional<ShiftHint> expected;
+    };
+    const std::vector<Case> cases = {
+        {"one record missing", records(12), records(12, {4}), ShiftHint{4, 1, 2}},
+        {"one record added", records(12), records(12, {}, 4, "NUEVO\n"), ShiftHint{4, 1, 1}},
+        {"the first record missing", records(8), records(8, {0}), ShiftHint{0, 1, 2}},
+        {"two records missing", records(12), records(12, {4, 5}), ShiftHint{4, 2, 2}},
+        {"three records added", records(12), records(12, {}, 6, "a\nb\nc\n"), ShiftHint{6, 3, 1}},
+        {"four records missing is not named", records(14), records(14, {4, 5, 6, 7}), {}},
+        {"a changed field then a record missing", records(12), changed(records(12, {5}), 4),
+         ShiftHint{5, 1, 2}},
+        {"too few lines after the slip", records(6), records(6, {3}), {}},
+        {"every record changed in place", records(10), changed(records(10), -1), {}},
+        {"blank lines prove nothing", "a\n\n \n\n \n\n", "\n \n\n \n\nb\n", {}},
+    };
+    for (const std::size_t bytes : {0, 4, 16}) {
+        const ReadSizes sizes = bytes == 0 ? ReadSizes{} : tiny(bytes);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + ", lecturas de " + std::to_string(bytes));
+            EXPECT_EQ(c.expected, model(c.file1, c.file2).shift);
+            EXPECT_EQ(c.expected, compare(c.file1, c.file2, sizes).shift());
+            check(c.file1, c.file2, sizes, {7, false, 0});
+        }
+    }
+}
+
 // Regression: a whole noted long line, read with a checkpoint at every column, came back empty
 // (the checkpoint past the last column wrapped around).
 TEST_F(EngineModelTest, RegressionWholeLongLineWithACheckpointAtEveryColumn) {

@@ -418,6 +418,12 @@ void ReadingAidsTest::notesOnWhatOnlyTheBytesShow_data() {
         << "Caracteres distintos en este fichero: 1\nLíneas con diferencias: 1\n"
            "Líneas que el otro fichero no tiene: 0\n"
            "El primer fichero no es UTF-8 válido: ambos se leen como Windows-1252";
+    QTest::newRow("a record missing")
+        << QByteArray("r1\nr2\nr3\nr4\nr5\n") << QByteArray("r1\nr3\nr4\nr5\n") << false
+        << "Caracteres distintos en este fichero: 5\nLíneas con diferencias: 4\n"
+           "Líneas que el otro fichero no tiene: 1\n"
+           "Desde la línea 2, el fichero 2 parece desplazado una línea: le falta una línea "
+           "respecto al fichero 1";
     QTest::newRow("nothing differs") << QByteArray("uno\n") << QByteArray("uno\n") << true << "";
 }
 

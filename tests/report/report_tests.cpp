@@ -145,6 +145,7 @@ private slots:
     void tooLargeNeedsUnlimited();
     void regressionDevNullIsAnEmptyFileAndUtf16IsRefused();
     void veryLongLineIsCutButEveryRunIsNamed();
+    void shiftedFileIsNamedInEveryForm();
     void fileNamesAreBytes();
 
     void brokenPipeEndsQuietly();
@@ -522,6 +523,38 @@ void ReportTest::jsonReport() {
     QCOMPARE(same["notes"].toArray(),
              (QJsonArray{"Los saltos de línea difieren: LF / CR LF",
                          "Solo el primer fichero termina con un salto de línea"}));
+}
+
+// A record missing from line 2 501 on is named once, after the totals, in the text, the JSON
+// notes and the page, within the limits and without them.
+void ReportTest::shiftedFileIsNamedInEveryForm() {
+    std::string records1, records2;
+    for (int k = 1; k <= 2600; ++k) {
+        const std::string record = "R" + std::to_string(k) + "\n"; // within the display limits
+        records1 += record;
+        records2 += k == 2501 ? "" : record;
+    }
+    writeFile("uno.txt", records1);
+    writeFile("dos.txt", records2);
+    const std::string note = "Desde la línea 2 501, el fichero 2 parece desplazado una línea: le "
+                             "falta una línea respecto al fichero 1";
+    for (const bool unlimited : {false, true}) {
+        ReportRequest text = request("uno.txt", "dos.txt");
+        text.unlimited = unlimited;
+        text.maxLines = 0;
+        text.html = "pagina.html";
+        const Result result = run(text);
+        QCOMPARE(result.status, 1);
+        QVERIFY2(result.out.ends_with("Líneas que solo tiene el fichero 2: 0\n" + note + "\n"),
+                 result.out.c_str());
+        std::ifstream page("pagina.html", std::ios::binary);
+        const std::string html{std::istreambuf_iterator<char>(page), {}};
+        QVERIFY(html.find("<p>" + note + "</p>") != std::string::npos);
+        ReportRequest json = request("uno.txt", "dos.txt", Format::Json);
+        json.unlimited = unlimited;
+        QCOMPARE(parseJson(run(json).out)["notes"].toArray(),
+                 QJsonArray{QString::fromStdString(note)});
+    }
 }
 
 // Documents that QJsonDocument reads, with the fields a script looks at.

@@ -1,4 +1,4 @@
-#include "comparison/file_traits.h"
+#include "comparison/comparison_notes.h"
 
 namespace parvane {
 namespace {
@@ -53,6 +53,38 @@ std::vector<std::string> byteNotes(const FileTraits& first, const FileTraits& se
                         " no es UTF-8 válido: ambos se leen como Windows-1252");
     }
     return notes;
+}
+
+std::vector<std::string> notesOn(const FileComparison& comparison) {
+    std::vector<std::string> notes;
+    if (comparison.shift()) {
+        notes.push_back(shiftNote(*comparison.shift()));
+    }
+    for (std::string& note : byteNotes(comparison.traits(1), comparison.traits(2))) {
+        notes.push_back(std::move(note));
+    }
+    return notes;
+}
+
+std::string groupedNumber(std::uint64_t number) {
+    std::string digits = std::to_string(number);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) {
+        digits.insert(at - 3, " ");
+    }
+    return digits;
+}
+
+std::string shiftNote(const ShiftHint& hint) {
+    static const char* const kCounts[] = {"", "una", "dos", "tres"};
+    const std::string count =
+        hint.lines >= 1 && hint.lines <= 3 ? kCounts[hint.lines] : std::to_string(hint.lines);
+    const bool one = hint.lines == 1;
+    const std::string lines = count + (one ? " línea" : " líneas");
+    // The second file is the one said to be shifted, as it is read against the first.
+    const std::string what = hint.lacking == 2 ? (one ? "le falta " : "le faltan ") + lines
+                                               : "tiene " + lines + " de más";
+    return "Desde la línea " + groupedNumber(hint.line + 1) + ", el fichero 2 parece desplazado " +
+           lines + ": " + what + " respecto al fichero 1";
 }
 
 } // namespace parvane
