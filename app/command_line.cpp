@@ -78,6 +78,37 @@ QString valueFault(const QStringList& arguments, const QList<QCommandLineOption>
     return QStringLiteral("la línea de órdenes no se entiende");
 }
 
+// The decodings that --codificacion names: one for both files, or one for each separated by a
+// comma; none when a name is not one of them.
+std::optional<parvane::DecodingChoices> decodingsNamed(const QString& value) {
+    const auto named = [](const QString& name) -> std::optional<parvane::DecodingChoice> {
+        const QString lower = name.trimmed().toLower();
+        if (lower == QStringLiteral("utf-8")) {
+            return parvane::DecodingChoice::Utf8;
+        }
+        if (lower == QStringLiteral("windows-1252")) {
+            return parvane::DecodingChoice::Windows1252;
+        }
+        if (lower == QStringLiteral("latin-1")) {
+            return parvane::DecodingChoice::Latin1;
+        }
+        if (lower == QStringLiteral("auto")) {
+            return parvane::DecodingChoice::Auto;
+        }
+        return std::nullopt;
+    };
+    const QStringList names = value.split(QLatin1Char(','));
+    if (names.size() > 2) {
+        return std::nullopt;
+    }
+    const auto first = named(names.constFirst());
+    const auto second = named(names.constLast());
+    if (!first || !second) {
+        return std::nullopt;
+    }
+    return parvane::DecodingChoices{*first, *second};
+}
+
 } // namespace
 
 CommandLine CommandLine::parse(int argc, char* argv[]) {
@@ -104,8 +135,13 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
                                   QStringLiteral("el nombre del fichero que se escribe"),
                                   QStringLiteral("SALIDA"));
     const QCommandLineOption unlimited(QStringLiteral("sin-limite"), QString());
-    const QList<QCommandLineOption> options{help,     version, report,   format,
-                                            maxLines, html,    unlimited};
+    const QCommandLineOption decoding(
+        QStringLiteral("codificacion"),
+        QStringLiteral("una codificación (utf-8, windows-1252, "
+                       "latin-1 o auto), o dos separadas por una coma"),
+        QStringLiteral("X[,Y]"));
+    const QList<QCommandLineOption> options{help,     version, report,    format,
+                                            maxLines, html,    unlimited, decoding};
     parser.addOptions(options);
 
     // An option as the user typed it, for the messages about it.
@@ -160,6 +196,14 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         result.files_.emplace_back(argumentBytes(file));
     }
     result.unlimited_ = parser.isSet(unlimited);
+    if (parser.isSet(decoding)) {
+        result.decodings_ = decodingsNamed(parser.value(decoding));
+        if (!result.decodings_) {
+            return refuse(
+                QStringLiteral("%1, no «%2»")
+                    .arg(needsValue(typed(decoding), decoding), shown(parser.value(decoding))));
+        }
+    }
 
     const bool reportAsked = parser.isSet(report) || parser.isSet(format) ||
                              parser.isSet(maxLines) || parser.isSet(html);
@@ -219,6 +263,10 @@ QString CommandLine::helpText() {
                "      --max-lineas=N  muestra como mucho N líneas que difieren (los totales\n"
                "                      cuentan todas)\n"
                "      --html SALIDA   escribe en SALIDA una página HTML con la comparación\n"
+               "      --codificacion=X[,Y]\n"
+               "                      lee ambos ficheros como X, o el primero como X y el segundo\n"
+               "                      como Y: utf-8, windows-1252, latin-1 o auto (UTF-8 si el\n"
+               "                      fichero lo es, si no Windows-1252)\n"
                "  --                  lo que sigue son ficheros, aunque empiecen por «-»\n"
                "\n"
                "El informe termina con 0 si los ficheros son idénticos, 1 si difieren y 2 si\n"

@@ -5,6 +5,8 @@
 // bytes they are (see argument_text.h), so a file name that is not UTF-8 reaches the engine
 // unchanged; every argument after "--" is a file.
 
+#include "comparison/text_decoding.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +33,8 @@ public:
     const std::vector<std::filesystem::path>& files() const { return files_; }
     // Compare without the size limits (--sin-limite).
     bool unlimited() const { return unlimited_; }
+    // How to decode each file (--codificacion); none: both alike, as always.
+    const std::optional<parvane::DecodingChoices>& decodings() const { return decodings_; }
     // For a report: its format, how many differing lines to show at most, and the HTML page to
     // write (empty: none).
     Format format() const { return format_; }
@@ -43,6 +47,7 @@ private:
     Action action_ = Action::Run;
     std::vector<std::filesystem::path> files_;
     bool unlimited_ = false;
+    std::optional<parvane::DecodingChoices> decodings_;
     Format format_ = Format::Text;
     std::optional<std::uint64_t> maxLines_;
     std::filesystem::path htmlPath_;

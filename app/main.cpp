@@ -59,6 +59,7 @@ int writeReport(const CommandLine& commandLine) {
     request.maxLines = commandLine.maxLines();
     request.html = commandLine.htmlPath();
     request.unlimited = commandLine.unlimited();
+    request.decodings = commandLine.decodings();
     return Report::write(request, stdout, stderr);
 }
 
@@ -101,10 +102,11 @@ int main(int argc, char* argv[]) {
     };
     std::optional<EarlyComparison> early;
     if (files.size() > 1 && !commandLine.unlimited()) {
-        early.emplace(absolute(files[0]), absolute(files[1]));
+        early.emplace(absolute(files[0]), absolute(files[1]), commandLine.decodings());
     }
 
     MainWindow window;
+    window.setDecodings(commandLine.decodings());
     // The window says it too, but in boxes, as it has no letters.
     if (const QString missing = MainWindow::missingFontMessage(); !missing.isEmpty()) {
         print(stderr, QStringLiteral("parvane: %1\n").arg(missing));

@@ -31,7 +31,8 @@ std::string lineBreaksOf(const FileTraits& traits) {
     return text;
 }
 
-std::vector<std::string> byteNotes(const FileTraits& first, const FileTraits& second) {
+std::vector<std::string> byteNotes(const FileTraits& first, const FileTraits& second,
+                                   Decodings decodings) {
     std::vector<std::string> notes;
     const bool breaks1 = first.crLfBreaks + first.lfBreaks + first.crBreaks > 0;
     const bool breaks2 = second.crLfBreaks + second.lfBreaks + second.crBreaks > 0;
@@ -48,9 +49,13 @@ std::vector<std::string> byteNotes(const FileTraits& first, const FileTraits& se
         notes.push_back("Solo " + fileName(first.endsWithLineBreak, false) +
                         " termina con un salto de línea");
     }
-    if (first.validUtf8 != second.validUtf8) {
+    if (decodings[0] != decodings[1]) {
+        notes.push_back("El primer fichero se lee como " + std::string(decodingName(decodings[0])) +
+                        " y el segundo como " + std::string(decodingName(decodings[1])));
+    } else if (first.validUtf8 != second.validUtf8) {
         notes.push_back(fileName(!first.validUtf8, true) +
-                        " no es UTF-8 válido: ambos se leen como Windows-1252");
+                        " no es UTF-8 válido: ambos se leen como " +
+                        std::string(decodingName(decodings[0])));
     }
     return notes;
 }
@@ -60,10 +65,17 @@ std::vector<std::string> notesOn(const FileComparison& comparison) {
     if (comparison.shift()) {
         notes.push_back(shiftNote(*comparison.shift()));
     }
-    for (std::string& note : byteNotes(comparison.traits(1), comparison.traits(2))) {
+    for (std::string& note : byteNotes(comparison.traits(1), comparison.traits(2),
+                                       {comparison.decoding(1), comparison.decoding(2)})) {
         notes.push_back(std::move(note));
     }
     return notes;
+}
+
+std::string decodingsOf(const FileComparison& comparison) {
+    const std::string_view first = decodingName(comparison.decoding(1));
+    const std::string_view second = decodingName(comparison.decoding(2));
+    return first == second ? std::string(first) : std::string(first) + " / " + std::string(second);
 }
 
 std::string groupedNumber(std::uint64_t number) {

@@ -18,9 +18,14 @@ namespace parvane {
 // (shiftNote()), then the byte notes (byteNotes()).
 std::vector<std::string> notesOn(const FileComparison& comparison);
 
-// What differs in the bytes of the first and second file beyond the characters compared, one
-// sentence each: "Los saltos de línea difieren: CR LF / LF", and so on; none when nothing does.
-std::vector<std::string> byteNotes(const FileTraits& first, const FileTraits& second);
+// What differs in the bytes of the first and second file, decoded as `decodings` say, beyond
+// the characters compared, one sentence each: "Los saltos de línea difieren: CR LF / LF", and so
+// on, and the decodings when they differ; none when nothing does.
+std::vector<std::string> byteNotes(const FileTraits& first, const FileTraits& second,
+                                   Decodings decodings);
+
+// How the files were decoded: "UTF-8", or "Latin-1 / UTF-8" when the files were decoded unlike.
+std::string decodingsOf(const FileComparison& comparison);
 
 // "CR LF", "LF", "CR", "CR LF y LF"...; "ninguno" when the file has no line break.
 std::string lineBreaksOf(const FileTraits& traits);

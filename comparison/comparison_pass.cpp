@@ -6,6 +6,7 @@
 #include "comparison/shift_watch.h"
 #include "comparison/utf8_validator.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -89,6 +90,7 @@ public:
     std::unique_ptr<FileComparison::State> run();
 
 private:
+    Decoding resolve(int f, DecodingChoice choice);
     std::uint64_t sizeOf(int f) const {
         return std::uint64_t(std::max<off_t>(sources_[f].identity().size, 0));
     }
@@ -104,6 +106,8 @@ private:
     std::uint64_t takeEqualStretch(LineReader& reader1, LineReader& reader2, std::uint64_t k);
     std::optional<PairCounts> countUnder(int d, const std::array<Line, 2>& lines, bool same);
     void comparePair(std::uint64_t k, const std::array<Line, 2>& raw);
+    void compareUnlike(std::uint64_t k, const std::array<Line, 2>& raw);
+    void noteDiffering(std::uint64_t k, const std::array<Line, 2>& raw);
     ShiftWatch::Key shiftKey(int f, const Line& line);
     std::uint32_t startOf(int f, const Line& line) const;
     void finish(FileComparison::State& state);
@@ -131,6 +135,12 @@ private:
     std::optional<std::array<bool, 2>> firstDiffers_;
     ShiftWatch shift_;
     std::string shiftLine_; // a line read for shift_ that is not at hand
+    std::u32string shiftText_;
+    // The decodings the files were told to have, if any, and whether they differ: then equal
+    // bytes are not always equal characters, and every line pair is compared character by
+    // character (but for lines of equal ASCII bytes), all counted in tallies_[0].
+    std::optional<Decodings> told_;
+    bool unlike_ = false;
 };
 
 std::unique_ptr<FileComparison::State> Pass::run() {
@@ -162,6 +172,11 @@ std::unique_ptr<FileComparison::State> Pass::run() {
         byteOrderMark_[f] = startsWithByteOrderMark(f);
     }
     pacer_.report();
+    if (options_.decodings) {
+        told_ =
+            Decodings{resolve(0, (*options_.decodings)[0]), resolve(1, (*options_.decodings)[1])};
+        unlike_ = (*told_)[0] != (*told_)[1];
+    }
 
     // Files of more than a few pieces are read ahead, each on a thread of its own, while the lines
     // already read are compared.
@@ -178,7 +193,7 @@ std::unique_ptr<FileComparison::State> Pass::run() {
     for (std::uint64_t k = 0;; ++k) {
         // Lines of the same bytes in both files, the most common by far, are taken a stretch at a
         // time; line pair 0, whose byte-order marks may differ, never is.
-        if (k > 0) {
+        if (k > 0 && !unlike_) {
             k += takeEqualStretch(*readers[0], *readers[1], k);
         }
         bool same = false;
@@ -192,7 +207,9 @@ std::unique_ptr<FileComparison::State> Pass::run() {
         }
         record(0, k, lines[0]);
         record(1, k, lines[1]);
-        if (same && k > 0) {
+        if (unlike_) {
+            compareUnlike(k, lines);
+        } else if (same && k > 0) {
             addEqualLines(lines[0]);
         } else {
             comparePair(k, lines);
@@ -228,6 +245,34 @@ bool Pass::startsWithByteOrderMark(int f) const {
                         name + " -t UTF-8».");
     }
     return head.starts_with(kUtf8ByteOrderMark);
+}
+
+// The decoding of file `f` as the user chose it: for Auto, UTF-8 when the whole file is
+// well-formed UTF-8 (read once more, up to its first fault), else Windows-1252.
+Decoding Pass::resolve(int f, DecodingChoice choice) {
+    switch (choice) {
+    case DecodingChoice::Utf8: return Decoding::Utf8;
+    case DecodingChoice::Windows1252: return Decoding::Windows1252;
+    case DecodingChoice::Latin1: return Decoding::Latin1;
+    case DecodingChoice::Auto: break;
+    }
+    Utf8Validator validator;
+    if (const auto& held = sources_[f].held()) {
+        validator.feed(*held);
+        return validator.valid() ? Decoding::Utf8 : Decoding::Windows1252;
+    }
+    std::vector<unsigned char> piece(options_.sizes.pass);
+    std::uint64_t offset = 0;
+    while (validator.possible()) {
+        const std::size_t got = sources_[f].readAt(offset, piece.data(), piece.size());
+        if (got == 0) {
+            break;
+        }
+        validator.feed(piece.data(), got);
+        offset += got;
+        pacer_.tick();
+    }
+    return validator.valid() ? Decoding::Utf8 : Decoding::Windows1252;
 }
 
 // On the thread that read the bytes.
@@ -377,6 +422,10 @@ std::uint64_t Pass::takeEqualStretch(LineReader& reader1, LineReader& reader2, s
     return next - k;
 }
 
+bool isAscii(const unsigned char* bytes, std::size_t size) {
+    return std::all_of(bytes, bytes + size, [](unsigned char byte) { return byte < 0x80; });
+}
+
 // Whether both lines are in the buffers and hold the same bytes: then they are the same
 // characters under either decoding.
 bool sameBytes(const std::array<Line, 2>& lines) {
@@ -426,7 +475,7 @@ std::optional<PairCounts> Pass::countUnder(int d, const std::array<Line, 2>& lin
 PairCounts Pass::countDiffering(const std::array<Line, 2>& lines, Decoding decoding) {
     LineBytes bytes1 = bytesOf(0, lines[0]);
     LineBytes bytes2 = bytesOf(1, lines[1]);
-    return countPair(bytes1, bytes2, decoding);
+    return countPair(bytes1, bytes2, {decoding, decoding});
 }
 
 void Pass::comparePair(std::uint64_t k, const std::array<Line, 2>& raw) {
@@ -467,13 +516,47 @@ void Pass::comparePair(std::uint64_t k, const std::array<Line, 2>& raw) {
     if (!differs[kWindows1252]) {
         return;
     }
+    noteDiffering(k, raw);
+}
+
+// Two files decoded unlike: every pair is walked character by character, but for lines of the
+// same ASCII bytes. The decodings are known, so line 0 is no different.
+void Pass::compareUnlike(std::uint64_t k, const std::array<Line, 2>& raw) {
+    std::array<Line, 2> lines = raw;
+    for (int f = 0; f < 2 && k == 0; ++f) {
+        if (byteOrderMark_[f] && (*told_)[f] == Decoding::Utf8) {
+            const bool onlyMark =
+                raw[f].length == kUtf8ByteOrderMark.size() && raw[f].ending == LineBreak::None;
+            lines[f] = onlyMark ? Line{} : raw[f].withoutPrefix(kUtf8ByteOrderMark.size());
+        }
+    }
+    if (!lines[0].present && !lines[1].present) {
+        return;
+    }
+    PairCounts counts;
+    if (sameBytes(lines) && isAscii(lines[0].bytes, lines[0].length)) {
+        counts = {lines[0].length, lines[0].length, 0, 0};
+    } else {
+        LineBytes bytes1 = bytesOf(0, lines[0]);
+        LineBytes bytes2 = bytesOf(1, lines[1]);
+        counts = countPair(bytes1, bytes2, *told_);
+    }
+    tallies_[0].add(lines, counts);
+    if (counts.differing1 + counts.differing2 > 0) {
+        noteDiffering(k, raw);
+    }
+}
+
+// Line pair k, which differs.
+void Pass::noteDiffering(std::uint64_t k, const std::array<Line, 2>& raw) {
     std::deque<std::uint64_t>& differing = state_->differing;
     const bool follows = k > 1 && !differing.empty() && differing.back() + 1 == k;
     if (!follows && k > 0) {
         state_->differingStarts.push_back({k, {startOf(0, raw[0]), startOf(1, raw[1])}});
     }
     differing.push_back(k);
-    if (!shift_.done()) {
+    // Line pair 0 differs in a byte-order mark, perhaps: it tells nothing of a shift.
+    if (!shift_.done() && !(k == 0 && (byteOrderMark_[0] || byteOrderMark_[1]))) {
         shift_.differingPair(k, {shiftKey(0, raw[0]), shiftKey(1, raw[1])});
     }
 }
@@ -483,13 +566,29 @@ ShiftWatch::Key Pass::shiftKey(int f, const Line& line) {
     if (!line.present || line.length > ShiftWatch::kLongestLine) {
         return {};
     }
+    std::string_view bytes;
     if (line.bytes != nullptr) {
-        return ShiftWatch::keyOf({reinterpret_cast<const char*>(line.bytes), line.length});
+        bytes = {reinterpret_cast<const char*>(line.bytes), line.length};
+    } else {
+        shiftLine_.resize(line.length);
+        const std::size_t got = sources_[f].readAt(
+            line.start, reinterpret_cast<unsigned char*>(shiftLine_.data()), shiftLine_.size());
+        if (got != line.length) {
+            return {};
+        }
+        bytes = shiftLine_;
     }
-    shiftLine_.resize(line.length);
-    const std::size_t got = sources_[f].readAt(
-        line.start, reinterpret_cast<unsigned char*>(shiftLine_.data()), shiftLine_.size());
-    return got == line.length ? ShiftWatch::keyOf(shiftLine_) : ShiftWatch::Key{};
+    if (!unlike_) {
+        return ShiftWatch::keyOf(bytes);
+    }
+    // Decoded unlike, lines are alike in their characters.
+    LineBytes walk(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    shiftText_.clear();
+    sliceLine(walk, (*told_)[f], 0, UINT64_MAX, shiftText_);
+    if (shiftText_.find_first_not_of(U" \t") == std::u32string::npos) {
+        return {}; // blank
+    }
+    return {std::hash<std::u32string_view>{}(shiftText_), shiftText_.size(), true};
 }
 
 // Where `line`, just recorded in file `f`, starts after its index entry.
@@ -509,8 +608,18 @@ void Pass::finish(FileComparison::State& state) {
         traits.validUtf8 = validators_[f].valid();
         traits.byteOrderMark = byteOrderMark_[f];
     }
-    state.decoding = decodingFor(state.files[0].traits.validUtf8, state.files[1].traits.validUtf8);
-    const int d = state.decoding == Decoding::Utf8 ? kUtf8 : kWindows1252;
+    const Decoding alike =
+        decodingFor(state.files[0].traits.validUtf8, state.files[1].traits.validUtf8);
+    state.decodings = told_.value_or(Decodings{alike, alike});
+    for (int f = 0; f < 2; ++f) {
+        if (state.decodings[f] == Decoding::Utf8 && !state.files[f].traits.validUtf8) {
+            throw FileError("No se puede leer " + quoted(state.files[f].path) +
+                            " como UTF-8: no es UTF-8 válido. Léalo como windows-1252, latin-1 "
+                            "o auto.");
+        }
+    }
+    // Files decoded alike are counted in the tally of their decoding's kind.
+    const int d = unlike_ || state.decodings[0] == Decoding::Utf8 ? kUtf8 : kWindows1252;
     const Tally& tally = tallies_[d];
     if (tally.limits && tally.limits->refusal()) {
         throw OverflowError(*tally.limits->refusal());
@@ -522,7 +631,7 @@ void Pass::finish(FileComparison::State& state) {
         FileRecord& file = state.files[f];
         file.longest = tally.longest[f];
         // Under UTF-8 a file that is only a byte-order mark has no line.
-        if (d == kUtf8 && byteOrderMark_[f] && file.lines == 1 &&
+        if (state.decodings[f] == Decoding::Utf8 && byteOrderMark_[f] && file.lines == 1 &&
             first_[f].length == kUtf8ByteOrderMark.size() && first_[f].ending == LineBreak::None) {
             file.lines = 0;
         }

@@ -65,7 +65,7 @@ struct DifferingStart {
 
 struct FileComparison::State {
     std::array<FileRecord, 2> files;
-    Decoding decoding = Decoding::Utf8;
+    Decodings decodings{Decoding::Utf8, Decoding::Utf8};
     bool unlimited = false;
     ReadSizes sizes;
     ComparisonTotals totals;

@@ -52,7 +52,7 @@ void readSide(const SourceFile& source, const Line& line, const FileComparison::
               std::uint64_t firstColumn, std::uint64_t maxColumns, int f, LinePairSlice& slice,
               const LongLine* noted = nullptr) {
     std::u32string& text = f == 0 ? slice.text1 : slice.text2;
-    const Decoding decoding = state.decoding;
+    const Decoding decoding = state.decodings[f];
     const std::size_t stream = state.sizes.stream;
     std::uint64_t length;
     if (noted != nullptr) {
@@ -107,7 +107,7 @@ const LongLine* FileRecord::longLine(std::uint64_t k) const {
 }
 
 Line FileComparison::State::textOf(int f, std::uint64_t k, const Line& line) const {
-    const std::size_t start = textStart(decoding, files[f].traits.byteOrderMark);
+    const std::size_t start = textStart(decodings[f], files[f].traits.byteOrderMark);
     return k == 0 && start > 0 && line.present ? line.withoutPrefix(start) : line;
 }
 
@@ -151,7 +151,7 @@ const fs::path& FileComparison::path(int file) const {
     return state_->files[file == 2 ? 1 : 0].path;
 }
 bool FileComparison::unlimited() const { return state_->unlimited; }
-Decoding FileComparison::decoding() const { return state_->decoding; }
+Decoding FileComparison::decoding(int file) const { return state_->decodings[file == 2 ? 1 : 0]; }
 const std::optional<ShiftHint>& FileComparison::shift() const { return state_->shift; }
 const FileTraits& FileComparison::traits(int file) const {
     return state_->files[file == 2 ? 1 : 0].traits;
@@ -380,7 +380,7 @@ void FileComparison::State::visitRuns(std::uint64_t line, const RunEdgeVisit& vi
         if (long_ == nullptr) {
             return {0, 0};
         }
-        if (decoding != Decoding::Utf8) {
+        if (decodings[f] != Decoding::Utf8) {
             const std::uint64_t at = std::min(start, long_->length);
             return {at, at};
         }
@@ -402,10 +402,10 @@ void FileComparison::State::visitRuns(std::uint64_t line, const RunEdgeVisit& vi
     };
     LineBytes a = bytesOf(0);
     LineBytes b = bytesOf(1);
-    skipCharacters(a, decoding, start - entry(0).second);
-    skipCharacters(b, decoding, start - entry(1).second);
+    skipCharacters(a, decodings[0], start - entry(0).second);
+    skipCharacters(b, decodings[1], start - entry(1).second);
     visitRunEdges(
-        a, b, decoding, start,
+        a, b, decodings, start,
         [&](std::uint64_t column, bool starts) {
             return (starts && column < fromColumn) || visit(column, starts);
         },
@@ -419,10 +419,10 @@ void FileComparison::State::visitRuns(std::uint64_t line, const RunEdgeVisit& vi
 
 std::uint64_t FileComparison::State::longColumns(std::uint64_t line) const {
     std::uint64_t columns = 0;
-    for (const FileRecord& file : files) {
-        if (const LongLine* noted = file.longLine(line)) {
-            columns =
-                std::max(columns, decoding == Decoding::Utf8 ? noted->characters : noted->length);
+    for (int f = 0; f < 2; ++f) {
+        if (const LongLine* noted = files[f].longLine(line)) {
+            columns = std::max(columns,
+                               decodings[f] == Decoding::Utf8 ? noted->characters : noted->length);
         }
     }
     return columns;

@@ -30,6 +30,7 @@
 #include "comparison/text_decoding.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -72,6 +73,9 @@ struct ComparisonOptions {
     bool unlimited = false; // no display limits
     ReadSizes sizes;
     Progress progress;
+    // How to decode file 1 and file 2; none: both alike, as text_decoding.h says. A file told to
+    // be UTF-8 that is not is refused with FileError.
+    std::optional<DecodingChoices> decodings;
 };
 
 class FileComparison {
@@ -87,7 +91,7 @@ public:
     // `file` is 1 or 2 wherever it is asked for.
     const std::filesystem::path& path(int file) const;
     bool unlimited() const;
-    Decoding decoding() const;
+    Decoding decoding(int file) const;
     const FileTraits& traits(int file) const;
     std::uint64_t lineCount(int file) const;
     std::uint64_t pairCount() const { return std::max(lineCount(1), lineCount(2)); }

@@ -28,8 +28,30 @@ inline char32_t utf8Code(const unsigned char* bytes, std::size_t length) {
     return code;
 }
 
-// Windows-1252: a character per byte, and equal characters are equal bytes.
-PairCounts countWindows1252(LineBytes& a, LineBytes& b) {
+// The bytes of the character at the start of `window` (not empty), decoded as `decoding`.
+inline std::size_t characterLength(Decoding decoding, std::span<const unsigned char> window) {
+    return decoding == Decoding::Utf8 ? std::min(utf8Length(window[0]), window.size()) : 1;
+}
+
+inline char32_t characterAt(Decoding decoding, std::span<const unsigned char> window,
+                            std::size_t length) {
+    return decoding == Decoding::Utf8 ? utf8Code(window.data(), length)
+                                      : singleByteCharacter(decoding, window[0]);
+}
+
+// How many leading bytes two windows share that are ASCII: the same characters under any
+// decodings.
+inline std::size_t sharedAscii(std::span<const unsigned char> a, std::span<const unsigned char> b) {
+    const std::size_t size = std::min(a.size(), b.size());
+    std::size_t same = 0;
+    while (same < size && a[same] == b[same] && a[same] < 0x80) {
+        ++same;
+    }
+    return same;
+}
+
+// Both lines under one decoding of a character per byte: equal characters are equal bytes.
+PairCounts countSingleBytes(LineBytes& a, LineBytes& b) {
     std::uint64_t common = 0, mismatches = 0;
     while (true) {
         const auto windowA = a.window(1);
@@ -101,6 +123,36 @@ PairCounts countUtf8(LineBytes& a, LineBytes& b) {
     return {common + rest1, common + rest2, mismatches + rest1, mismatches + rest2};
 }
 
+// Lines decoded unlike: equal ASCII bytes in bulk, every other character decoded.
+PairCounts countUnlike(LineBytes& a, LineBytes& b, Decodings decodings) {
+    std::uint64_t common = 0, mismatches = 0;
+    while (true) {
+        const auto windowA = a.window(4);
+        const auto windowB = b.window(4);
+        if (windowA.empty() || windowB.empty()) {
+            break;
+        }
+        if (const std::size_t shared = sharedAscii(windowA, windowB); shared > 0) {
+            common += shared;
+            a.consume(shared);
+            b.consume(shared);
+            continue;
+        }
+        const std::size_t lengthA = characterLength(decodings[0], windowA);
+        const std::size_t lengthB = characterLength(decodings[1], windowB);
+        if (characterAt(decodings[0], windowA, lengthA) !=
+            characterAt(decodings[1], windowB, lengthB)) {
+            ++mismatches;
+        }
+        ++common;
+        a.consume(lengthA);
+        b.consume(lengthB);
+    }
+    const std::uint64_t rest1 = countCharacters(a, decodings[0]);
+    const std::uint64_t rest2 = countCharacters(b, decodings[1]);
+    return {common + rest1, common + rest2, mismatches + rest1, mismatches + rest2};
+}
+
 } // namespace
 
 std::uint64_t countUtf8Characters(const unsigned char* bytes, std::size_t size) {
@@ -111,8 +163,11 @@ std::uint64_t countUtf8Characters(const unsigned char* bytes, std::size_t size) 
     return size - continuations;
 }
 
-PairCounts countPair(LineBytes& a, LineBytes& b, Decoding decoding) {
-    return decoding == Decoding::Utf8 ? countUtf8(a, b) : countWindows1252(a, b);
+PairCounts countPair(LineBytes& a, LineBytes& b, Decodings decodings) {
+    if (decodings[0] != decodings[1]) {
+        return countUnlike(a, b, decodings);
+    }
+    return decodings[0] == Decoding::Utf8 ? countUtf8(a, b) : countSingleBytes(a, b);
 }
 
 std::uint64_t countCharacters(LineBytes& bytes, Decoding decoding) {
@@ -130,13 +185,14 @@ std::uint64_t sliceLine(LineBytes& bytes, Decoding decoding, std::uint64_t first
     std::uint64_t column = 0;
     const std::uint64_t stop =
         maxColumns > UINT64_MAX - firstColumn ? UINT64_MAX : firstColumn + maxColumns;
-    if (decoding == Decoding::Windows1252) {
+    if (decoding != Decoding::Utf8) {
         std::u32string piece;
         for (auto window = bytes.window(1); !window.empty(); window = bytes.window(1)) {
             const std::uint64_t from = std::clamp(firstColumn, column, column + window.size());
             const std::uint64_t to = std::clamp(stop, column, column + window.size());
             if (from < to) {
-                decodeWindows1252(
+                decodeSingleBytes(
+                    decoding,
                     std::string_view(reinterpret_cast<const char*>(window.data()) + (from - column),
                                      static_cast<std::size_t>(to - from)),
                     piece);
@@ -221,9 +277,10 @@ std::vector<ColumnRun> differingRuns(const std::u32string& text, const std::u32s
     return runs;
 }
 
-void visitRunEdges(LineBytes& a, LineBytes& b, Decoding decoding, std::uint64_t firstColumn,
+void visitRunEdges(LineBytes& a, LineBytes& b, Decodings decodings, std::uint64_t firstColumn,
                    const RunEdgeVisit& visit, std::uint64_t stopColumn, bool ends) {
-    const bool utf8 = decoding == Decoding::Utf8;
+    const bool alike = decodings[0] == decodings[1];
+    const bool utf8 = alike && decodings[0] == Decoding::Utf8;
     std::uint64_t column = firstColumn;
     bool differed = false; // whether the column before differs
     // The run that ends before `column`, if the column before differs.
@@ -241,17 +298,22 @@ void visitRunEdges(LineBytes& a, LineBytes& b, Decoding decoding, std::uint64_t 
                 return;
             }
             if (ends) {
-                const std::uint64_t rest = countCharacters(wa.empty() ? b : a, decoding);
+                const std::uint64_t rest = wa.empty() ? countCharacters(b, decodings[1])
+                                                      : countCharacters(a, decodings[0]);
                 visit(column + rest - 1, false);
             }
             return;
         }
         const std::size_t both = std::min(wa.size(), wb.size());
-        // Equal bytes up to a cut that ends a character in both lines, held whole in both windows.
-        std::size_t cut = static_cast<std::size_t>(
-            std::mismatch(wa.begin(), wa.begin() + static_cast<std::ptrdiff_t>(both), wb.begin())
-                .first -
-            wa.begin());
+        // Equal bytes up to a cut that ends a character in both lines, held whole in both windows;
+        // equal ASCII bytes only, when the lines are decoded unlike.
+        std::size_t cut =
+            !alike ? sharedAscii(wa, wb)
+                   : static_cast<std::size_t>(
+                         std::mismatch(wa.begin(), wa.begin() + static_cast<std::ptrdiff_t>(both),
+                                       wb.begin())
+                             .first -
+                         wa.begin());
         if (utf8) {
             cut = std::min(cut, both > 4 ? both - 4 : 0);
             while (cut > 0 && (isContinuation(wa[cut]) || isContinuation(wb[cut]))) {
@@ -274,6 +336,11 @@ void visitRunEdges(LineBytes& a, LineBytes& b, Decoding decoding, std::uint64_t 
             lengthA = std::min(utf8Length(wa[0]), wa.size());
             lengthB = std::min(utf8Length(wb[0]), wb.size());
             differs = lengthA != lengthB || std::memcmp(wa.data(), wb.data(), lengthA) != 0;
+        } else if (!alike) {
+            lengthA = characterLength(decodings[0], wa);
+            lengthB = characterLength(decodings[1], wb);
+            differs =
+                characterAt(decodings[0], wa, lengthA) != characterAt(decodings[1], wb, lengthB);
         }
         if (differs && !differed && !visit(column, true)) {
             return;

@@ -2,11 +2,13 @@
 
 // The rule of what differs, applied to the bytes of a line pair: line k of one file against line
 // k of the other, column by column, a column being one character. Two characters differ when
-// their code points do; a column past the end of one line differs in the other. Under either
-// decoding two characters are equal exactly when their bytes are, so stretches of equal bytes
-// are passed over in bulk, and characters are decoded only where the bytes differ. Under UTF-8
-// the bytes must be valid UTF-8 (a file's bytes are walked so only once the pass found them so;
-// a walk of other bytes gives figures that are thrown away, never a fault).
+// their code points do; a column past the end of one line differs in the other. Each line is
+// decoded as its file is (Decodings). When both files are decoded alike two characters are
+// equal exactly when their bytes are, so stretches of equal bytes are passed over in bulk, and
+// characters are decoded only where the bytes differ; decoded otherwise, equal ASCII bytes are
+// still passed over in bulk, and other characters are decoded one by one. Under UTF-8 the bytes
+// must be valid UTF-8 (a file's bytes are walked so only once the pass found them so; a walk of
+// other bytes gives figures that are thrown away, never a fault).
 
 #include "comparison/line_bytes.h"
 #include "comparison/line_pair_slice.h"
@@ -25,7 +27,7 @@ struct PairCounts {
     std::uint64_t differing1 = 0, differing2 = 0;
 };
 
-PairCounts countPair(LineBytes& a, LineBytes& b, Decoding decoding);
+PairCounts countPair(LineBytes& a, LineBytes& b, Decodings decodings);
 
 // The characters of a line (what is left of it).
 std::uint64_t countCharacters(LineBytes& bytes, Decoding decoding);
@@ -50,7 +52,7 @@ std::vector<ColumnRun> differingRuns(const std::u32string& text, const std::u32s
 // cannot tell whether its first column starts a run: callers ignore that one. Once a line has
 // ended, the rest of the other is one run.
 using RunEdgeVisit = std::function<bool(std::uint64_t column, bool starts)>;
-void visitRunEdges(LineBytes& a, LineBytes& b, Decoding decoding, std::uint64_t firstColumn,
+void visitRunEdges(LineBytes& a, LineBytes& b, Decodings decodings, std::uint64_t firstColumn,
                    const RunEdgeVisit& visit, std::uint64_t stopColumn = UINT64_MAX,
                    bool ends = false);
 

@@ -95,6 +95,26 @@ void decodeWindows1252(std::string_view bytes, std::u32string& out) {
     }
 }
 
+void decodeSingleBytes(Decoding decoding, std::string_view bytes, std::u32string& out) {
+    if (decoding == Decoding::Windows1252) {
+        decodeWindows1252(bytes, out);
+        return;
+    }
+    out.clear();
+    for (const char c : bytes) {
+        out.push_back(static_cast<unsigned char>(c));
+    }
+}
+
+std::string_view decodingName(Decoding decoding) {
+    switch (decoding) {
+    case Decoding::Utf8: return "UTF-8";
+    case Decoding::Windows1252: return "Windows-1252";
+    case Decoding::Latin1: return "Latin-1";
+    }
+    return {};
+}
+
 void appendUtf8(std::string& out, std::u32string_view text) {
     for (const char32_t c : text) {
         if (c < 0x80) {

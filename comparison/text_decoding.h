@@ -2,11 +2,14 @@
 
 // How a file's bytes become characters (Unicode code points), and back into UTF-8.
 //
-// Both compared files are decoded alike, so that "identical" always means the same characters:
-// as UTF-8 when both are well-formed UTF-8 (utf8_validator.h), otherwise both as Windows-1252.
-// Under UTF-8 a leading byte-order mark announces the encoding and is not text; under
-// Windows-1252 its three bytes are three characters of the first line.
+// Unless told otherwise, both compared files are decoded alike, so that "identical" always means
+// the same characters: as UTF-8 when both are well-formed UTF-8 (utf8_validator.h), otherwise
+// both as Windows-1252. Told how (DecodingChoice), each file is decoded as told: then a Latin-1
+// file and its UTF-8 copy give the same characters. Under UTF-8 a leading byte-order mark
+// announces the encoding and is not text; under the others its three bytes are three characters
+// of the first line.
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -14,11 +17,22 @@
 
 namespace parvane {
 
-enum class Decoding { Utf8, Windows1252 };
+enum class Decoding { Utf8, Windows1252, Latin1 };
+// The decodings of file 1 and file 2.
+using Decodings = std::array<Decoding, 2>;
+
+// How a file is to be decoded when the user says so: as one of the decodings, or as UTF-8 when
+// the file is well-formed UTF-8 and as Windows-1252 otherwise, whatever the other file is.
+enum class DecodingChoice { Utf8, Windows1252, Latin1, Auto };
+// The choices for file 1 and file 2.
+using DecodingChoices = std::array<DecodingChoice, 2>;
 
 constexpr Decoding decodingFor(bool valid1, bool valid2) {
     return valid1 && valid2 ? Decoding::Utf8 : Decoding::Windows1252;
 }
+
+// "UTF-8", "Windows-1252", "Latin-1".
+std::string_view decodingName(Decoding decoding);
 
 // The UTF-8 byte-order mark that may open a file.
 inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
@@ -46,6 +60,15 @@ void decodeWindows1252(std::string_view bytes, std::u32string& out);
 
 // The code point of one byte under Windows-1252.
 char32_t windows1252Character(unsigned char byte);
+
+// Replaces `out` with one character per byte, under `decoding`, which is not UTF-8: Latin-1 gives
+// every byte the code point of its value.
+void decodeSingleBytes(Decoding decoding, std::string_view bytes, std::u32string& out);
+
+// The code point of one byte under `decoding`, which is not UTF-8.
+inline char32_t singleByteCharacter(Decoding decoding, unsigned char byte) {
+    return decoding == Decoding::Latin1 ? char32_t{byte} : windows1252Character(byte);
+}
 
 // `bytes` made safe to show, as valid UTF-8 on one line: well-formed UTF-8 stays as it is; every
 // byte that is not part of a well-formed character, and every control character (C0, DEL, C1),

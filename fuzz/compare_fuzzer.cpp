@@ -4,7 +4,8 @@
 // process, compared with parvane::compareFiles() and without limits, with read sizes that the
 // input chooses (so that buffer boundaries fall inside the lines), and the results are checked
 // against the plain model of the comparison that the engine's tests use
-// (tests/comparison/comparison_model.h). Any disagreement aborts with a short report, so
+// (tests/comparison/comparison_model.h), and once more with each file decoded as the input's size
+// chooses. Any disagreement aborts with a short report, so
 // libFuzzer saves the input.
 //
 // Input encoding. Bytes go to file 1 until the switch, then to file 2. 0xFF is an escape:
@@ -23,6 +24,7 @@
 #include "tests/comparison/comparison_model.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -172,6 +174,34 @@ void checkUnlimited(const FilePair& files, const parvane::test::Model& expected)
           "comparison without limits");
 }
 
+// The comparison without limits with each file decoded as told, the decodings chosen from the
+// input's size.
+void checkTold(const FilePair& files) {
+    const std::size_t size = files.bytes[0].size() + files.bytes[1].size();
+    const std::array<parvane::DecodingChoice, 2> told{parvane::DecodingChoice(size % 4),
+                                                      parvane::DecodingChoice(size / 4 % 4)};
+    const parvane::test::Model expected =
+        parvane::test::model(files.bytes[0], files.bytes[1], told);
+    parvane::ComparisonOptions options{true, {}, {}};
+    options.sizes.pass = 2 + size % 7;
+    options.sizes.longLineBytes = 1 + size % 13;
+    options.decodings = told;
+    try {
+        const parvane::FileComparison comparison =
+            parvane::FileComparison::run(scratch().files[0], scratch().files[1], options);
+        if (expected.notUtf8File) {
+            mismatch(files, "a file told to be UTF-8 that is not is compared");
+        }
+        check(files, parvane::test::disagreement(comparison, expected, {2, false, size}),
+              "comparison with the decodings told");
+    } catch (const parvane::FileError& error) {
+        if (!expected.notUtf8File) {
+            std::fprintf(stderr, "\n    unexpected error: %s\n", error.what());
+            mismatch(files, "a file error with the decodings told");
+        }
+    }
+}
+
 } // namespace
 
 void checkRefusal(const FilePair& files, const parvane::test::Model& expected,
@@ -265,6 +295,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     check(files, parvane::test::disagreement(*actual, expected), "compareFiles()");
     checkUnlimited(files, expected);
+    checkTold(files);
     checkFileErrors(files);
     return 0;
 }

@@ -36,13 +36,13 @@ struct Shared {
 
 } // namespace
 
-std::optional<parvane::FileComparison> ComparisonProgress::run(QWidget* parent,
-                                                               const std::filesystem::path& file1,
-                                                               const std::filesystem::path& file2,
-                                                               const Prelude& prelude) {
+std::optional<parvane::FileComparison>
+ComparisonProgress::run(QWidget* parent, const std::filesystem::path& file1,
+                        const std::filesystem::path& file2, const Prelude& prelude,
+                        const std::optional<parvane::DecodingChoices>& decodings) {
     Shared shared;
     QEventLoop loop;
-    std::thread pass([&shared, &file1, &file2, &prelude, &loop] {
+    std::thread pass([&shared, &file1, &file2, &prelude, &decodings, &loop] {
         try {
             if (prelude) {
                 prelude([&shared] { return shared.cancelled.load(); });
@@ -52,7 +52,9 @@ std::optional<parvane::FileComparison> ComparisonProgress::run(QWidget* parent,
                 shared.total = total;
                 return !shared.cancelled.load();
             };
-            shared.result = parvane::FileComparison::run(file1, file2, {true, {}, progress});
+            parvane::ComparisonOptions options{true, {}, progress};
+            options.decodings = decodings;
+            shared.result = parvane::FileComparison::run(file1, file2, options);
         } catch (...) {
             shared.error = std::current_exception();
         }

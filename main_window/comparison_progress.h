@@ -38,8 +38,8 @@ public:
     static void setUpDialog(QProgressDialog& dialog, const QString& name, const QString& title,
                             const QString& text, int steps);
 
-    static std::optional<parvane::FileComparison> run(QWidget* parent,
-                                                      const std::filesystem::path& file1,
-                                                      const std::filesystem::path& file2,
-                                                      const Prelude& prelude = {});
+    static std::optional<parvane::FileComparison>
+    run(QWidget* parent, const std::filesystem::path& file1, const std::filesystem::path& file2,
+        const Prelude& prelude = {},
+        const std::optional<parvane::DecodingChoices>& decodings = std::nullopt);
 };

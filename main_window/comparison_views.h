@@ -113,6 +113,10 @@ public:
 
     void setPassPrelude(ComparisonProgress::Prelude prelude) { prelude_ = std::move(prelude); }
 
+    // How every comparison from now on decodes each file; none: both alike, as always.
+    void setDecodings(std::optional<parvane::DecodingChoices> decodings) { decodings_ = decodings; }
+    const std::optional<parvane::DecodingChoices>& decodings() const { return decodings_; }
+
     // The selection of view 1 or 2 in its whole file, and Ctrl+A and Ctrl+C on it. A copy that the
     // view's own text gives is the view's; any other is read from the file (selection_copy.h), and
     // a file changed since the comparison is reported instead, each time.
@@ -208,6 +212,7 @@ private:
     QWidget* window_;
     QTimer* refill_;
     ComparisonProgress::Prelude prelude_;
+    std::optional<parvane::DecodingChoices> decodings_;
 
     std::optional<parvane::FileComparison> comparison_;
     std::uint64_t longest_ = 0; // the longest line of either file, in characters

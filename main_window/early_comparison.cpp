@@ -4,11 +4,14 @@
 
 #include <utility>
 
-EarlyComparison::EarlyComparison(std::filesystem::path file1, std::filesystem::path file2)
+EarlyComparison::EarlyComparison(std::filesystem::path file1, std::filesystem::path file2,
+                                 std::optional<parvane::DecodingChoices> decodings)
     : file1_(std::move(file1)), file2_(std::move(file2)) {
     QThread* owner = QThread::currentThread();
-    result_ = std::async(std::launch::async, [this, owner] {
-        parvane::FileComparison comparison = parvane::FileComparison::run(file1_, file2_);
+    result_ = std::async(std::launch::async, [this, owner, decodings] {
+        parvane::ComparisonOptions options;
+        options.decodings = decodings;
+        parvane::FileComparison comparison = parvane::FileComparison::run(file1_, file2_, options);
         ComparisonViews::Contents contents = ComparisonViews::prepare(comparison, owner);
         return Result{std::move(comparison), std::move(contents)};
     });

@@ -22,7 +22,9 @@ public:
         ComparisonViews::Contents contents;
     };
 
-    EarlyComparison(std::filesystem::path file1, std::filesystem::path file2);
+    // `decodings` as ComparisonOptions::decodings.
+    EarlyComparison(std::filesystem::path file1, std::filesystem::path file2,
+                    std::optional<parvane::DecodingChoices> decodings = std::nullopt);
     EarlyComparison(const EarlyComparison&) = delete;
     EarlyComparison& operator=(const EarlyComparison&) = delete;
 

@@ -395,6 +395,10 @@ void MainWindow::openFiles(const std::filesystem::path& path1, const std::filesy
     }
 }
 
+void MainWindow::setDecodings(std::optional<parvane::DecodingChoices> decodings) {
+    views_->setDecodings(decodings);
+}
+
 void MainWindow::compareUnlimited() {
     if (views_->busy()) {
         return;
@@ -434,7 +438,9 @@ void MainWindow::showComparison(const std::filesystem::path& path1,
             comparison = std::move(made.comparison);
             contents = std::move(made.contents);
         } else {
-            comparison = parvane::FileComparison::run(path1, path2);
+            parvane::ComparisonOptions options;
+            options.decodings = views_->decodings();
+            comparison = parvane::FileComparison::run(path1, path2, options);
         }
     } catch (const parvane::OverflowError& error) {
         if (messages_->offerUnlimited(this, QString::fromUtf8(error.what())) &&

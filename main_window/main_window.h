@@ -13,6 +13,7 @@
 // menu) in reading_aids.h. Files past the size limits may be compared without them ("Comparar
 // sin límite").
 
+#include "comparison/text_decoding.h"
 #include "main_window/file_dialog.h"
 #include "main_window/message_boxes.h"
 
@@ -60,6 +61,9 @@ public:
     // comparing them again.
     void openFiles(const std::filesystem::path& path1, const std::filesystem::path& path2 = {},
                    bool unlimited = false, EarlyComparison* early = nullptr);
+    // How every comparison from now on decodes each file (--codificacion); none: both alike, as
+    // always.
+    void setDecodings(std::optional<parvane::DecodingChoices> decodings);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

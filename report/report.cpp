@@ -69,8 +69,9 @@ int Report::write(const ReportRequest& request, std::FILE* out, std::FILE* err) 
     }
     std::optional<parvane::FileComparison> source;
     try {
-        source =
-            parvane::FileComparison::run(request.file1, request.file2, {request.unlimited, {}, {}});
+        parvane::ComparisonOptions options{request.unlimited, {}, {}};
+        options.decodings = request.decodings;
+        source = parvane::FileComparison::run(request.file1, request.file2, options);
     } catch (const parvane::OverflowError& error) {
         // As the window offers its button "Comparar sin límite", the report names its option.
         complain(err, std::string(error.what()) +

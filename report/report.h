@@ -20,6 +20,8 @@
 // that must not be lost, are refused. A page that goes to `out` itself (`/dev/stdout`) is all
 // `out` gets. Neither stream is closed.
 
+#include "comparison/text_decoding.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -33,6 +35,7 @@ struct ReportRequest {
     std::optional<std::uint64_t> maxLines; // list at most this many differing line pairs
     std::filesystem::path html;            // empty: no page
     bool unlimited = false;                // no size limits (the pass for big files)
+    std::optional<parvane::DecodingChoices> decodings; // how to decode each file; none: alike
 };
 
 class Report {

@@ -157,8 +157,8 @@ void writeSummary(ReportOutput& out, const parvane::FileComparison& source) {
     const std::string name2 = escaped(parvane::quoted(source.path(2)));
     out << "<title>Parvane: " << name1 << " y " << name2 << "</title>\n</head>\n<body>\n";
     out << "<h1>Parvane</h1>\n";
-    out << "<p>Fichero 1: " << name1 << "<br>Fichero 2: " << name2 << "<br>Codificación: "
-        << (source.decoding() == parvane::Decoding::Utf8 ? "UTF-8" : "Windows-1252") << "</p>\n";
+    out << "<p>Fichero 1: " << name1 << "<br>Fichero 2: " << name2
+        << "<br>Codificación: " << parvane::decodingsOf(source) << "</p>\n";
     const std::vector<std::string> notes = parvane::notesOn(source);
     const auto writeNotes = [&] {
         for (const std::string& note : notes) {

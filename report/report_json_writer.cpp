@@ -32,8 +32,7 @@ void writeHead(ReportOutput& out, const parvane::FileComparison& source) {
     out << "{\n";
     out << "  \"file1\": " << ReportJsonWriter::name(source.path(1).native()) << ",\n";
     out << "  \"file2\": " << ReportJsonWriter::name(source.path(2).native()) << ",\n";
-    out << "  \"decoding\": \""
-        << (source.decoding() == parvane::Decoding::Utf8 ? "UTF-8" : "Windows-1252") << "\",\n";
+    out << "  \"decoding\": \"" << parvane::decodingsOf(source) << "\",\n";
     out << "  \"identical\": " << (source.identical() ? "true" : "false") << ",\n";
     out << "  \"lines1\": " << source.lineCount(1) << ",\n";
     out << "  \"lines2\": " << source.lineCount(2) << ",\n";

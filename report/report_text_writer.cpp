@@ -249,8 +249,7 @@ void writeLinePair(ReportOutput& out, const parvane::FileComparison& comparison,
 void writeHeader(ReportOutput& out, const parvane::FileComparison& source) {
     out << "Fichero 1: " << parvane::quoted(source.path(1)) << "\n";
     out << "Fichero 2: " << parvane::quoted(source.path(2)) << "\n";
-    out << "Codificación: "
-        << (source.decoding() == parvane::Decoding::Utf8 ? "UTF-8" : "Windows-1252") << "\n\n";
+    out << "Codificación: " << parvane::decodingsOf(source) << "\n\n";
 }
 
 // A shifted file and what differs in the files' bytes beyond their characters, a line each.

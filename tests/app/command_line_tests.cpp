@@ -17,6 +17,8 @@ private slots:
     void fileNamesKeepTheirBytes();
     void readsReportOptions();
     void noLimitOpensTheWindow();
+    void decodingsOfEachFile_data();
+    void decodingsOfEachFile();
 };
 
 void CommandLineTest::parses_data() {
@@ -140,6 +142,45 @@ void CommandLineTest::noLimitOpensTheWindow() {
         CommandLine::parse(QStringList{"parvane", "--informe", "--sin-limite", "a", "b"});
     QCOMPARE(report.action(), Action::Report);
     QVERIFY(report.unlimited());
+}
+
+void CommandLineTest::decodingsOfEachFile_data() {
+    using enum parvane::DecodingChoice;
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QList<parvane::DecodingChoice>>("decodings"); // empty: refused
+    QTest::newRow("one for both") << "utf-8" << QList{Utf8, Utf8};
+    QTest::newRow("one for each") << "latin-1,utf-8" << QList{Latin1, Utf8};
+    QTest::newRow("any case, spaces") << "Windows-1252, AUTO" << QList{Windows1252, Auto};
+    QTest::newRow("unknown name") << "utf-16" << QList<parvane::DecodingChoice>{};
+    QTest::newRow("three names") << "auto,auto,auto" << QList<parvane::DecodingChoice>{};
+    QTest::newRow("nothing") << "" << QList<parvane::DecodingChoice>{};
+    QTest::newRow("empty second") << "utf-8," << QList<parvane::DecodingChoice>{};
+}
+
+// --codificacion, in the window and in the report; an unknown name is refused, named.
+void CommandLineTest::decodingsOfEachFile() {
+    QFETCH(QString, value);
+    QFETCH(QList<parvane::DecodingChoice>, decodings);
+    for (const QString& report : {QString(), QStringLiteral("--informe")}) {
+        QStringList arguments{"parvane", "--codificacion=" + value, "a", "b"};
+        if (!report.isEmpty()) {
+            arguments << report;
+        }
+        const CommandLine line = CommandLine::parse(arguments);
+        if (decodings.isEmpty()) {
+            QCOMPARE(line.action(), Action::Refuse);
+            QVERIFY2(line.error().contains("--codificacion necesita una codificación (utf-8, "
+                                           "windows-1252, latin-1 o auto), o dos separadas por "
+                                           "una coma, no «" +
+                                           value + "»"),
+                     qPrintable(line.error()));
+            continue;
+        }
+        QCOMPARE(line.action(), report.isEmpty() ? Action::Run : Action::Report);
+        QVERIFY(line.decodings());
+        QCOMPARE(QList((*line.decodings()).begin(), (*line.decodings()).end()), decodings);
+    }
+    QVERIFY(!CommandLine::parse(QStringList{"parvane", "a", "b"}).decodings());
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)

@@ -177,7 +177,7 @@ std::optional<ShiftHint> shiftOf(const Model& m) {
         }
         std::string bytes;
         addUtf8(bytes, lines[k]);
-        return (m.decoding == Decoding::Utf8 ? bytes.size() : lines[k].size()) <= 4096;
+        return (m.decodings[f] == Decoding::Utf8 ? bytes.size() : lines[k].size()) <= 4096;
     };
     const bool marked = m.files[0].traits.byteOrderMark || m.files[1].traits.byteOrderMark;
     std::vector<bool> differs(m.pairCount());
@@ -209,12 +209,27 @@ std::optional<ShiftHint> shiftOf(const Model& m) {
 
 } // namespace
 
-Model model(const std::string& bytes1, const std::string& bytes2) {
+Model model(const std::string& bytes1, const std::string& bytes2,
+            std::optional<std::array<DecodingChoice, 2>> choices) {
     Model m;
     const std::array<const std::string*, 2> bytes{&bytes1, &bytes2};
     std::array<std::u32string, 2> text;
     const std::optional<std::u32string> utf8[2] = {fromUtf8(bytes1), fromUtf8(bytes2)};
-    m.decoding = utf8[0] && utf8[1] ? Decoding::Utf8 : Decoding::Windows1252;
+    const Decoding alike = utf8[0] && utf8[1] ? Decoding::Utf8 : Decoding::Windows1252;
+    for (int f = 0; f < 2; ++f) {
+        const DecodingChoice choice = choices ? (*choices)[f] : DecodingChoice::Auto;
+        m.decodings[f] = !choices                                ? alike
+                         : choice == DecodingChoice::Utf8        ? Decoding::Utf8
+                         : choice == DecodingChoice::Windows1252 ? Decoding::Windows1252
+                         : choice == DecodingChoice::Latin1      ? Decoding::Latin1
+                         : utf8[f]                               ? Decoding::Utf8
+                                                                 : Decoding::Windows1252;
+    }
+    for (int f = 1; f >= 0; --f) {
+        if (m.decodings[f] == Decoding::Utf8 && !utf8[f]) {
+            m.notUtf8File = f;
+        }
+    }
     for (int f = 1; f >= 0; --f) {
         for (const char* mark : {"\xFF\xFE", "\xFE\xFF", "\0\0\xFE\xFF"}) {
             if (bytes[f]->starts_with(std::string_view(mark, mark[0] == 0 ? 4 : 2))) {
@@ -225,13 +240,17 @@ Model model(const std::string& bytes1, const std::string& bytes2) {
     for (int f = 0; f < 2; ++f) {
         ModelFile& file = m.files[f];
         file.traits = traitsOf(*bytes[f]);
-        if (m.decoding == Decoding::Utf8) {
-            text[f] = *utf8[f];
+        if (m.decodings[f] == Decoding::Utf8) {
+            text[f] = utf8[f].value_or(U"");
             if (text[f].starts_with(U'\uFEFF')) {
                 text[f].erase(0, 1);
             }
-        } else {
+        } else if (m.decodings[f] == Decoding::Windows1252) {
             text[f] = fromWindows1252(*bytes[f]);
+        } else {
+            for (const char c : *bytes[f]) {
+                text[f] += char32_t(static_cast<unsigned char>(c));
+            }
         }
         file.lines = linesOf(text[f]);
         for (const std::u32string& line : file.lines) {
@@ -314,7 +333,8 @@ std::optional<RefusalOf> refusalIn(const std::string& message, const std::filesy
 
 std::optional<std::string> disagreement(const FileComparison& comparison, const Model& expected,
                                         const Thoroughness& thoroughness) {
-    if (comparison.decoding() != expected.decoding) {
+    if (comparison.decoding(1) != expected.decodings[0] ||
+        comparison.decoding(2) != expected.decodings[1]) {
         return std::string("la decodificación");
     }
     for (int f = 0; f < 2; ++f) {

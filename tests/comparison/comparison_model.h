@@ -40,7 +40,7 @@ struct ModelFile {
 };
 
 struct Model {
-    Decoding decoding = Decoding::Utf8;
+    Decodings decodings{Decoding::Utf8, Decoding::Utf8};
     std::array<ModelFile, 2> files;
     std::vector<std::array<std::vector<ColumnRun>, 2>> runs; // of each line pair, in each file
     ComparisonTotals totals;
@@ -50,11 +50,15 @@ struct Model {
     std::vector<RefusalOf> refusals;   // empty when the display limits hold the files
     // The first file (0 or 1) whose byte-order mark announces UTF-16 or UTF-32, which is refused.
     std::optional<int> unreadFile;
+    // The first file (0 or 1) told to be UTF-8 that is not, which is refused.
+    std::optional<int> notUtf8File;
 
     std::uint64_t pairCount() const { return runs.size(); }
 };
 
-Model model(const std::string& bytes1, const std::string& bytes2);
+// `choices`: how each file is to be decoded, as ComparisonOptions::decodings says.
+Model model(const std::string& bytes1, const std::string& bytes2,
+            std::optional<std::array<DecodingChoice, 2>> choices = std::nullopt);
 
 // Which refusal an OverflowError's message gives for files `file1` and `file2`; none when it is
 // not one of the three.

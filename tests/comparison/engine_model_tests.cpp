@@ -42,26 +42,42 @@ protected:
     }
 
     // Both comparisons and compareFiles(), on both files in both orders.
+    // With `choices`, each file is decoded as told.
     void check(const std::string& bytes1, const std::string& bytes2, const ReadSizes& sizes = {},
-               Thoroughness thoroughness = {}) const {
+               Thoroughness thoroughness = {},
+               std::optional<std::array<DecodingChoice, 2>> choices = std::nullopt) const {
         for (const bool swapped : {false, true}) {
             SCOPED_TRACE(swapped ? "ficheros al revés" : "ficheros en orden");
             const std::string& one = swapped ? bytes2 : bytes1;
             const std::string& two = swapped ? bytes1 : bytes2;
             const fs::path file1 = path(1, one);
             const fs::path file2 = path(2, two);
-            const Model expected = model(one, two);
-            if (expected.unreadFile) {
+            std::optional<std::array<DecodingChoice, 2>> told = choices;
+            if (told && swapped) {
+                std::swap((*told)[0], (*told)[1]);
+            }
+            const Model expected = model(one, two, told);
+            const auto options = [&](bool unlimited) {
+                ComparisonOptions options{unlimited, sizes, {}};
+                options.decodings = told;
+                return options;
+            };
+            if (expected.unreadFile || expected.notUtf8File) {
+                const int file = expected.unreadFile ? *expected.unreadFile : *expected.notUtf8File;
+                const std::string why = expected.unreadFile ? ": está escrito en UTF-"
+                                                            : " como UTF-8: no es UTF-8 válido";
                 for (const bool unlimited : {true, false}) {
                     try {
-                        FileComparison::run(file1, file2, {unlimited, sizes, {}});
+                        FileComparison::run(file1, file2, options(unlimited));
                         ADD_FAILURE() << "no FileError";
                     } catch (const FileError& error) {
-                        const fs::path& named = *expected.unreadFile == 0 ? file1 : file2;
-                        EXPECT_TRUE(std::string(error.what())
-                                        .starts_with("No se puede comparar " + quoted(named) +
-                                                     ": está escrito en UTF-"))
+                        const std::string named = quoted(file == 0 ? file1 : file2);
+                        EXPECT_TRUE(std::string(error.what()).find(named + why) !=
+                                    std::string::npos)
                             << error.what();
+                    } catch (const OverflowError&) {
+                        // Past the display limits, that is said first.
+                        EXPECT_TRUE(!unlimited && !expected.refusals.empty());
                     }
                 }
                 continue;
@@ -70,7 +86,7 @@ protected:
                 SCOPED_TRACE(unlimited ? "sin límite" : "con los límites");
                 if (!unlimited && !expected.refusals.empty()) {
                     try {
-                        FileComparison::run(file1, file2, {false, sizes, {}});
+                        FileComparison::run(file1, file2, options(false));
                         ADD_FAILURE() << "no OverflowError";
                     } catch (const OverflowError& error) {
                         const auto refusal = refusalIn(error.what(), file1, file2);
@@ -80,10 +96,10 @@ protected:
                     continue;
                 }
                 EXPECT_EQ(std::nullopt,
-                          disagreement(FileComparison::run(file1, file2, {unlimited, sizes, {}}),
+                          disagreement(FileComparison::run(file1, file2, options(unlimited)),
                                        expected, thoroughness));
             }
-            if (expected.refusals.empty()) {
+            if (expected.refusals.empty() && !told) {
                 EXPECT_EQ(std::nullopt, disagreement(compareFiles(file1, file2), expected));
             }
         }
@@ -189,7 +205,12 @@ TEST_F(EngineModelTest, RandomPairs) {
             }
         }
         const ReadSizes sizes = round % 2 == 0 ? tiny(2 + random() % 7) : ReadSizes{};
-        check(file1, file2, sizes, {1 + random() % 3, round % 10 == 0, random()});
+        // Now and then each file decoded as told.
+        std::optional<std::array<DecodingChoice, 2>> choices;
+        if (round % 3 == 1) {
+            choices = {DecodingChoice(random() % 4), DecodingChoice(random() % 4)};
+        }
+        check(file1, file2, sizes, {1 + random() % 3, round % 10 == 0, random()}, choices);
         if (HasFailure()) {
             break;
         }
@@ -240,6 +261,59 @@ TEST_F(EngineModelTest, LargerFiles) {
         for (const HandCase& c : cases) {
             SCOPED_TRACE(std::string(c.name) + ", lecturas de " + std::to_string(sizes.slice));
             check(c.file1, c.file2, sizes, {7, false, 0});
+        }
+    }
+    // The same files decoded unlike, so compared character by character.
+    for (const ReadSizes& sizes : {ReadSizes{}, small, tiny(16)}) {
+        for (const HandCase& c : {cases[1], cases[2], cases[5]}) {
+            SCOPED_TRACE(std::string(c.name) + ", Latin-1 y UTF-8");
+            check(c.file1, c.file2, sizes, {7, false, 0},
+                  std::array{DecodingChoice::Latin1, DecodingChoice::Utf8});
+        }
+    }
+}
+
+// Each file decoded as told: a Latin-1 file and its UTF-8 copy give the same characters, and
+// a file told to be UTF-8 that is not is refused, under every read size.
+TEST_F(EngineModelTest, EachFileDecodedAsTold) {
+    using enum DecodingChoice;
+    struct Case {
+        const char* name;
+        std::string file1, file2;
+        std::array<DecodingChoice, 2> choices;
+        std::optional<bool> identical; // none: refused
+    };
+    const std::string latin1 = "N\xD3MINA \xD1"
+                               "and\xFA 1.234,50\r\nSe\xF1or\n";
+    const std::string utf8 = "NÓMINA Ñandú 1.234,50\r\nSeñor\n";
+    const std::vector<Case> cases = {
+        {"Latin-1 against its UTF-8 copy", latin1, utf8, {Latin1, Utf8}, true},
+        {"both found out", latin1, utf8, {Auto, Auto}, true},
+        {"both alike as before", latin1, utf8, {Windows1252, Windows1252}, false},
+        {"a byte-order mark is not text under UTF-8", latin1, kBom + utf8, {Latin1, Utf8}, true},
+        {"but is under Latin-1", kBom + "x", "x", {Latin1, Latin1}, false},
+        {"the euro of Windows-1252 is a control in Latin-1",
+         "\x80",
+         "\x80",
+         {Windows1252, Latin1},
+         false},
+        {"the euro of Windows-1252 is the euro of UTF-8",
+         "1\x80\n",
+         "1€\n",
+         {Windows1252, Utf8},
+         true},
+        {"a character against two", "\xD1x", "Ñx", {Windows1252, Windows1252}, false},
+        {"told UTF-8, not UTF-8", latin1, utf8, {Utf8, Utf8}, std::nullopt},
+        {"told UTF-8 and so it is", utf8, utf8 + "x", {Utf8, Latin1}, false},
+    };
+    for (const std::size_t bytes : {0, 3, 5}) {
+        const ReadSizes sizes = bytes == 0 ? ReadSizes{} : tiny(bytes);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + ", lecturas de " + std::to_string(bytes));
+            const Model expected = model(c.file1, c.file2, c.choices);
+            EXPECT_EQ(c.identical.has_value(), !expected.notUtf8File.has_value());
+            EXPECT_TRUE(!c.identical || *c.identical == expected.differingLines.empty());
+            check(c.file1, c.file2, sizes, {3, true, 0}, c.choices);
         }
     }
 }
@@ -374,7 +448,7 @@ TEST_F(EngineModelTest, InvalidByteFarFromTheStartDecidesWindows1252ForBoth) {
     const std::string bytes1 = kBom + lines + "caf\xE9\n";
     const std::string bytes2 = lines + "café\n";
     const FileComparison comparison = compare(bytes1, bytes2);
-    EXPECT_EQ(Decoding::Windows1252, comparison.decoding());
+    EXPECT_EQ(Decoding::Windows1252, comparison.decoding(2));
     EXPECT_EQ(std::nullopt, disagreement(comparison, model(bytes1, bytes2), {100, false, 0}));
 }
 

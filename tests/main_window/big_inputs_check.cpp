@@ -458,7 +458,7 @@ void BigInputs::invalidUtf8FarIn() {
     const parvane::FileComparison* shown = big_->comparison();
     expect(big_->unlimited() && messages_.isEmpty(),
            "compared, no message [" + messages().toStdString() + "]");
-    expect(shown && shown->decoding() == parvane::Decoding::Windows1252,
+    expect(shown && shown->decoding(1) == parvane::Decoding::Windows1252,
            "both files decoded as Windows-1252");
     // Within the limits, the same first bytes and the same invalid byte decide the same.
     const fs::path small = file("pequeno.txt");

@@ -55,6 +55,7 @@ private slots:
     void notesOnWhatOnlyTheBytesShow_data();
     void notesOnWhatOnlyTheBytesShow();
     void nothingIsShownBeforeAComparison();
+    void eachFileDecodedAsTold();
 
 private:
     void compareBytes(const QByteArray& content1, const QByteArray& content2) {
@@ -439,6 +440,27 @@ void ReadingAidsTest::notesOnWhatOnlyTheBytesShow() {
         QCOMPARE(messages->shown[0].text, MainWindow::kIdenticalMessage);
     }
     QCOMPARE(aids()->summaryTip(view(1)), tip);
+}
+
+// Told how to decode each file, the window finds a Latin-1 file and its UTF-8 copy identical,
+// within the limits and without them, shows the Latin-1 letters as they are and says how each
+// file was read.
+void ReadingAidsTest::eachFileDecodedAsTold() {
+    window->setDecodings(
+        parvane::DecodingChoices{parvane::DecodingChoice::Latin1, parvane::DecodingChoice::Utf8});
+    for (const bool unlimited : {false, true}) {
+        messages->shown.clear();
+        path1 = write("1.txt", "N\xD3MINA \xD1"
+                               "and\xFA\r\n");
+        path2 = write("2.txt", "NÓMINA Ñandú\r\n");
+        window->openFiles(path1.toStdString(), path2.toStdString(), unlimited);
+        QCOMPARE(messages->shown.size(), 1);
+        QCOMPARE(messages->shown[0].text, MainWindow::kIdenticalMessage);
+        QVERIFY(view(1)->toPlainText().startsWith(QStringLiteral("NÓMINA Ñandú")));
+        QVERIFY(view(2)->toPlainText().startsWith(QStringLiteral("NÓMINA Ñandú")));
+        QCOMPARE(aids()->summaryTip(view(1)),
+                 QStringLiteral("El primer fichero se lee como Latin-1 y el segundo como UTF-8"));
+    }
 }
 
 void ReadingAidsTest::nothingIsShownBeforeAComparison() {

@@ -146,6 +146,7 @@ private slots:
     void regressionDevNullIsAnEmptyFileAndUtf16IsRefused();
     void veryLongLineIsCutButEveryRunIsNamed();
     void shiftedFileIsNamedInEveryForm();
+    void eachFileDecodedAsTold();
     void fileNamesAreBytes();
 
     void brokenPipeEndsQuietly();
@@ -554,6 +555,40 @@ void ReportTest::shiftedFileIsNamedInEveryForm() {
         json.unlimited = unlimited;
         QCOMPARE(parseJson(run(json).out)["notes"].toArray(),
                  QJsonArray{QString::fromStdString(note)});
+    }
+}
+
+// A Latin-1 file and its UTF-8 copy, each decoded as told: identical, and the report says how
+// each was read; a file told to be UTF-8 that is not is refused with status 2.
+void ReportTest::eachFileDecodedAsTold() {
+    using enum parvane::DecodingChoice;
+    writeFile("uno.txt", "N\xD3MINA \xD1"
+                         "and\xFA\r\n2\n");
+    writeFile("dos.txt", "NÓMINA Ñandú\r\n3\n");
+    for (const bool unlimited : {false, true}) {
+        ReportRequest text = request("uno.txt", "dos.txt");
+        text.unlimited = unlimited;
+        text.decodings = parvane::DecodingChoices{Latin1, Utf8};
+        const Result result = run(text);
+        QCOMPARE(result.status, 1);
+        QVERIFY2(result.out.starts_with("Fichero 1: «uno.txt»\nFichero 2: «dos.txt»\n"
+                                        "Codificación: Latin-1 / UTF-8\n\nLínea 2, columna 1:\n"),
+                 result.out.c_str());
+        QVERIFY(result.out.ends_with(
+            "\nEl primer fichero se lee como Latin-1 y el segundo como UTF-8\n"));
+        ReportRequest json = request("uno.txt", "dos.txt", Format::Json);
+        json.unlimited = unlimited;
+        json.decodings = parvane::DecodingChoices{Auto, Auto};
+        QCOMPARE(parseJson(run(json).out)["decoding"].toString(), "Windows-1252 / UTF-8");
+        ReportRequest strict = request("uno.txt", "dos.txt");
+        strict.unlimited = unlimited;
+        strict.decodings = parvane::DecodingChoices{Utf8, Utf8};
+        const Result refused = run(strict);
+        QCOMPARE(refused.status, 2);
+        QVERIFY2(refused.err.find("No se puede leer «uno.txt» como UTF-8: no es UTF-8 válido") !=
+                     std::string::npos,
+                 refused.err.c_str());
+        QCOMPARE(refused.out, std::string());
     }
 }
 
