@@ -830,6 +830,12 @@ void ComparisonViews::followViews() {
     if (!comparison_ || filling_) {
         return;
     }
+    if (!unlimited()) {
+        for (int v = 0; v < 2; ++v) {
+            numberLinesInView(v, 0);
+        }
+        return;
+    }
     updateBars();
     if (!stale_ && !covers(topLine(), leftColumn())) {
         refill_->start();
@@ -936,7 +942,7 @@ void ComparisonViews::updateBars() {
                         hBars_[v]->isVisibleTo(views_[v]) != showH;
         vBars_[v]->setVisible(showV);
         hBars_[v]->setVisible(showH);
-        numbers_[v]->showNumbersFrom(topLine() + 1);
+        numberLinesInView(v, first_);
         // The number columns may only have room for the last digits; the bar says them all.
         vBars_[v]->setToolTip(
             tr("Línea %1 de %2")
@@ -946,6 +952,15 @@ void ComparisonViews::updateBars() {
     if (placesChanged) {
         placeBars();
     }
+}
+
+// A view scrolls by whole lines: its bar's value is its top line in the window that starts at
+// line `first`, which starts at the view's top edge, or below the document's margin at the
+// window's start.
+void ComparisonViews::numberLinesInView(int view, std::uint64_t first) {
+    const int top = std::max(0, views_[view]->verticalScrollBar()->value());
+    numbers_[view]->showNumbersFrom(first + std::uint64_t(top) + 1,
+                                    top == 0 ? int(views_[view]->document()->documentMargin()) : 0);
 }
 
 // The bars go where the views' own would be, and the views leave room for them.

@@ -6,9 +6,9 @@
 // file; without limits, some lines around those in view (and, when lines are long, some columns
 // around those in view), never more than kWindowCharacters of display text, so that the views'
 // own rules (DiffView) decide how every character is shown and which are red. Within the limits
-// the views scroll with their own bars and the number columns keep their fixed numbers; without
-// them the views' own bars are hidden and scroll within the window, bars of this class, placed
-// where theirs were, span the whole files, and the number columns show the lines' real numbers.
+// the views scroll with their own bars; without them the views' own bars are hidden and scroll
+// within the window, and bars of this class, placed where theirs were, span the whole files.
+// Either way the number columns number the lines in view, in the whole files.
 // Scrolling near a window's edge fills a new window around what is in view, keeping the carets
 // on their lines and columns.
 //
@@ -195,6 +195,8 @@ private:
     void verticalBarMoved(int value);
     void horizontalBarMoved(int value);
     void updateBars();
+    // The number column of `view` numbers the lines in view, the window starting at line `first`.
+    void numberLinesInView(int view, std::uint64_t first);
     void placeBars();
     // The views' own bars, within the limits, or this class's.
     void useOwnBars(bool own);
