@@ -104,8 +104,9 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
                                   QStringLiteral("el nombre del fichero que se escribe"),
                                   QStringLiteral("SALIDA"));
     const QCommandLineOption unlimited(QStringLiteral("sin-limite"), QString());
-    const QList<QCommandLineOption> options{help,     version, report,   format,
-                                            maxLines, html,    unlimited};
+    const QCommandLineOption highlighted(QStringLiteral("resaltar"), QString());
+    const QList<QCommandLineOption> options{help,     version, report,    format,
+                                            maxLines, html,    unlimited, highlighted};
     parser.addOptions(options);
 
     // An option as the user typed it, for the messages about it.
@@ -160,6 +161,7 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         result.files_.emplace_back(argumentBytes(file));
     }
     result.unlimited_ = parser.isSet(unlimited);
+    result.highlighted_ = parser.isSet(highlighted);
 
     const bool reportAsked = parser.isSet(report) || parser.isSet(format) ||
                              parser.isSet(maxLines) || parser.isSet(html);
@@ -214,6 +216,9 @@ QString CommandLine::helpText() {
                "  -v, --version       muestra la versión y termina\n"
                "      --sin-limite    compara ficheros de cualquier tamaño, en la ventana o en el\n"
                "                      informe\n"
+               "      --resaltar      en la ventana, pone además un fondo claro tras cada "
+               "carácter\n"
+               "                      que difiere, para no depender solo del color\n"
                "      --informe       no abre la ventana: escribe las diferencias en la salida\n"
                "      --formato=F     formato del informe: texto (el de siempre) o json\n"
                "      --max-lineas=N  muestra como mucho N líneas que difieren (los totales\n"

@@ -31,6 +31,8 @@ public:
     const std::vector<std::filesystem::path>& files() const { return files_; }
     // Compare without the size limits (--sin-limite).
     bool unlimited() const { return unlimited_; }
+    // The window draws the differing characters on a light background too (--resaltar).
+    bool highlighted() const { return highlighted_; }
     // For a report: its format, how many differing lines to show at most, and the HTML page to
     // write (empty: none).
     Format format() const { return format_; }
@@ -43,6 +45,7 @@ private:
     Action action_ = Action::Run;
     std::vector<std::filesystem::path> files_;
     bool unlimited_ = false;
+    bool highlighted_ = false;
     Format format_ = Format::Text;
     std::optional<std::uint64_t> maxLines_;
     std::filesystem::path htmlPath_;

@@ -395,6 +395,11 @@ void MainWindow::openFiles(const std::filesystem::path& path1, const std::filesy
     }
 }
 
+void MainWindow::setHighlightBackground(bool on) {
+    rtb1_->setHighlightBackground(on);
+    rtb2_->setHighlightBackground(on);
+}
+
 void MainWindow::compareUnlimited() {
     if (views_->busy()) {
         return;

@@ -61,6 +61,10 @@ public:
     void openFiles(const std::filesystem::path& path1, const std::filesystem::path& path2 = {},
                    bool unlimited = false, EarlyComparison* early = nullptr);
 
+    // Both views draw the differing characters on a light background as well as in red (see
+    // DiffView::setHighlightBackground()), as --resaltar and the views' menu ask.
+    void setHighlightBackground(bool on);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;

@@ -323,6 +323,15 @@ QMenu* ReadingAids::createContextMenu(DiffView* view, TextCell cell) {
     QAction* previous = add("previousDifference", QStringLiteral("Diferencia anterior\tAlt+↑"));
     connect(previous, &QAction::triggered, this, &ReadingAids::previousDifferenceRequested,
             Qt::QueuedConnection);
+    menu->addSeparator();
+    QAction* highlight = add("highlightDifferences", QStringLiteral("Resaltar las diferencias"));
+    highlight->setEnabled(true); // before any comparison too: it holds for the next
+    highlight->setCheckable(true);
+    highlight->setChecked(view->highlightBackground());
+    connect(highlight, &QAction::toggled, this, [this](bool on) {
+        first_->setHighlightBackground(on);
+        second_->setHighlightBackground(on);
+    });
     return menu;
 }
 

@@ -17,6 +17,7 @@ private slots:
     void fileNamesKeepTheirBytes();
     void readsReportOptions();
     void noLimitOpensTheWindow();
+    void highlightIsForTheWindow();
 };
 
 void CommandLineTest::parses_data() {
@@ -57,6 +58,11 @@ void CommandLineTest::parses_data() {
         << QStringList{"--sin-limite", "a", "b"} << Action::Run << QStringList{"a", "b"} << none;
     QTest::newRow("no limit with one file")
         << QStringList{"--sin-limite", "a"} << Action::Run << QStringList{"a"} << none;
+    QTest::newRow("highlighted differences")
+        << QStringList{"--resaltar", "a", "b"} << Action::Run << QStringList{"a", "b"} << none;
+    QTest::newRow("a value given to --resaltar")
+        << QStringList{"--resaltar=si", "a", "b"} << Action::Refuse << QStringList{}
+        << "--resaltar no admite ningún valor: «--resaltar=si»";
     QTest::newRow("report") << QStringList{"--informe", "a", "b"} << Action::Report
                             << QStringList{"a", "b"} << none;
     QTest::newRow("report of one file")
@@ -140,6 +146,12 @@ void CommandLineTest::noLimitOpensTheWindow() {
         CommandLine::parse(QStringList{"parvane", "--informe", "--sin-limite", "a", "b"});
     QCOMPARE(report.action(), Action::Report);
     QVERIFY(report.unlimited());
+}
+
+void CommandLineTest::highlightIsForTheWindow() {
+    QVERIFY(CommandLine::parse(QStringList{"parvane", "--resaltar", "a", "b"}).highlighted());
+    QVERIFY(!CommandLine::parse(QStringList{"parvane", "a", "b"}).highlighted());
+    QVERIFY(CommandLine::helpText().contains(QStringLiteral("--resaltar")));
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)
