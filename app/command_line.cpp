@@ -140,8 +140,9 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         QStringLiteral("una codificación (utf-8, windows-1252, "
                        "latin-1 o auto), o dos separadas por una coma"),
         QStringLiteral("X[,Y]"));
-    const QList<QCommandLineOption> options{help,     version, report,    format,
-                                            maxLines, html,    unlimited, decoding};
+    const QCommandLineOption highlighted(QStringLiteral("resaltar"), QString());
+    const QList<QCommandLineOption> options{help, version,   report,   format,     maxLines,
+                                            html, unlimited, decoding, highlighted};
     parser.addOptions(options);
 
     // An option as the user typed it, for the messages about it.
@@ -204,6 +205,7 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
                     .arg(needsValue(typed(decoding), decoding), shown(parser.value(decoding))));
         }
     }
+    result.highlighted_ = parser.isSet(highlighted);
 
     const bool reportAsked = parser.isSet(report) || parser.isSet(format) ||
                              parser.isSet(maxLines) || parser.isSet(html);
@@ -258,6 +260,9 @@ QString CommandLine::helpText() {
                "  -v, --version       muestra la versión y termina\n"
                "      --sin-limite    compara ficheros de cualquier tamaño, en la ventana o en el\n"
                "                      informe\n"
+               "      --resaltar      en la ventana, pone además un fondo claro tras cada "
+               "carácter\n"
+               "                      que difiere, para no depender solo del color\n"
                "      --informe       no abre la ventana: escribe las diferencias en la salida\n"
                "      --formato=F     formato del informe: texto (el de siempre) o json\n"
                "      --max-lineas=N  muestra como mucho N líneas que difieren (los totales\n"

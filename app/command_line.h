@@ -35,6 +35,8 @@ public:
     bool unlimited() const { return unlimited_; }
     // How to decode each file (--codificacion); none: both alike, as always.
     const std::optional<parvane::DecodingChoices>& decodings() const { return decodings_; }
+    // The window draws the differing characters on a light background too (--resaltar).
+    bool highlighted() const { return highlighted_; }
     // For a report: its format, how many differing lines to show at most, and the HTML page to
     // write (empty: none).
     Format format() const { return format_; }
@@ -48,6 +50,7 @@ private:
     std::vector<std::filesystem::path> files_;
     bool unlimited_ = false;
     std::optional<parvane::DecodingChoices> decodings_;
+    bool highlighted_ = false;
     Format format_ = Format::Text;
     std::optional<std::uint64_t> maxLines_;
     std::filesystem::path htmlPath_;

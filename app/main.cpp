@@ -111,6 +111,7 @@ int main(int argc, char* argv[]) {
     if (const QString missing = MainWindow::missingFontMessage(); !missing.isEmpty()) {
         print(stderr, QStringLiteral("parvane: %1\n").arg(missing));
     }
+    window.setHighlightBackground(commandLine.highlighted());
     window.show();
     if (!files.empty()) {
         // The window is already showing, so a message of the comparison appears over it; its

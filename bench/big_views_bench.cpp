@@ -7,6 +7,9 @@
 // measures, painting both views offscreen after each step:
 //   - from the end of the pass to both views filled and painted (and, for reference, the whole
 //     command beside a pass alone);
+//   - the marks of the differences on both vertical bars, worked out anew (the window a pixel
+//     taller or shorter each time, so that the bars' grooves change) and painted (median and
+//     worst);
 //   - Ctrl+End and Ctrl+Home in turn, and the bar dragged to random places (median);
 //   - Alt+Down from the first difference to the next, and along the following ones (median);
 //   - Alt+Right and Alt+Left along the runs of differing characters, note of the move included
@@ -21,12 +24,14 @@
 #include "comparison/file_comparison.h"
 #include "main_window/comparison_views.h"
 #include "main_window/diff_view.h"
+#include "main_window/difference_marks.h"
 #include "main_window/main_window.h"
 #include "main_window/reading_aids.h"
 #include "main_window/selection_copy.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QImage>
 #include <QKeyEvent>
 #include <QScrollBar>
 
@@ -142,6 +147,27 @@ int main(int argc, char* argv[]) {
         }
         std::printf("(floor: painting both views again, unchanged: median %.2f ms)\n",
                     median(paints));
+
+        // The bars with their marks, each paint working the marks out again for a new groove.
+        // Each bar is drawn alone, as the rest of the window waits to be drawn after the resize.
+        std::vector<double> marks;
+        for (int i = 0; i < kRepetitions; ++i) {
+            window.resize(window.width(), window.height() + (i % 2 == 0 ? 1 : -1));
+            start = Clock::now();
+            for (int view : {1, 2}) {
+                QScrollBar* bar = big->verticalBar(view);
+                QImage drawn(bar->size(), QImage::Format_ARGB32_Premultiplied);
+                bar->render(&drawn);
+            }
+            marks.push_back(msSince(start));
+        }
+        QApplication::processEvents();
+        const double marksMs = median(marks);
+        const double marksWorst = *std::max_element(marks.begin(), marks.end());
+        std::printf("marks on both vertical bars (%zu marked rows each), worked out anew and "
+                    "painted: median %.2f ms, worst %.2f ms (target < %.0f ms) %s\n",
+                    big->differenceMarks(1)->markedRows().size(), marksMs, marksWorst,
+                    kFrameTargetMs, verdict(marksWorst < kFrameTargetMs));
 
         std::vector<double> edges;
         for (int i = 0; i < kRepetitions; ++i) {

@@ -2,6 +2,7 @@
 
 #include "main_window/deferred_text.h"
 #include "main_window/diff_view.h"
+#include "main_window/difference_marks.h"
 #include "main_window/memory_shortage.h"
 #include "main_window/message_boxes.h"
 #include "main_window/number_column.h"
@@ -65,6 +66,11 @@ ComparisonViews::ComparisonViews(DiffView* view1, DiffView* view2, NumberColumn*
         vBars_[v]->hide();
         hBars_[v]->hide();
         connect(vBars_[v], &QScrollBar::valueChanged, this, &ComparisonViews::verticalBarMoved);
+        ownMarks_[v] = new DifferenceMarks(view->verticalScrollBar());
+        wholeMarks_[v] = new DifferenceMarks(vBars_[v]);
+        for (DifferenceMarks* marks : {ownMarks_[v], wholeMarks_[v]}) {
+            connect(marks, &DifferenceMarks::lineChosen, this, &ComparisonViews::followMark);
+        }
         connect(hBars_[v], &QScrollBar::valueChanged, this, &ComparisonViews::horizontalBarMoved);
         connect(view, &QPlainTextEdit::cursorPositionChanged, this, [this, v] { takeCursor(v); });
         connect(view, &QPlainTextEdit::selectionChanged, this, [this, v] { takeCursor(v); });
@@ -87,6 +93,10 @@ const parvane::FileComparison* ComparisonViews::comparison() const {
 QScrollBar* ComparisonViews::verticalBar(int view) const { return vBars_.at(view - 1); }
 
 QScrollBar* ComparisonViews::horizontalBar(int view) const { return hBars_.at(view - 1); }
+
+DifferenceMarks* ComparisonViews::differenceMarks(int view) const {
+    return unlimited() ? wholeMarks_.at(view - 1) : ownMarks_.at(view - 1);
+}
 
 ComparisonViews::Contents ComparisonViews::prepare(const parvane::FileComparison& comparison,
                                                    QThread* owner) {
@@ -152,6 +162,7 @@ void ComparisonViews::show(parvane::FileComparison comparison, std::optional<Con
     }
     fill(0, 0, std::move(early));
     updateBars();
+    markDifferences();
     emit shown();
 }
 
@@ -676,6 +687,42 @@ parvane::LineColumn ComparisonViews::goToRun(bool forward) {
     return *run;
 }
 
+// Each bar spans its range and a page of lines: within the limits a view's own bar counts lines,
+// this class's count them on its scale.
+void ComparisonViews::markDifferences() {
+    const DifferenceMarks::NextDifference next =
+        [this](std::uint64_t line) -> std::optional<std::uint64_t> {
+        if (!comparison_) {
+            return std::nullopt;
+        }
+        return line == 0 ? comparison_->firstDifferingLine()
+                         : comparison_->nextDifferingLine(line - 1);
+    };
+    for (int v = 0; v < 2; ++v) {
+        const QScrollBar* own = views_[v]->verticalScrollBar();
+        if (unlimited()) {
+            ownMarks_[v]->setSource({}, {});
+            wholeMarks_[v]->setSource(next, [this, own] {
+                return vScale_.last() + std::uint64_t(std::max(0, own->pageStep()));
+            });
+        } else {
+            wholeMarks_[v]->setSource({}, {});
+            ownMarks_[v]->setSource(next, [own] {
+                return std::uint64_t(std::max(0, own->maximum())) +
+                       std::uint64_t(std::max(0, own->pageStep()));
+            });
+        }
+    }
+}
+
+void ComparisonViews::followMark(std::uint64_t line) {
+    if (!comparison_) {
+        return;
+    }
+    goToLine(line);
+    emit markFollowed();
+}
+
 // Both carets to the start of `line`, which comes into view the least way, as a view's own
 // moveCaretToLine() does.
 void ComparisonViews::goToLine(std::uint64_t line) {
@@ -830,6 +877,12 @@ void ComparisonViews::followViews() {
     if (!comparison_ || filling_) {
         return;
     }
+    if (!unlimited()) {
+        for (int v = 0; v < 2; ++v) {
+            numberLinesInView(v, 0);
+        }
+        return;
+    }
     updateBars();
     if (!stale_ && !covers(topLine(), leftColumn())) {
         refill_->start();
@@ -936,7 +989,7 @@ void ComparisonViews::updateBars() {
                         hBars_[v]->isVisibleTo(views_[v]) != showH;
         vBars_[v]->setVisible(showV);
         hBars_[v]->setVisible(showH);
-        numbers_[v]->showNumbersFrom(topLine() + 1);
+        numberLinesInView(v, first_);
         // The number columns may only have room for the last digits; the bar says them all.
         vBars_[v]->setToolTip(
             tr("Línea %1 de %2")
@@ -946,6 +999,15 @@ void ComparisonViews::updateBars() {
     if (placesChanged) {
         placeBars();
     }
+}
+
+// A view scrolls by whole lines: its bar's value is its top line in the window that starts at
+// line `first`, which starts at the view's top edge, or below the document's margin at the
+// window's start.
+void ComparisonViews::numberLinesInView(int view, std::uint64_t first) {
+    const int top = std::max(0, views_[view]->verticalScrollBar()->value());
+    numbers_[view]->showNumbersFrom(first + std::uint64_t(top) + 1,
+                                    top == 0 ? int(views_[view]->document()->documentMargin()) : 0);
 }
 
 // The bars go where the views' own would be, and the views leave room for them.

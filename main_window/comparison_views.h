@@ -6,9 +6,11 @@
 // file; without limits, some lines around those in view (and, when lines are long, some columns
 // around those in view), never more than kWindowCharacters of display text, so that the views'
 // own rules (DiffView) decide how every character is shown and which are red. Within the limits
-// the views scroll with their own bars and the number columns keep their fixed numbers; without
-// them the views' own bars are hidden and scroll within the window, bars of this class, placed
-// where theirs were, span the whole files, and the number columns show the lines' real numbers.
+// the views scroll with their own bars; without them the views' own bars are hidden and scroll
+// within the window, and bars of this class, placed where theirs were, span the whole files.
+// Either way the number columns number the lines in view, in the whole files, and the vertical
+// bars in use carry marks for the differing lines of the whole files (difference_marks.h): a
+// click on one moves both views to its line, as Alt+Down does.
 // Scrolling near a window's edge fills a new window around what is in view, keeping the carets
 // on their lines and columns.
 //
@@ -43,6 +45,7 @@
 #include <vector>
 
 class DiffView;
+class DifferenceMarks;
 class MessageBoxes;
 class NumberColumn;
 class QMenu;
@@ -110,6 +113,9 @@ public:
     // The bars over the whole files of view 1 or 2.
     QScrollBar* verticalBar(int view) const;
     QScrollBar* horizontalBar(int view) const;
+    // The marks of the differences on the vertical bar of view 1 or 2 in use: the view's own
+    // within the limits, this class's without them.
+    DifferenceMarks* differenceMarks(int view) const;
 
     void setPassPrelude(ComparisonProgress::Prelude prelude) { prelude_ = std::move(prelude); }
 
@@ -145,6 +151,8 @@ signals:
     void shown();
     // The views hold a new window, from line pair `firstLine` and column `firstColumn` (0-based).
     void windowFilled(std::uint64_t firstLine, std::uint64_t firstColumn);
+    // A click on a mark of a bar has moved both views to its line.
+    void markFollowed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -191,6 +199,9 @@ private:
     std::uint64_t leftColumn() const;
     void goToLine(std::uint64_t line);
     void goToEdge(int view, bool end);
+    void followMark(std::uint64_t line);
+    // The marks of the bars in use show the comparison's differing lines.
+    void markDifferences();
 
     // A view's own bar has moved: follow it, and fill a new window if it nears an edge.
     void followViews();
@@ -199,6 +210,8 @@ private:
     void verticalBarMoved(int value);
     void horizontalBarMoved(int value);
     void updateBars();
+    // The number column of `view` numbers the lines in view, the window starting at line `first`.
+    void numberLinesInView(int view, std::uint64_t first);
     void placeBars();
     // The views' own bars, within the limits, or this class's.
     void useOwnBars(bool own);
@@ -208,6 +221,8 @@ private:
     std::array<NumberColumn*, 2> numbers_;
     std::array<QScrollBar*, 2> vBars_;
     std::array<QScrollBar*, 2> hBars_;
+    std::array<DifferenceMarks*, 2> ownMarks_;   // on the views' own bars
+    std::array<DifferenceMarks*, 2> wholeMarks_; // on this class's
     MessageBoxes* messages_;
     QWidget* window_;
     QTimer* refill_;

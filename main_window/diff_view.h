@@ -11,6 +11,10 @@
 // views stays level, and reads from left to right, whatever its first letter (a right-to-left
 // word keeps its own order within it), so that column 1 is at the left of both views.
 //
+// With the highlight background on (setHighlightBackground(), off by default), every differing
+// character is drawn on a light background as well as in red, so that the differences do not
+// rely on colour alone; the red on that background keeps a contrast of at least 4.5:1.
+//
 // A view can be given more lines and more width than its text needs (empty room after the
 // text), so that two views side by side scroll alike (level_layout.h). The room is not text: the
 // document holds the display text alone, and copying gives the file's own characters.
@@ -36,8 +40,14 @@ class DiffView : public QPlainTextEdit {
 public:
     explicit DiffView(QWidget* parent = nullptr);
 
-    // The colour of differing characters.
+    // The colour of differing characters, and the background behind them when asked for.
     static QColor highlightColour();
+    static QColor highlightBackgroundColour();
+
+    // Draws the differing characters on the highlight background (`on`) or as the comparison
+    // colours them; it stays so for whatever the view shows next.
+    void setHighlightBackground(bool on);
+    bool highlightBackground() const { return highlightBackground_; }
 
     // Replaces the whole content with `displayText`, uncoloured.
     void setDisplayText(const QString& displayText);
@@ -112,9 +122,14 @@ private:
     void adoptDocument(QTextDocument* document);
     // Draws the colours of text_ that are not formats over the shaped lines.
     void showOverlays();
+    // Gives the differing characters' formats the highlight background, or takes it away.
+    void backDifferences();
+    // `format`, a differing character's, with the highlight background when it is on.
+    QTextCharFormat backed(QTextCharFormat format) const;
 
     DrawnStandIn* drawnStandIn_;
     LevelLayout* layout_ = nullptr;
     ShownText text_;
     std::function<QMimeData*()> selectionSource_;
+    bool highlightBackground_ = false;
 };

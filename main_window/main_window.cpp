@@ -399,6 +399,11 @@ void MainWindow::setDecodings(std::optional<parvane::DecodingChoices> decodings)
     views_->setDecodings(decodings);
 }
 
+void MainWindow::setHighlightBackground(bool on) {
+    rtb1_->setHighlightBackground(on);
+    rtb2_->setHighlightBackground(on);
+}
+
 void MainWindow::compareUnlimited() {
     if (views_->busy()) {
         return;

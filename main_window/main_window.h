@@ -65,6 +65,10 @@ public:
     // always.
     void setDecodings(std::optional<parvane::DecodingChoices> decodings);
 
+    // Both views draw the differing characters on a light background as well as in red (see
+    // DiffView::setHighlightBackground()), as --resaltar and the views' menu ask.
+    void setHighlightBackground(bool on);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;

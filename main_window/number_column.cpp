@@ -1,16 +1,31 @@
 #include "main_window/number_column.h"
 
+#include <QFontMetrics>
 #include <QFontMetricsF>
+#include <QResizeEvent>
+#include <QScopeGuard>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTextFrame>
+#include <QTextFrameFormat>
+#include <QTextLayout>
 #include <QWheelEvent>
 
 #include <algorithm>
 
+namespace {
+
+// The numbers of the design's column.
+constexpr int kDesignCount = 50;
+// How much smaller each try of a font for wide numbers is.
+constexpr double kPointStep = 0.25;
+
+} // namespace
+
 QString NumberColumn::numbersText() {
     QString text;
-    for (int n = 1; n <= 50; ++n) {
+    for (int n = 1; n <= kDesignCount; ++n) {
         text += QString::number(n) + QStringLiteral("\r\n");
     }
     return text;
@@ -29,14 +44,40 @@ NumberColumn::NumberColumn(QWidget* parent) : QTextEdit(parent) {
     showNumbersFrom(1);
 }
 
-void NumberColumn::showNumbersFrom(std::uint64_t first) {
-    if (first == first_) {
+void NumberColumn::showNumbersFrom(std::uint64_t first, std::optional<int> top) {
+    showNumbers(first, fittingCount(), top);
+}
+
+int NumberColumn::fittingCount() const {
+    const int spacing = std::max(1, QFontMetrics(font()).lineSpacing());
+    return std::max(kDesignCount, (viewport()->height() + spacing - 1) / spacing + 1);
+}
+
+void NumberColumn::resizeEvent(QResizeEvent* event) {
+    QTextEdit::resizeEvent(event);
+    if (first_ != 0) {
+        showNumbers(first_, fittingCount(), top_);
+    }
+}
+
+void NumberColumn::showNumbers(std::uint64_t first, int count, std::optional<int> top) {
+    if (first == first_ && count == count_ && top == top_) {
         return;
     }
     first_ = first;
-    if (first == 1) {
-        QString shown = numbersText();
-        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    count_ = count;
+    top_ = top;
+    const QScopeGuard placeFirstLine([this, top] {
+        QTextFrameFormat frame = document()->rootFrame()->frameFormat();
+        frame.setTopMargin(top ? qreal(*top) : document()->documentMargin());
+        document()->rootFrame()->setFrameFormat(frame);
+    });
+    const std::uint64_t last = first + std::uint64_t(count) - 1;
+    if (first == 1 && last < 100) {
+        QString shown;
+        for (int n = 1; n <= count; ++n) {
+            shown += QString::number(n) + u'\n';
+        }
         setPlainText(shown);
         return;
     }
@@ -48,14 +89,28 @@ void NumberColumn::showNumbersFrom(std::uint64_t first) {
                            ? viewport()->width() - 2 * margin
                            : seen.right() + 1 - margin - std::max<qreal>(seen.left(), margin);
     const QFontMetricsF metrics(font());
-    const qreal needed = metrics.horizontalAdvance(QString::number(first + 49));
+    // Digits need not be equally wide: the widest number is looked for.
+    const auto widest = [first, last](const QFontMetricsF& shownMetrics) {
+        qreal width = 0;
+        for (std::uint64_t n = first; n <= last; ++n) {
+            width = std::max(width, shownMetrics.horizontalAdvance(QString::number(n)));
+        }
+        return width;
+    };
+    const qreal needed = widest(metrics);
     QFont shownFont = font();
     if (needed > room && room > 0) {
-        shownFont.setPointSizeF(std::max(kSmallestPoints, font().pointSizeF() * room / needed));
+        // The size asked for may be drawn a little wider than its share of the font's own.
+        qreal points = std::max(kSmallestPoints, font().pointSizeF() * room / needed);
+        shownFont.setPointSizeF(points);
+        while (points > kSmallestPoints && widest(QFontMetricsF(shownFont)) > room) {
+            points = std::max(kSmallestPoints, points - kPointStep);
+            shownFont.setPointSizeF(points);
+        }
     }
     const QFontMetricsF shownMetrics(shownFont);
     QString shown;
-    for (std::uint64_t n = first; n < first + 50; ++n) {
+    for (std::uint64_t n = first; n <= last; ++n) {
         shown +=
             shownMetrics.elidedText(QString::number(n), Qt::ElideLeft, std::max<qreal>(room, 1)) +
             u'\n';
@@ -67,8 +122,15 @@ void NumberColumn::showNumbersFrom(std::uint64_t first) {
         QTextCharFormat smaller;
         smaller.setFontPointSize(shownFont.pointSizeF());
         all.mergeCharFormat(smaller);
-        QTextBlockFormat level; // each number keeps the height of its line
-        level.setLineHeight(metrics.lineSpacing(), QTextBlockFormat::FixedHeight);
+        // Each number keeps the height of a line of the column's own font, as the view's lines
+        // have it.
+        QTextLayout sample(QStringLiteral("0"), font());
+        sample.beginLayout();
+        QTextLine line = sample.createLine();
+        line.setLeadingIncluded(true);
+        sample.endLayout();
+        QTextBlockFormat level;
+        level.setLineHeight(line.height(), QTextBlockFormat::FixedHeight);
         all.mergeBlockFormat(level);
     }
 }

@@ -9,17 +9,22 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QMenu>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTextBlock>
+#include <QTimer>
 #include <QToolTip>
 
 #include <algorithm>
 #include <utility>
 
 namespace {
+
+// What a tooltip adds to its text's width, and a little more.
+constexpr int kNotePadding = 16;
 
 TextGrid gridOf(const DiffView* view) { return TextGrid(view->characters(), view->lineStarts()); }
 
@@ -71,6 +76,63 @@ ReadingAids::ReadingAids(DiffView* first, DiffView* second, ComparisonViews* vie
         auto* shortcut = new QShortcut(QKeySequence(key), window);
         connect(shortcut, &QShortcut::activated, this, move);
     }
+    connect(views_, &ComparisonViews::shown, this, &ReadingAids::noteComparisonSoon);
+    connect(views_, &ComparisonViews::markFollowed, this, [this] { noteDifference(true); });
+    window_->installEventFilter(this);
+}
+
+// A window that is activated hides any tooltip: a note shown before the window of a comparison
+// made at start-up is activated would be gone at once.
+void ReadingAids::noteComparisonSoon() {
+    comparisonNoteDue_ = true;
+    if (window_->isActiveWindow()) {
+        showDueNote();
+    } else {
+        QTimer::singleShot(kActivationWaitMilliseconds, this, &ReadingAids::showDueNote);
+    }
+}
+
+void ReadingAids::showDueNote() {
+    if (comparisonNoteDue_) {
+        comparisonNoteDue_ = false;
+        noteComparison();
+    }
+}
+
+QString ReadingAids::noteComparison() {
+    const parvane::FileComparison* comparison = views_->comparison();
+    const std::optional<std::uint64_t> first =
+        comparison ? comparison->firstDifferingLine() : std::nullopt;
+    if (!first) {
+        return {};
+    }
+    const QString text = comparisonNote(comparison->differingLineCount(), *first);
+    // At the top of the second view, against its bar with the marks; a tooltip is placed a
+    // little below and to the right of the point it is given, and is a little wider than its text.
+    QWidget* area = second_->viewport();
+    const int width = QFontMetrics(QToolTip::font()).horizontalAdvance(text) + kNotePadding;
+    const QPoint corner = area->mapToGlobal(QPoint(std::max(0, area->width() - width), 0));
+    QToolTip::showText(corner, text, area, {}, kComparisonNoteMilliseconds);
+    return text;
+}
+
+QString ReadingAids::spacedNumber(std::uint64_t number) {
+    QString digits = QString::number(number);
+    if (digits.size() < 5) {
+        return digits;
+    }
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3) {
+        digits.insert(at, u' ');
+    }
+    return digits;
+}
+
+QString ReadingAids::comparisonNote(std::uint64_t lines, std::uint64_t first) {
+    if (lines == 1) {
+        return QStringLiteral("1 línea difiere: la %1").arg(spacedNumber(first + 1));
+    }
+    return QStringLiteral("%1 líneas difieren; la primera, la %2")
+        .arg(spacedNumber(lines), spacedNumber(first + 1));
 }
 
 void ReadingAids::setShownPaths(const QString& shownPath1, const QString& shownPath2) {
@@ -223,6 +285,7 @@ DiffView* ReadingAids::noteView(int line) const {
 }
 
 void ReadingAids::showNote(DiffView* view, const QString& text) {
+    comparisonNoteDue_ = false; // a move's note is newer
     const QRect rect = view->cursorRect();
     QToolTip::showText(view->viewport()->mapToGlobal(rect.topRight()), text, view->viewport(), {},
                        kNoteMilliseconds);
@@ -260,6 +323,15 @@ QMenu* ReadingAids::createContextMenu(DiffView* view, TextCell cell) {
     QAction* previous = add("previousDifference", QStringLiteral("Diferencia anterior\tAlt+↑"));
     connect(previous, &QAction::triggered, this, &ReadingAids::previousDifferenceRequested,
             Qt::QueuedConnection);
+    menu->addSeparator();
+    QAction* highlight = add("highlightDifferences", QStringLiteral("Resaltar las diferencias"));
+    highlight->setEnabled(true); // before any comparison too: it holds for the next
+    highlight->setCheckable(true);
+    highlight->setChecked(view->highlightBackground());
+    connect(highlight, &QAction::toggled, this, [this](bool on) {
+        first_->setHighlightBackground(on);
+        second_->setHighlightBackground(on);
+    });
     return menu;
 }
 
@@ -283,6 +355,12 @@ bool ReadingAids::showContextMenu(DiffView* view, QEvent* event) {
 }
 
 bool ReadingAids::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window_) {
+        if (event->type() == QEvent::WindowActivate && comparisonNoteDue_) {
+            QTimer::singleShot(0, this, &ReadingAids::showDueNote);
+        }
+        return false;
+    }
     DiffView* view = viewOf(watched);
     if (!view) {
         return false;

@@ -8,7 +8,11 @@
 //  - Alt+Home and Alt+End go to the first and last line with a difference, Alt+Right and
 //    Alt+Left to the next and previous run of differing characters; each move (Alt+Down and
 //    Alt+Up too, through noteDifference()) shows for a moment which difference it reached;
-//  - the views' context menu adds "Copiar posición" and the moves between differences.
+//  - the views' context menu adds "Copiar posición", the moves between differences and
+//    "Resaltar las diferencias", which turns the highlight background of both views on and off;
+//  - after every comparison that found differences, a note by the views says how many lines
+//    differ and which is the first, for a few seconds, leaving the carets where they are; a click
+//    on a mark of a bar (difference_marks.h) gets the note of a move.
 // The views hold windows of the files (comparison_views.h): tips and positions count from the
 // window's origin, and the moves go over the whole files. Notes and tips are tooltips: nothing
 // modal, nothing that stays. The aids are children of the window and refer to its two views and
@@ -32,8 +36,12 @@ class ReadingAids : public QObject {
     Q_OBJECT
 
 public:
-    // How long a note of a move stays.
+    // How long a note of a move stays, and the note of a comparison.
     static constexpr int kNoteMilliseconds = 3000;
+    static constexpr int kComparisonNoteMilliseconds = 5000;
+    // How long the note of a comparison waits for the window to be activated, which would hide
+    // it at once if it came after.
+    static constexpr int kActivationWaitMilliseconds = 1000;
 
     ReadingAids(DiffView* first, DiffView* second, ComparisonViews* views, QWidget* window);
 
@@ -71,6 +79,14 @@ public:
     // that direction: "Ninguna diferencia más abajo", or "No hay diferencias" at all.
     static QString note(std::optional<std::uint64_t> index, std::uint64_t total, std::uint64_t line,
                         std::optional<std::uint64_t> column, bool forward);
+    // "12 líneas difieren; la primera, la 20 514" for `lines` differing lines, the first of them
+    // `first` (0-based); "1 línea difiere: la 7" for one.
+    static QString comparisonNote(std::uint64_t lines, std::uint64_t first);
+    // `number` as Spanish writes it: in groups of three digits parted by a space from five
+    // digits on ("20 514", but "1234").
+    static QString spacedNumber(std::uint64_t number);
+    // Shows the note of the comparison shown, if it found differences; empty otherwise.
+    QString noteComparison();
 
 signals:
     // The context menu's moves, for the window to carry out as Alt+Down and Alt+Up.
@@ -89,6 +105,9 @@ private:
     void showNote(DiffView* view, const QString& text);
     QRect cellRect(const DiffView* view, TextCell cell) const;
     bool showContextMenu(DiffView* view, QEvent* event);
+    // Shows the note of the comparison once the window is active, or after a while.
+    void noteComparisonSoon();
+    void showDueNote();
 
     DiffView* first_;
     DiffView* second_;
@@ -98,4 +117,5 @@ private:
     DiffView* lastUsed_; // the view last focused or last asked for its menu
     QWidget* window_;
     QString shownPath1_, shownPath2_;
+    bool comparisonNoteDue_ = false;
 };

@@ -19,6 +19,7 @@ private slots:
     void noLimitOpensTheWindow();
     void decodingsOfEachFile_data();
     void decodingsOfEachFile();
+    void highlightIsForTheWindow();
 };
 
 void CommandLineTest::parses_data() {
@@ -59,6 +60,11 @@ void CommandLineTest::parses_data() {
         << QStringList{"--sin-limite", "a", "b"} << Action::Run << QStringList{"a", "b"} << none;
     QTest::newRow("no limit with one file")
         << QStringList{"--sin-limite", "a"} << Action::Run << QStringList{"a"} << none;
+    QTest::newRow("highlighted differences")
+        << QStringList{"--resaltar", "a", "b"} << Action::Run << QStringList{"a", "b"} << none;
+    QTest::newRow("a value given to --resaltar")
+        << QStringList{"--resaltar=si", "a", "b"} << Action::Refuse << QStringList{}
+        << "--resaltar no admite ningún valor: «--resaltar=si»";
     QTest::newRow("report") << QStringList{"--informe", "a", "b"} << Action::Report
                             << QStringList{"a", "b"} << none;
     QTest::newRow("report of one file")
@@ -181,6 +187,12 @@ void CommandLineTest::decodingsOfEachFile() {
         QCOMPARE(QList((*line.decodings()).begin(), (*line.decodings()).end()), decodings);
     }
     QVERIFY(!CommandLine::parse(QStringList{"parvane", "a", "b"}).decodings());
+}
+
+void CommandLineTest::highlightIsForTheWindow() {
+    QVERIFY(CommandLine::parse(QStringList{"parvane", "--resaltar", "a", "b"}).highlighted());
+    QVERIFY(!CommandLine::parse(QStringList{"parvane", "a", "b"}).highlighted());
+    QVERIFY(CommandLine::helpText().contains(QStringLiteral("--resaltar")));
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)

@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTextBlock>
 
+#include <cstdlib>
+#include <optional>
 #include <set>
 
 namespace {
@@ -34,6 +36,7 @@ private slots:
     void numberColumnsHoldFixedNumbers();
     void regressionNumberColumnsStopAtTheViewsLowerEdge_data();
     void regressionNumberColumnsStopAtTheViewsLowerEdge();
+    void regressionNumbersAfterScrollingToLine63InATallWindow();
 
     void identicalFilesAreReportedAfterBothViewsAreFilled();
     void exactlyTheDifferingCharactersAreRed_data();
@@ -230,6 +233,51 @@ void MainWindowTest::regressionNumberColumnsStopAtTheViewsLowerEdge() {
             }
         }
     }
+}
+
+// Regression: within the limits the number columns read 1 to 50 whatever the views showed, so
+// that after scrolling a number stood beside another line, and in a window taller than 50 lines
+// the lines past 50 had none. Each line in view must have its own number beside it.
+void MainWindowTest::regressionNumbersAfterScrollingToLine63InATallWindow() {
+    window->resize(window->width(), 1000);
+    QTRY_COMPARE(window->height(), 1000);
+    QByteArray one, other;
+    for (int n = 1; n <= 300; ++n) {
+        one += "registro " + QByteArray::number(n) + "\n";
+        other += n == 70 ? "registro distinto\n" : "registro " + QByteArray::number(n) + "\n";
+    }
+    compare(write("a.txt", one), write("b.txt", other));
+    // Where a line of a view or of a column ends, in the window (a smaller font for long numbers
+    // stands on the line's foot).
+    const auto footOf = [this](const QAbstractScrollArea* area, const QRect& line) {
+        return area->viewport()->mapTo(window, line.bottomLeft()).y();
+    };
+    for (const auto& [viewName, columnName] :
+         {std::pair{"RTB1", "TxtNumeracion1"}, std::pair{"RTB2", "TxtNumeracion2"}}) {
+        auto* view = control<DiffView>(viewName);
+        auto* column = control<NumberColumn>(columnName);
+        view->verticalScrollBar()->setValue(62);
+        QCOMPARE(view->verticalScrollBar()->value(), 62);
+        std::optional<int> offset; // the design's: a column sits a little lower than its view
+        int lines = 0;
+        for (QTextBlock line = view->document()->findBlockByNumber(62);
+             line.isValid() &&
+             view->cursorRect(QTextCursor(line)).center().y() < view->viewport()->height();
+             line = line.next(), ++lines) {
+            const QTextBlock number = column->document()->findBlockByNumber(lines);
+            QCOMPARE(number.text(), QString::number(line.blockNumber() + 1));
+            const int apart = footOf(column, column->cursorRect(QTextCursor(number))) -
+                              footOf(view, view->cursorRect(QTextCursor(line)));
+            QCOMPARE(apart, offset.value_or(apart));
+            offset = apart;
+        }
+        QVERIFY2(lines > 50, qPrintable(QString::number(lines)));
+        QVERIFY2(std::abs(*offset) < view->fontMetrics().height() / 3,
+                 qPrintable(QString::number(*offset)));
+    }
+    // Back at the top, the design's numbers.
+    control<DiffView>("RTB1")->verticalScrollBar()->setValue(0);
+    QVERIFY(control<NumberColumn>("TxtNumeracion2")->toPlainText().startsWith("1\n2\n3\n"));
 }
 
 void MainWindowTest::identicalFilesAreReportedAfterBothViewsAreFilled() {

@@ -1,16 +1,21 @@
 // What the views show, checked where the user sees it: in the rendered pixels and in what the
 // caret and the clipboard reach.
 
+#include "main_window/reading_aids.h"
 #include "main_window/shown_character.h"
 #include "window_test_support.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 
+#include <cmath>
+#include <memory>
 #include <set>
 #include <utility>
 
@@ -33,6 +38,9 @@ private slots:
     void regressionRedLetterIsShapedAsUncoloured_data();
     void regressionRedLetterIsShapedAsUncoloured();
     void colouringAViewAlreadyDrawnRedrawsIt();
+    void highlightBackgroundKeepsTheRedReadable();
+    void highlightBackgroundIsBehindEveryDifference_data();
+    void highlightBackgroundIsBehindEveryDifference();
 
 private:
     void compareBytes(const QByteArray& content1, const QByteArray& content2) {
@@ -341,6 +349,98 @@ void ViewDisplayTest::colouringAViewAlreadyDrawnRedrawsIt() {
     QTRY_VERIFY_WITH_TIMEOUT(count.count > 0, 1000);
     QCOMPARE(redPositions(view), (std::set<int>{1, 2, 9}));
     QVERIFY(reddishPixels(view) > 4);
+}
+
+// WCAG's relative luminance of `colour`, and the contrast between two colours.
+double luminance(const QColor& colour) {
+    const auto linear = [](int channel) {
+        const double c = channel / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour.red()) + 0.7152 * linear(colour.green()) +
+           0.0722 * linear(colour.blue());
+}
+
+double contrast(const QColor& one, const QColor& other) {
+    const double a = luminance(one);
+    const double b = luminance(other);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+void ViewDisplayTest::highlightBackgroundKeepsTheRedReadable() {
+    const QColor red = DiffView::highlightColour();
+    QVERIFY(contrast(red, DiffView::highlightBackgroundColour()) >= 4.5);
+    // What it mends: the red on the views' own blue.
+    const QColor blue = control<DiffView>("RTB1")->palette().color(QPalette::Base);
+    QVERIFY(contrast(red, blue) < 3);
+}
+
+void ViewDisplayTest::highlightBackgroundIsBehindEveryDifference_data() {
+    QTest::addColumn<bool>("unlimited");
+    QTest::addColumn<bool>("askedBefore"); // as --resaltar does, or from the menu afterwards
+    QTest::newRow("within the limits, from the menu") << false << false;
+    QTest::newRow("without them, asked before") << true << true;
+    QTest::newRow("without them, from the menu") << true << false;
+}
+
+// The differing letter and the differing space (which shows no ink and has a box) of both views
+// get the light background and keep their red; equal characters get none, and turning it off
+// gives back what was shown.
+void ViewDisplayTest::highlightBackgroundIsBehindEveryDifference() {
+    QFETCH(bool, unlimited);
+    QFETCH(bool, askedBefore);
+    window->setHighlightBackground(askedBefore);
+    window->openFiles(localPath(write("1.txt", "abc d f\n")),
+                      localPath(write("2.txt", "abX dYf\n")), unlimited);
+    auto* aids = window->findChild<ReadingAids*>();
+    const auto views = {control<DiffView>("RTB1"), control<DiffView>("RTB2")};
+    const auto toggle = [aids](DiffView* view, bool checked) {
+        std::unique_ptr<QMenu> menu(aids->createContextMenu(view, {0, 0}));
+        QAction* entry = menu->findChild<QAction*>("highlightDifferences");
+        QVERIFY(entry && entry->isCheckable() && entry->isEnabled());
+        QCOMPARE(entry->text(), QStringLiteral("Resaltar las diferencias"));
+        QCOMPARE(entry->isChecked(), !checked);
+        entry->trigger();
+    };
+    // Pixels of the light background in the cell of column `column` of line 1.
+    const auto backed = [](DiffView* view, int column) {
+        QTextCursor start(view->document()), end(view->document());
+        start.setPosition(view->documentPosition(column));
+        end.setPosition(view->documentPosition(column + 1));
+        // Within the cell, clear of its neighbours' edges.
+        const QRect cell =
+            QRect(view->cursorRect(start).topLeft(), view->cursorRect(end).bottomLeft())
+                .adjusted(1, 0, -2, 0);
+        const QImage image = view->viewport()->grab(cell).toImage();
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                count += image.pixelColor(x, y) == DiffView::highlightBackgroundColour();
+            }
+        }
+        return count;
+    };
+    std::vector<QImage> plain;
+    if (!askedBefore) {
+        for (DiffView* view : views) {
+            QCOMPARE(backed(view, 2) + backed(view, 5), 0);
+            plain.push_back(view->viewport()->grab().toImage());
+        }
+        toggle(control<DiffView>("RTB2"), true);
+    }
+    for (DiffView* view : views) {
+        QVERIFY(view->highlightBackground());
+        QCOMPARE(redPositions(view), documentPositions(view, {3, 6}));
+        QVERIFY(backed(view, 2) > 10 && backed(view, 5) > 10);
+        QCOMPARE(backed(view, 0) + backed(view, 3), 0);
+    }
+    if (!askedBefore) {
+        toggle(control<DiffView>("RTB1"), false);
+        int v = 0;
+        for (DiffView* view : views) {
+            QCOMPARE(view->viewport()->grab().toImage(), plain[std::size_t(v++)]);
+        }
+    }
 }
 
 QTEST_MAIN(ViewDisplayTest)
