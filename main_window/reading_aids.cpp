@@ -1,5 +1,6 @@
 #include "main_window/reading_aids.h"
 
+#include "comparison/comparison_notes.h"
 #include "main_window/character_info.h"
 #include "main_window/comparison_summary.h"
 #include "main_window/comparison_views.h"
@@ -106,33 +107,29 @@ QString ReadingAids::noteComparison() {
     if (!first) {
         return {};
     }
-    const QString text = comparisonNote(comparison->differingLineCount(), *first);
+    const QString text =
+        comparisonNote(comparison->differingLineCount(), *first, comparison->shift());
     // At the top of the second view, against its bar with the marks; a tooltip is placed a
     // little below and to the right of the point it is given, and is a little wider than its text.
     QWidget* area = second_->viewport();
-    const int width = QFontMetrics(QToolTip::font()).horizontalAdvance(text) + kNotePadding;
+    const int width = QFontMetrics(QToolTip::font()).size(0, text).width() + kNotePadding;
     const QPoint corner = area->mapToGlobal(QPoint(std::max(0, area->width() - width), 0));
     QToolTip::showText(corner, text, area, {}, kComparisonNoteMilliseconds);
     return text;
 }
 
-QString ReadingAids::spacedNumber(std::uint64_t number) {
-    QString digits = QString::number(number);
-    if (digits.size() < 5) {
-        return digits;
+QString ReadingAids::comparisonNote(std::uint64_t lines, std::uint64_t first,
+                                    const std::optional<parvane::ShiftHint>& shift) {
+    const auto grouped = [](std::uint64_t number) {
+        return QString::fromStdString(parvane::groupedNumber(number));
+    };
+    QString text = lines == 1 ? QStringLiteral("1 línea difiere: la %1").arg(grouped(first + 1))
+                              : QStringLiteral("%1 líneas difieren; la primera, la %2")
+                                    .arg(grouped(lines), grouped(first + 1));
+    if (shift) {
+        text += u'\n' + QString::fromStdString(parvane::shiftNote(*shift));
     }
-    for (qsizetype at = digits.size() - 3; at > 0; at -= 3) {
-        digits.insert(at, u' ');
-    }
-    return digits;
-}
-
-QString ReadingAids::comparisonNote(std::uint64_t lines, std::uint64_t first) {
-    if (lines == 1) {
-        return QStringLiteral("1 línea difiere: la %1").arg(spacedNumber(first + 1));
-    }
-    return QStringLiteral("%1 líneas difieren; la primera, la %2")
-        .arg(spacedNumber(lines), spacedNumber(first + 1));
+    return text;
 }
 
 void ReadingAids::setShownPaths(const QString& shownPath1, const QString& shownPath2) {

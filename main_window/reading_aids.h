@@ -18,6 +18,7 @@
 // modal, nothing that stays. The aids are children of the window and refer to its two views and
 // to what shows the comparison in them, which must live as long as they do.
 
+#include "comparison/shift_hint.h"
 #include "main_window/text_grid.h"
 
 #include <QObject>
@@ -80,11 +81,10 @@ public:
     static QString note(std::optional<std::uint64_t> index, std::uint64_t total, std::uint64_t line,
                         std::optional<std::uint64_t> column, bool forward);
     // "12 líneas difieren; la primera, la 20 514" for `lines` differing lines, the first of them
-    // `first` (0-based); "1 línea difiere: la 7" for one.
-    static QString comparisonNote(std::uint64_t lines, std::uint64_t first);
-    // `number` as Spanish writes it: in groups of three digits parted by a space from five
-    // digits on ("20 514", but "1234").
-    static QString spacedNumber(std::uint64_t number);
+    // `first` (0-based); "1 línea difiere: la 7" for one; then, on a line of its own, the hint of
+    // a shifted file if there is one.
+    static QString comparisonNote(std::uint64_t lines, std::uint64_t first,
+                                  const std::optional<parvane::ShiftHint>& shift = std::nullopt);
     // Shows the note of the comparison shown, if it found differences; empty otherwise.
     QString noteComparison();
 

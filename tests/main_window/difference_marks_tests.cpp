@@ -172,21 +172,31 @@ void DifferenceMarksTest::aNoteTellsTheDifferingLines() {
 void DifferenceMarksTest::notesWriteNumbersAsSpanishDoes_data() {
     QTest::addColumn<qulonglong>("lines");
     QTest::addColumn<qulonglong>("first");
+    QTest::addColumn<int>("shiftedBy"); // 0: no shift
     QTest::addColumn<QString>("note");
-    QTest::newRow("one") << 1ull << 6ull << "1 línea difiere: la 7";
-    QTest::newRow("five digits") << 12ull << 20513ull
+    QTest::newRow("one") << 1ull << 6ull << 0 << "1 línea difiere: la 7";
+    QTest::newRow("five digits") << 12ull << 20513ull << 0
                                  << "12 líneas difieren; la primera, la 20 514";
-    QTest::newRow("four digits stay whole")
-        << 1234ull << 1233ull << "1234 líneas difieren; la primera, la 1234";
-    QTest::newRow("millions") << 1234567ull << 9999999ull
+    QTest::newRow("four digits") << 1234ull << 1233ull << 0
+                                 << "1 234 líneas difieren; la primera, la 1 234";
+    QTest::newRow("millions") << 1234567ull << 9999999ull << 0
                               << "1 234 567 líneas difieren; la primera, la 10 000 000";
+    QTest::newRow("a record missing")
+        << 2500ull << 2500ull << 1
+        << "2 500 líneas difieren; la primera, la 2 501\nDesde la línea 2 501, el fichero 2 "
+           "parece desplazado una línea: le falta una línea respecto al fichero 1";
 }
 
 void DifferenceMarksTest::notesWriteNumbersAsSpanishDoes() {
     QFETCH(qulonglong, lines);
     QFETCH(qulonglong, first);
+    QFETCH(int, shiftedBy);
     QFETCH(QString, note);
-    QCOMPARE(ReadingAids::comparisonNote(lines, first), note);
+    std::optional<parvane::ShiftHint> shift;
+    if (shiftedBy > 0) {
+        shift = parvane::ShiftHint{first, shiftedBy, 2};
+    }
+    QCOMPARE(ReadingAids::comparisonNote(lines, first, shift), note);
 }
 
 QTEST_MAIN(DifferenceMarksTest)
