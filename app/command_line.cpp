@@ -141,8 +141,11 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
                        "latin-1 o auto), o dos separadas por una coma"),
         QStringLiteral("X[,Y]"));
     const QCommandLineOption highlighted(QStringLiteral("resaltar"), QString());
-    const QList<QCommandLineOption> options{help, version,   report,   format,     maxLines,
-                                            html, unlimited, decoding, highlighted};
+    const QCommandLineOption fields(QStringLiteral("campos"),
+                                    QStringLiteral("el fichero de un formato de campos"),
+                                    QStringLiteral("FICHERO"));
+    const QList<QCommandLineOption> options{help, version,   report,   format,      maxLines,
+                                            html, unlimited, decoding, highlighted, fields};
     parser.addOptions(options);
 
     // An option as the user typed it, for the messages about it.
@@ -206,6 +209,12 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         }
     }
     result.highlighted_ = parser.isSet(highlighted);
+    if (parser.isSet(fields)) {
+        if (parser.value(fields).isEmpty()) {
+            return refuse(needsValue(typed(fields), fields));
+        }
+        result.layoutPath_ = argumentBytes(parser.value(fields));
+    }
 
     const bool reportAsked = parser.isSet(report) || parser.isSet(format) ||
                              parser.isSet(maxLines) || parser.isSet(html);
@@ -268,6 +277,9 @@ QString CommandLine::helpText() {
                "      --max-lineas=N  muestra como mucho N líneas que difieren (los totales\n"
                "                      cuentan todas)\n"
                "      --html SALIDA   escribe en SALIDA una página HTML con la comparación\n"
+               "      --campos=FICHERO\n"
+               "                      nombra el campo de cada diferencia según el formato de\n"
+               "                      campos de FICHERO, en la ventana o en el informe\n"
                "      --codificacion=X[,Y]\n"
                "                      lee ambos ficheros como X, o el primero como X y el segundo\n"
                "                      como Y: utf-8, windows-1252, latin-1 o auto (UTF-8 si el\n"

@@ -42,6 +42,8 @@ public:
     Format format() const { return format_; }
     std::optional<std::uint64_t> maxLines() const { return maxLines_; }
     const std::filesystem::path& htmlPath() const { return htmlPath_; }
+    // A record layout whose fields name the differences (--campos); empty: none.
+    const std::filesystem::path& layoutPath() const { return layoutPath_; }
     // Why the command line was refused, with how to use the program.
     const QString& error() const { return error_; }
 
@@ -54,5 +56,6 @@ private:
     Format format_ = Format::Text;
     std::optional<std::uint64_t> maxLines_;
     std::filesystem::path htmlPath_;
+    std::filesystem::path layoutPath_;
     QString error_;
 };

@@ -60,6 +60,7 @@ int writeReport(const CommandLine& commandLine) {
     request.html = commandLine.htmlPath();
     request.unlimited = commandLine.unlimited();
     request.decodings = commandLine.decodings();
+    request.layout = commandLine.layoutPath();
     return Report::write(request, stdout, stderr);
 }
 

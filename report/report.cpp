@@ -1,6 +1,7 @@
 #include "report/report.h"
 
 #include "comparison/file_comparison.h"
+#include "comparison/record_layout.h"
 #include "comparison/source_file.h"
 #include "report/report_html_file.h"
 #include "report/report_html_writer.h"
@@ -28,26 +29,27 @@ void complain(std::FILE* err, std::string_view message) {
 }
 
 void writeHtml(const ReportRequest& request, const parvane::FileComparison& source,
-               ReportHtmlFile& file) {
+               const parvane::RecordLayout* layout, ReportHtmlFile& file) {
     ReportOutput page(file.stream(), parvane::quoted(request.html));
-    ReportHtmlWriter::write(page, source, request.maxLines);
+    ReportHtmlWriter::write(page, source, request.maxLines, layout);
     page.flush();
     file.commit();
 }
 
-void writeOut(const ReportRequest& request, const parvane::FileComparison& source, std::FILE* out) {
+void writeOut(const ReportRequest& request, const parvane::FileComparison& source,
+              const parvane::RecordLayout* layout, std::FILE* out) {
     ReportOutput output(out, "la salida estándar");
     const bool json = request.format == ReportRequest::Format::Json;
     if (!request.html.empty()) {
         if (json) {
-            ReportJsonWriter::writeSummary(output, source, request.html);
+            ReportJsonWriter::writeSummary(output, source, request.html, layout);
         } else {
-            ReportTextWriter::writeSummary(output, source);
+            ReportTextWriter::writeSummary(output, source, layout);
         }
     } else if (json) {
-        ReportJsonWriter::write(output, source, request.maxLines);
+        ReportJsonWriter::write(output, source, request.maxLines, layout);
     } else {
-        ReportTextWriter::write(output, source, request.maxLines);
+        ReportTextWriter::write(output, source, request.maxLines, layout);
     }
     output.flush();
 }
@@ -67,6 +69,16 @@ int Report::write(const ReportRequest& request, std::FILE* out, std::FILE* err) 
             return kTrouble;
         }
     }
+    std::optional<parvane::RecordLayout> layout;
+    if (!request.layout.empty()) {
+        try {
+            layout = parvane::RecordLayout::read(request.layout);
+        } catch (const parvane::LayoutError& error) {
+            complain(err, error.what());
+            return kTrouble;
+        }
+    }
+    const parvane::RecordLayout* fields = layout ? &*layout : nullptr;
     std::optional<parvane::FileComparison> source;
     try {
         parvane::ComparisonOptions options{request.unlimited, {}, {}};
@@ -88,11 +100,11 @@ int Report::write(const ReportRequest& request, std::FILE* out, std::FILE* err) 
     const int status = source->identical() ? kIdentical : kDifferent;
     try {
         if (page) {
-            writeHtml(request, *source, *page);
+            writeHtml(request, *source, fields, *page);
         }
         // A page written to standard output is all it gets: a summary would spoil the page.
         if (!page || page->stream() != out) {
-            writeOut(request, *source, out);
+            writeOut(request, *source, fields, out);
         }
     } catch (const ReportOutputClosed&) {
         return status;

@@ -19,6 +19,10 @@
 // (whole or not at all where the system allows it); one of the files compared, and other files
 // that must not be lost, are refused. A page that goes to `out` itself (`/dev/stdout`) is all
 // `out` gets. Neither stream is closed.
+//
+// With a record layout (record_layout.h), read before the comparison, each form names the fields
+// of every differing line and ends with the fields that differ; a layout that cannot be read or
+// is malformed is trouble, with the layout's message.
 
 #include "comparison/text_decoding.h"
 
@@ -36,6 +40,7 @@ struct ReportRequest {
     std::filesystem::path html;            // empty: no page
     bool unlimited = false;                // no size limits (the pass for big files)
     std::optional<parvane::DecodingChoices> decodings; // how to decode each file; none: alike
+    std::filesystem::path layout; // a record layout whose fields the report names; empty: none
 };
 
 class Report {

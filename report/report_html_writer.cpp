@@ -1,9 +1,11 @@
 #include "report/report_html_writer.h"
 
 #include "comparison/comparison_notes.h"
+#include "comparison/field_tally.h"
 #include "comparison/source_file.h"
 #include "comparison/text_decoding.h"
 #include "report/report_characters.h"
+#include "report/report_fields.h"
 #include "report/report_pairs.h"
 
 #include <algorithm>
@@ -16,6 +18,13 @@ using parvane::LinePairSlice;
 
 // Line pairs read from the source at a time.
 constexpr std::uint64_t kBlockPairs = 256;
+
+// Added to kHead with a record layout.
+constexpr std::string_view kFieldStyle = R"(<style>
+th.k, td.k { width: 9em; font-family: sans-serif; }
+table.campos { width: auto; margin-top: 0.5em; }
+</style>
+)";
 
 constexpr std::string_view kHead = R"(<!DOCTYPE html>
 <html lang="es">
@@ -118,8 +127,34 @@ void writeCell(ReportOutput& page, const parvane::FileComparison& comparison,
     page << "</td>";
 }
 
+// The cell of the fields that differ in `pair`: "IMPORTE, NOMBRE", "fuera de los campos",
+// "sin registro"; empty for a pair that does not differ.
+void writeFieldCell(ReportOutput& out, const parvane::FileComparison& comparison,
+                    const parvane::RecordLayout& layout, const LinePairSlice& pair) {
+    out << "<td class=\"k\">";
+    if (comparison.differingLinesBefore(pair.line + 1) >
+        comparison.differingLinesBefore(pair.line)) {
+        const report_fields::LineFields fields = report_fields::of(comparison, layout, pair);
+        std::string names = fields.type ? "" : "sin registro";
+        bool outside = false;
+        for (const parvane::FieldRun& run :
+             fields.type ? fields.runs : std::vector<parvane::FieldRun>{}) {
+            if (run.field) {
+                names += (names.empty() ? "" : ", ") + escaped(run.field->name);
+            } else {
+                outside = true;
+            }
+        }
+        if (outside) {
+            names += (names.empty() ? "" : ", ") + std::string("fuera de los campos");
+        }
+        out << names;
+    }
+    out << "</td>";
+}
+
 void writePair(ReportOutput& out, const parvane::FileComparison& comparison,
-               const LinePairSlice& pair) {
+               const LinePairSlice& pair, const parvane::RecordLayout* layout) {
     const std::string number = std::to_string(pair.line + 1);
     out << (!pair.runs1.empty() || !pair.runs2.empty() || report_pairs::isCut(pair)
                 ? "<tr class=\"x\">"
@@ -128,22 +163,25 @@ void writePair(ReportOutput& out, const parvane::FileComparison& comparison,
     writeCell(out, comparison, pair, 1);
     out << "<td class=\"n\">" << (pair.has2 ? number : std::string()) << "</td>";
     writeCell(out, comparison, pair, 2);
+    if (layout) {
+        writeFieldCell(out, comparison, *layout, pair);
+    }
     out << "</tr>\n";
 }
 
 // Writes line pairs [first, end).
 void writePairs(ReportOutput& out, const parvane::FileComparison& source, std::uint64_t first,
-                std::uint64_t end, std::uint64_t maxColumns) {
+                std::uint64_t end, std::uint64_t maxColumns, const parvane::RecordLayout* layout) {
     for (std::uint64_t block = first; block < end; block += kBlockPairs) {
         for (const LinePairSlice& pair :
              source.linePairs(block, std::min(kBlockPairs, end - block), 0, maxColumns)) {
-            writePair(out, source, pair);
+            writePair(out, source, pair, layout);
         }
     }
 }
 
-void writeGap(ReportOutput& out, std::uint64_t first, std::uint64_t end) {
-    out << "<tr class=\"g\"><td colspan=\"4\">⋯ ";
+void writeGap(ReportOutput& out, std::uint64_t first, std::uint64_t end, bool fields) {
+    out << "<tr class=\"g\"><td colspan=\"" << (fields ? "5" : "4") << "\">⋯ ";
     if (end - first == 1) {
         out << "línea " << first + 1;
     } else {
@@ -181,9 +219,33 @@ void writeSummary(ReportOutput& out, const parvane::FileComparison& source) {
 
 } // namespace
 
+// The fields that differ over the whole files, and in how many lines each.
+void writeFieldTable(ReportOutput& out, const parvane::FileComparison& source,
+                     const parvane::RecordLayout& layout) {
+    const parvane::FieldTally tally = parvane::FieldTally::count(source, layout);
+    out << "<h2>Campos que difieren, según " << escaped(layout.shownName()) << "</h2>\n"
+        << "<table class=\"campos\">\n<tr><th>Campo</th><th>Columnas</th><th>Líneas</th></tr>\n";
+    for (const parvane::FieldCount& count : tally.fields()) {
+        out << "<tr><td>" << escaped(report_fields::name(*count.type, *count.field)) << "</td><td>"
+            << count.field->columns() << "</td><td>" << count.lines << "</td></tr>\n";
+    }
+    if (tally.outsideFields() > 0) {
+        out << "<tr><td>fuera de los campos</td><td></td><td>" << tally.outsideFields()
+            << "</td></tr>\n";
+    }
+    if (tally.untyped() > 0) {
+        out << "<tr><td>sin registro</td><td></td><td>" << tally.untyped() << "</td></tr>\n";
+    }
+    out << "</table>\n";
+}
+
 void ReportHtmlWriter::write(ReportOutput& out, const parvane::FileComparison& source,
-                             std::optional<std::uint64_t> maxLines) {
+                             std::optional<std::uint64_t> maxLines,
+                             const parvane::RecordLayout* layout) {
     out << kHead;
+    if (layout) {
+        out << kFieldStyle;
+    }
     writeSummary(out, source);
     const std::uint64_t all = source.totals().differingLines;
     const std::uint64_t limit = std::min(all, maxLines.value_or(all));
@@ -198,9 +260,9 @@ void ReportHtmlWriter::write(ReportOutput& out, const parvane::FileComparison& s
     }
     out << "<table>\n<tr><th colspan=\"2\">Fichero 1: " << escaped(parvane::quoted(source.path(1)))
         << "</th><th colspan=\"2\">Fichero 2: " << escaped(parvane::quoted(source.path(2)))
-        << "</th></tr>\n";
+        << (layout ? "</th><th class=\"k\">Campos" : "") << "</th></tr>\n";
     if (everything) {
-        writePairs(out, source, 0, pairs, UINT64_MAX);
+        writePairs(out, source, 0, pairs, UINT64_MAX, layout);
     } else {
         std::uint64_t next = 0; // the first pair not yet written
         std::uint64_t shown = 0;
@@ -209,16 +271,20 @@ void ReportHtmlWriter::write(ReportOutput& out, const parvane::FileComparison& s
             const std::uint64_t first = std::max(next, *line - std::min(*line, kContextLines));
             const std::uint64_t end = std::min(pairs, *line + kContextLines + 1);
             if (first > next) {
-                writeGap(out, next, first);
+                writeGap(out, next, first, layout);
             }
             if (end > first) {
-                writePairs(out, source, first, end, kMaxColumns);
+                writePairs(out, source, first, end, kMaxColumns, layout);
                 next = end;
             }
         }
         if (next < pairs) {
-            writeGap(out, next, pairs);
+            writeGap(out, next, pairs, layout);
         }
     }
-    out << "</table>\n</body>\n</html>\n";
+    out << "</table>\n";
+    if (layout) {
+        writeFieldTable(out, source, *layout);
+    }
+    out << "</body>\n</html>\n";
 }

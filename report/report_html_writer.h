@@ -10,9 +10,13 @@
 // the differing pairs (the first `maxLines`) with kContextLines pairs around each, and says so
 // at the top; it then cuts lines after kMaxColumns characters, saying how many were left out.
 //
+// With a record layout, a column names the fields that differ in each differing line pair, and a
+// table at the end gives the lines in which each field differs.
+//
 // Throws what ReportOutput and the source throw.
 
 #include "comparison/file_comparison.h"
+#include "comparison/record_layout.h"
 #include "report/report_output.h"
 
 #include <optional>
@@ -24,5 +28,6 @@ public:
     static constexpr std::uint64_t kMaxColumns = 10000;
 
     static void write(ReportOutput& out, const parvane::FileComparison& source,
-                      std::optional<std::uint64_t> maxLines);
+                      std::optional<std::uint64_t> maxLines,
+                      const parvane::RecordLayout* layout = nullptr);
 };

@@ -1,7 +1,9 @@
 #include "report/report_json_writer.h"
 
 #include "comparison/comparison_notes.h"
+#include "comparison/field_tally.h"
 #include "comparison/text_decoding.h"
+#include "report/report_fields.h"
 #include "report/report_pairs.h"
 
 namespace {
@@ -25,6 +27,62 @@ void writeSide(ReportOutput& out, const parvane::FileComparison& comparison,
         first = false;
     });
     out << "]}";
+}
+
+// [41, 52], or [53, null] for a field to the end of the line.
+std::string columnsOf(const parvane::LayoutField& field) {
+    return "[" + std::to_string(field.first + 1) + ", " +
+           (field.length ? std::to_string(field.first + *field.length) : "null") + "]";
+}
+
+std::string text(const std::string& name) { return ReportJsonWriter::quote(name); }
+
+// A record type's name, or null for the only type of a layout without `registro`.
+std::string record(const parvane::RecordType* type) {
+    return type && !type->name.empty() ? text(type->name) : "null";
+}
+
+// "fields": {"record": "DETALLE", "runs": [{"field": "IMPORTE", "columns": [41, 52], "value1":
+// "…", "value2": "…"}, {"field": null, "columns": [81, 90]}]}, or "record": null and no runs.
+void writeFields(ReportOutput& out, const parvane::FileComparison& comparison,
+                 const parvane::RecordLayout& layout, const parvane::LinePairSlice& pair) {
+    const report_fields::LineFields fields = report_fields::of(comparison, layout, pair);
+    out << ", \"fields\": {\"record\": " << record(fields.type) << ", \"runs\": [";
+    bool first = true;
+    for (const parvane::FieldRun& run : fields.type ? fields.runs : decltype(fields.runs){}) {
+        out << (first ? "" : ", ");
+        first = false;
+        if (!run.field) {
+            out << "{\"field\": null, \"columns\": [" << run.columns.first + 1 << ", "
+                << run.columns.last + 1 << "]}";
+            continue;
+        }
+        const auto value = [&](int file) {
+            const std::optional<std::string> shown = report_fields::value(pair, file, *run.field);
+            return shown ? text(*shown) : std::string("null");
+        };
+        out << "{\"field\": " << text(run.field->name) << ", \"columns\": " << columnsOf(*run.field)
+            << ", \"value1\": " << value(1) << ", \"value2\": " << value(2) << "}";
+    }
+    out << "]}";
+}
+
+// "fieldTotals": {"fields": [{"record": …, "field": …, "columns": […], "lines": N}, …],
+// "outsideFields": N, "withoutRecord": N}
+void writeFieldTotals(ReportOutput& out, const parvane::FileComparison& source,
+                      const parvane::RecordLayout& layout) {
+    const parvane::FieldTally tally = parvane::FieldTally::count(source, layout);
+    out << ",\n  \"fieldTotals\": {\"fields\": [";
+    bool first = true;
+    for (const parvane::FieldCount& count : tally.fields()) {
+        out << (first ? "" : ", ") << "{\"record\": " << record(count.type)
+            << ", \"field\": " << text(count.field->name)
+            << ", \"columns\": " << columnsOf(*count.field) << ", \"lines\": " << count.lines
+            << "}";
+        first = false;
+    }
+    out << "], \"outsideFields\": " << tally.outsideFields()
+        << ", \"withoutRecord\": " << tally.untyped() << "}";
 }
 
 void writeHead(ReportOutput& out, const parvane::FileComparison& source) {
@@ -52,7 +110,8 @@ void writeHead(ReportOutput& out, const parvane::FileComparison& source) {
 } // namespace
 
 void ReportJsonWriter::write(ReportOutput& out, const parvane::FileComparison& source,
-                             std::optional<std::uint64_t> maxLines) {
+                             std::optional<std::uint64_t> maxLines,
+                             const parvane::RecordLayout* layout) {
     writeHead(out, source);
     out << ",\n  \"lines\": [";
     const std::uint64_t all = source.totals().differingLines;
@@ -71,20 +130,33 @@ void ReportJsonWriter::write(ReportOutput& out, const parvane::FileComparison& s
             writeSide(out, source, pair, 1);
             out << ", \"file2\": ";
             writeSide(out, source, pair, 2);
-            out << ", \"cut\": " << (report_pairs::isCut(pair) ? "true" : "false") << "}";
+            out << ", \"cut\": " << (report_pairs::isCut(pair) ? "true" : "false");
+            if (layout) {
+                writeFields(out, source, *layout, pair);
+            }
+            out << "}";
             ++shown;
         }
         from = batch.back().line + 1;
     }
     out << (shown == 0 ? "],\n" : "\n  ],\n");
     out << "  \"shownLines\": " << shown << ",\n";
-    out << "  \"truncated\": " << (shown < all ? "true" : "false") << "\n}\n";
+    out << "  \"truncated\": " << (shown < all ? "true" : "false");
+    if (layout) {
+        writeFieldTotals(out, source, *layout);
+    }
+    out << "\n}\n";
 }
 
 void ReportJsonWriter::writeSummary(ReportOutput& out, const parvane::FileComparison& source,
-                                    const std::filesystem::path& html) {
+                                    const std::filesystem::path& html,
+                                    const parvane::RecordLayout* layout) {
     writeHead(out, source);
-    out << ",\n  \"html\": " << name(html.native()) << "\n}\n";
+    out << ",\n  \"html\": " << name(html.native());
+    if (layout) {
+        writeFieldTotals(out, source, *layout);
+    }
+    out << "\n}\n";
 }
 
 std::string ReportJsonWriter::quote(std::string_view text) {

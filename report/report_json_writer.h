@@ -6,9 +6,15 @@
 // `maxLines`, only the first that many pairs are listed and "truncated" says whether some were
 // left out. File names are given exactly (see name()). docs/report.md shows the shape.
 //
+// With a record layout, each line pair also has "fields": its record type and, for each field
+// its differing columns fall in, the field's name, columns and value in both files (and the
+// differing columns outside every field), and the document ends with "fieldTotals": the lines in
+// which each field differs.
+//
 // Throws what ReportOutput and the source throw; the document is then unfinished.
 
 #include "comparison/file_comparison.h"
+#include "comparison/record_layout.h"
 #include "report/report_output.h"
 
 #include <optional>
@@ -18,10 +24,12 @@
 class ReportJsonWriter {
 public:
     static void write(ReportOutput& out, const parvane::FileComparison& source,
-                      std::optional<std::uint64_t> maxLines);
+                      std::optional<std::uint64_t> maxLines,
+                      const parvane::RecordLayout* layout = nullptr);
     // The same without the line pairs, naming the page `html` written beside it.
     static void writeSummary(ReportOutput& out, const parvane::FileComparison& source,
-                             const std::filesystem::path& html);
+                             const std::filesystem::path& html,
+                             const parvane::RecordLayout* layout = nullptr);
 
     // `text` (UTF-8) as a JSON string, quotes included: control characters (C0, DEL, C1) are
     // escaped, everything else is as it is.

@@ -1,9 +1,11 @@
 #include "report/report_text_writer.h"
 
 #include "comparison/comparison_notes.h"
+#include "comparison/field_tally.h"
 #include "comparison/source_file.h"
 #include "comparison/text_decoding.h"
 #include "report/report_characters.h"
+#include "report/report_fields.h"
 #include "report/report_pairs.h"
 
 #include <algorithm>
@@ -220,6 +222,61 @@ void writePieces(ReportOutput& out, const LinePairSlice& pair) {
     }
 }
 
+// "Línea 5, campo IMPORTE (41-52): 000001234,50 → 000001243,50" for every field of `pair` that
+// differs, and the columns that differ outside every field.
+void writeFields(ReportOutput& out, const parvane::FileComparison& comparison,
+                 const parvane::RecordLayout& layout, const LinePairSlice& pair) {
+    const report_fields::LineFields fields = report_fields::of(comparison, layout, pair);
+    if (!fields.type) {
+        out << "Línea " << pair.line + 1 << ", sin campos: no es de ningún registro de "
+            << layout.shownName() << "\n";
+        return;
+    }
+    for (const parvane::FieldRun& run : fields.runs) {
+        out << "Línea " << pair.line + 1;
+        if (!run.field) {
+            out << ", " << (run.columns.first == run.columns.last ? "columna " : "columnas ")
+                << run.columns.first + 1;
+            if (run.columns.last != run.columns.first) {
+                out << "-" << run.columns.last + 1;
+            }
+            out << ", fuera de los campos\n";
+            continue;
+        }
+        const auto shown = [&](int file) {
+            const std::optional<std::string> value = report_fields::value(pair, file, *run.field);
+            return !value           ? std::string("(no hay línea)")
+                   : value->empty() ? std::string("(vacío)")
+                                    : *value;
+        };
+        out << ", campo " << report_fields::name(*fields.type, *run.field) << " ("
+            << run.field->columns() << "): " << shown(1) << " → " << shown(2) << "\n";
+    }
+}
+
+// The fields that differ over the whole files, and in how many lines each.
+void writeFieldTable(ReportOutput& out, const parvane::FileComparison& source,
+                     const parvane::RecordLayout& layout) {
+    const parvane::FieldTally tally = parvane::FieldTally::count(source, layout);
+    out << "\nCampos que difieren, según " << layout.shownName() << ":\n";
+    const auto lines = [&](std::uint64_t count) {
+        out << count << (count == 1 ? " línea\n" : " líneas\n");
+    };
+    for (const parvane::FieldCount& count : tally.fields()) {
+        out << "  " << report_fields::name(*count.type, *count.field) << " ("
+            << count.field->columns() << "): ";
+        lines(count.lines);
+    }
+    if (tally.outsideFields() > 0) {
+        out << "  fuera de los campos: ";
+        lines(tally.outsideFields());
+    }
+    if (tally.untyped() > 0) {
+        out << "  sin registro: ";
+        lines(tally.untyped());
+    }
+}
+
 void writeLinePair(ReportOutput& out, const parvane::FileComparison& comparison,
                    const LinePairSlice& pair) {
     out << "Línea " << pair.line + 1 << ", ";
@@ -243,6 +300,14 @@ void writeLinePair(ReportOutput& out, const parvane::FileComparison& comparison,
     }
     if (pair.has2) {
         writeRows(out, kPrefix2, pair.text2, 0, pair.runs2);
+    }
+}
+
+void writeLinePair(ReportOutput& out, const parvane::FileComparison& comparison,
+                   const LinePairSlice& pair, const parvane::RecordLayout* layout) {
+    writeLinePair(out, comparison, pair);
+    if (layout) {
+        writeFields(out, comparison, *layout, pair);
     }
 }
 
@@ -283,7 +348,8 @@ void writeShownPart(ReportOutput& out, std::uint64_t shown, std::uint64_t all) {
 } // namespace
 
 void ReportTextWriter::write(ReportOutput& out, const parvane::FileComparison& source,
-                             std::optional<std::uint64_t> maxLines) {
+                             std::optional<std::uint64_t> maxLines,
+                             const parvane::RecordLayout* layout) {
     if (source.identical()) {
         out << kIdentical << "\n";
         writeNotes(out, source);
@@ -301,7 +367,7 @@ void ReportTextWriter::write(ReportOutput& out, const parvane::FileComparison& s
             break;
         }
         for (const LinePairSlice& pair : batch) {
-            writeLinePair(out, source, pair);
+            writeLinePair(out, source, pair, layout);
             out << "\n";
         }
         shown += batch.size();
@@ -311,9 +377,13 @@ void ReportTextWriter::write(ReportOutput& out, const parvane::FileComparison& s
         writeShownPart(out, shown, all);
     }
     writeTotals(out, source);
+    if (layout) {
+        writeFieldTable(out, source, *layout);
+    }
 }
 
-void ReportTextWriter::writeSummary(ReportOutput& out, const parvane::FileComparison& source) {
+void ReportTextWriter::writeSummary(ReportOutput& out, const parvane::FileComparison& source,
+                                    const parvane::RecordLayout* layout) {
     if (source.identical()) {
         out << kIdentical << "\n";
         writeNotes(out, source);
@@ -321,4 +391,7 @@ void ReportTextWriter::writeSummary(ReportOutput& out, const parvane::FileCompar
     }
     writeHeader(out, source);
     writeTotals(out, source);
+    if (layout) {
+        writeFieldTable(out, source, *layout);
+    }
 }

@@ -10,9 +10,14 @@
 // terminal are escaped (see report_characters.h); a line longer than kPieceColumns is shown in
 // pieces of that many columns, only the pieces that hold a difference.
 //
+// With a record layout, each differing line pair is followed by the fields its differing columns
+// fall in, a line each with both values ("Línea 5, campo IMPORTE (41-52): 000001234,50 →
+// 000001243,50"), and the report ends with the fields that differ and in how many lines each.
+//
 // Throws what ReportOutput and the source throw.
 
 #include "comparison/file_comparison.h"
+#include "comparison/record_layout.h"
 #include "report/report_output.h"
 
 #include <optional>
@@ -23,7 +28,9 @@ public:
     static constexpr std::string_view kIdentical = "Estos dos ficheros son idénticos";
 
     static void write(ReportOutput& out, const parvane::FileComparison& source,
-                      std::optional<std::uint64_t> maxLines);
+                      std::optional<std::uint64_t> maxLines,
+                      const parvane::RecordLayout* layout = nullptr);
     // What was compared and the totals only (or the line for identical files).
-    static void writeSummary(ReportOutput& out, const parvane::FileComparison& source);
+    static void writeSummary(ReportOutput& out, const parvane::FileComparison& source,
+                             const parvane::RecordLayout* layout = nullptr);
 };

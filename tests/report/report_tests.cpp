@@ -147,6 +147,8 @@ private slots:
     void veryLongLineIsCutButEveryRunIsNamed();
     void shiftedFileIsNamedInEveryForm();
     void eachFileDecodedAsTold();
+    void fieldsAreNamedInEveryForm();
+    void malformedLayoutIsTrouble();
     void fileNamesAreBytes();
 
     void brokenPipeEndsQuietly();
@@ -589,6 +591,83 @@ void ReportTest::eachFileDecodedAsTold() {
                      std::string::npos,
                  refused.err.c_str());
         QCOMPARE(refused.out, std::string());
+    }
+}
+
+// A layout of two record types: a changed field of each, a change between fields, a line of no
+// type, and a line that file 1 lacks, in the text, the JSON and the page, within the limits and
+// without them.
+void ReportTest::fieldsAreNamedInEveryForm() {
+    writeFile("uno.txt", "H2024\nD01ANA 0012,50\nD02EVA 0007,00\nX\n");
+    writeFile("dos.txt", "H2025\nD01ANA 0012,55\nD02EVa#0007,00\nY\nD03LUZ 0001,00\n");
+    writeFile("n.campos", "campos 1\nregistro CAB si 1 1 \"H\"\n  ANNO 2 4\n"
+                          "registro DET si 1 1 \"D\"\n  ID 2 2\n  NOMBRE 4 3\n  IMPORTE 8 *\n");
+    for (const bool unlimited : {false, true}) {
+        ReportRequest text = request("uno.txt", "dos.txt");
+        text.unlimited = unlimited;
+        text.layout = "n.campos";
+        const Result result = run(text);
+        QCOMPARE(result.status, 1);
+        for (const char* line :
+             {"Línea 1, campo CAB ANNO (2-5): 2024 → 2025\n",
+              "Línea 2, campo DET IMPORTE (8-): 0012,50 → 0012,55\n",
+              "Línea 3, campo DET NOMBRE (4-6): EVA → EVa\nLínea 3, columna 7, fuera de los "
+              "campos\n",
+              "Línea 4, sin campos: no es de ningún registro de «n.campos»\n",
+              "Línea 5, campo DET ID (2-3): (no hay línea) → 03\n",
+              "\nCampos que difieren, según «n.campos»:\n  CAB ANNO (2-5): 1 línea\n"
+              "  DET ID (2-3): 1 línea\n  DET NOMBRE (4-6): 2 líneas\n"
+              "  DET IMPORTE (8-): 2 líneas\n  fuera de los campos: 2 líneas\n"
+              "  sin registro: 1 línea\n"}) {
+            QVERIFY2(result.out.find(line) != std::string::npos, result.out.c_str());
+        }
+        ReportRequest json = request("uno.txt", "dos.txt", Format::Json);
+        json.unlimited = unlimited;
+        json.layout = "n.campos";
+        const QJsonObject document = parseJson(run(json).out);
+        const QJsonObject third = document["lines"].toArray()[2].toObject()["fields"].toObject();
+        QCOMPARE(third["record"].toString(), "DET");
+        QCOMPARE(third["runs"].toArray()[0].toObject()["value2"].toString(), "EVa");
+        QVERIFY(third["runs"].toArray()[1].toObject()["field"].isNull());
+        QCOMPARE(document["lines"].toArray()[3].toObject()["fields"].toObject()["record"],
+                 QJsonValue());
+        const QJsonObject totals = document["fieldTotals"].toObject();
+        QCOMPARE(totals["fields"].toArray().size(), 4);
+        QCOMPARE(totals["fields"].toArray()[2].toObject()["lines"].toInt(), 2);
+        QCOMPARE(totals["withoutRecord"].toInt(), 1);
+        ReportRequest page = request("uno.txt", "dos.txt");
+        page.unlimited = unlimited;
+        page.layout = "n.campos";
+        page.html = "pagina.html";
+        QCOMPARE(run(page).status, 1);
+        std::ifstream in("pagina.html", std::ios::binary);
+        const std::string html{std::istreambuf_iterator<char>(in), {}};
+        for (const char* part :
+             {"<th class=\"k\">Campos</th>", "<td class=\"k\">NOMBRE, fuera de los campos</td>",
+              "<td class=\"k\">sin registro</td>",
+              "<tr><td>DET IMPORTE</td><td>8-</td><td>2</td></tr>"}) {
+            QVERIFY2(html.find(part) != std::string::npos, part);
+        }
+    }
+}
+
+// A layout that cannot be used stops the report before anything is written, with its message.
+void ReportTest::malformedLayoutIsTrouble() {
+    writeFile("uno.txt", "a\n");
+    writeFile("dos.txt", "b\n");
+    writeFile("mal.campos", "campos 1\nA 1 2\nB 2 2\n");
+    for (const auto& [layout, message] :
+         {std::pair{"mal.campos", "El formato de campos «mal.campos», línea 3: los campos A "
+                                  "(columnas 1-2) y B (columnas 2-3) se solapan.\n"},
+          std::pair{"falta.campos", "No se puede leer «falta.campos»: no existe."}}) {
+        ReportRequest r = request("uno.txt", "dos.txt");
+        r.layout = layout;
+        r.html = "pagina.html";
+        const Result result = run(r);
+        QCOMPARE(result.status, 2);
+        QVERIFY2(result.err.starts_with(message), result.err.c_str());
+        QCOMPARE(result.out, std::string());
+        QVERIFY(!fs::exists("pagina.html"));
     }
 }
 
