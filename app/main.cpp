@@ -113,6 +113,9 @@ int main(int argc, char* argv[]) {
         print(stderr, QStringLiteral("parvane: %1\n").arg(missing));
     }
     window.setHighlightBackground(commandLine.highlighted());
+    if (!commandLine.layoutPath().empty()) {
+        window.setLayoutFile(commandLine.layoutPath());
+    }
     window.show();
     if (!files.empty()) {
         // The window is already showing, so a message of the comparison appears over it; its

@@ -4,6 +4,7 @@
 #include "common/application.h"
 #include "common/units.h"
 #include "comparison/file_comparison.h"
+#include "comparison/record_layout.h"
 #include "main_window/comparison_views.h"
 #include "main_window/diff_view.h"
 #include "main_window/early_comparison.h"
@@ -276,6 +277,7 @@ void MainWindow::createViews() {
     readingAids_ = new ReadingAids(rtb1_, rtb2_, views_, this);
     connect(views_, &ComparisonViews::shown, this,
             [this] { readingAids_->setShownPaths(txtFichero1_->text(), txtFichero2_->text()); });
+    connect(readingAids_, &ReadingAids::layoutRequested, this, &MainWindow::chooseLayout);
     connect(readingAids_, &ReadingAids::nextDifferenceRequested, this,
             &MainWindow::goToNextDifference);
     connect(readingAids_, &ReadingAids::previousDifferenceRequested, this,
@@ -392,6 +394,22 @@ void MainWindow::openFiles(const std::filesystem::path& path1, const std::filesy
         } else {
             compareFrom(early);
         }
+    }
+}
+
+bool MainWindow::setLayoutFile(const std::filesystem::path& path) {
+    try {
+        readingAids_->setLayout(parvane::RecordLayout::read(path));
+    } catch (const parvane::LayoutError& error) {
+        messages_->warn(this, QString::fromUtf8(error.what()));
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::chooseLayout() {
+    if (fileDialog_->exec(this)) {
+        setLayoutFile(fileDialog_->filePath());
     }
 }
 

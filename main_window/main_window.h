@@ -68,6 +68,10 @@ public:
     // Both views draw the differing characters on a light background as well as in red (see
     // DiffView::setHighlightBackground()), as --resaltar and the views' menu ask.
     void setHighlightBackground(bool on);
+    // Names the fields of `path`'s record layout in the tips (reading_aids.h), as --campos and
+    // the views' "Campos…" ask; a layout that cannot be used is told in a message, and the tips
+    // keep what they had. True when taken.
+    bool setLayoutFile(const std::filesystem::path& path);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -104,6 +108,8 @@ private:
     void tellWhenIdentical();
     void openAbout();
     void quit();
+    // The views' "Campos…": a layout file from the open-file dialog.
+    void chooseLayout();
     void goToNextDifference();
     void goToPreviousDifference();
 

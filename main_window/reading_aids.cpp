@@ -1,5 +1,6 @@
 #include "main_window/reading_aids.h"
 
+#include "comparison/comparison_error.h"
 #include "comparison/comparison_notes.h"
 #include "main_window/character_info.h"
 #include "main_window/comparison_summary.h"
@@ -135,6 +136,24 @@ QString ReadingAids::comparisonNote(std::uint64_t lines, std::uint64_t first,
 void ReadingAids::setShownPaths(const QString& shownPath1, const QString& shownPath2) {
     shownPath1_ = shownPath1;
     shownPath2_ = shownPath2;
+    // A new comparison: its fields are counted anew.
+    fields_.setLayout(fields_.layout());
+}
+
+void ReadingAids::setLayout(std::optional<parvane::RecordLayout> layout) {
+    fields_.setLayout(std::move(layout));
+}
+
+QString ReadingAids::fieldNote(std::uint64_t line, std::uint64_t column) const {
+    const parvane::FileComparison* comparison = views_->comparison();
+    if (!comparison || !fields_.layout()) {
+        return {};
+    }
+    try {
+        return fields_.cellNote(*comparison, line, column);
+    } catch (const parvane::ComparisonError&) {
+        return {}; // a changed file is told when the views next read it
+    }
 }
 
 DiffView* ReadingAids::other(const DiffView* view) const {
@@ -153,10 +172,14 @@ DiffView* ReadingAids::viewOf(const QObject* object) const {
 }
 
 QString ReadingAids::cellTip(const DiffView* view, TextCell cell) const {
-    return character_info::positionTip(views_->windowFirstLine() + std::uint64_t(cell.line) + 1,
-                                       views_->windowFirstColumn() + std::uint64_t(cell.column) + 1,
-                                       gridOf(view).placeAt(cell),
-                                       gridOf(other(view)).placeAt(cell));
+    const std::uint64_t line = views_->windowFirstLine() + std::uint64_t(cell.line);
+    const std::uint64_t column = views_->windowFirstColumn() + std::uint64_t(cell.column);
+    QString tip = character_info::positionTip(line + 1, column + 1, gridOf(view).placeAt(cell),
+                                              gridOf(other(view)).placeAt(cell));
+    if (const QString field = fieldNote(line, column); !field.isEmpty()) {
+        tip += u'\n' + field;
+    }
+    return tip;
 }
 
 QString ReadingAids::summaryTip(const DiffView* view) const {
@@ -172,7 +195,13 @@ QString ReadingAids::summaryTip(const DiffView* view) const {
     summary.differingLines = qint64(totals.differingLines);
     summary.lines = qint64(comparison->lineCount(file));
     summary.otherLines = qint64(comparison->lineCount(3 - file));
-    return summary.tip(comparison_summary::notesOn(*comparison));
+    QStringList notes = comparison_summary::notesOn(*comparison);
+    try {
+        notes << fields_.totalsNotes(*comparison);
+    } catch (const parvane::ComparisonError&) {
+        // a changed file is told when the views next read it
+    }
+    return summary.tip(notes);
 }
 
 QString ReadingAids::tipAt(const DiffView* view, QPoint point) const {
@@ -181,10 +210,24 @@ QString ReadingAids::tipAt(const DiffView* view, QPoint point) const {
 }
 
 QString ReadingAids::positionText(const DiffView* view, TextCell cell) const {
-    return QStringLiteral("%1:%2:%3")
-        .arg(view == first_ ? shownPath1_ : shownPath2_)
-        .arg(views_->windowFirstLine() + std::uint64_t(cell.line) + 1)
-        .arg(views_->windowFirstColumn() + std::uint64_t(cell.column) + 1);
+    const std::uint64_t line = views_->windowFirstLine() + std::uint64_t(cell.line);
+    const std::uint64_t column = views_->windowFirstColumn() + std::uint64_t(cell.column);
+    QString text = QStringLiteral("%1:%2:%3")
+                       .arg(view == first_ ? shownPath1_ : shownPath2_)
+                       .arg(line + 1)
+                       .arg(column + 1);
+    const parvane::FileComparison* comparison = views_->comparison();
+    if (comparison && fields_.layout()) {
+        try {
+            if (const QString field = fields_.fieldName(*comparison, line, column);
+                !field.isEmpty()) {
+                text += u' ' + field;
+            }
+        } catch (const parvane::ComparisonError&) {
+            // the position alone
+        }
+    }
+    return text;
 }
 
 // cursorForPosition() gives the caret position nearest to the point, which lies on either side
@@ -321,6 +364,9 @@ QMenu* ReadingAids::createContextMenu(DiffView* view, TextCell cell) {
     connect(previous, &QAction::triggered, this, &ReadingAids::previousDifferenceRequested,
             Qt::QueuedConnection);
     menu->addSeparator();
+    QAction* fields = add("chooseLayout", QStringLiteral("Campos…"));
+    fields->setEnabled(true); // before any comparison too: it holds for the next
+    connect(fields, &QAction::triggered, this, &ReadingAids::layoutRequested, Qt::QueuedConnection);
     QAction* highlight = add("highlightDifferences", QStringLiteral("Resaltar las diferencias"));
     highlight->setEnabled(true); // before any comparison too: it holds for the next
     highlight->setCheckable(true);

@@ -8,8 +8,12 @@
 //  - Alt+Home and Alt+End go to the first and last line with a difference, Alt+Right and
 //    Alt+Left to the next and previous run of differing characters; each move (Alt+Down and
 //    Alt+Up too, through noteDifference()) shows for a moment which difference it reached;
-//  - the views' context menu adds "Copiar posición", the moves between differences and
-//    "Resaltar las diferencias", which turns the highlight background of both views on and off;
+//  - the views' context menu adds "Copiar posición", the moves between differences,
+//    "Resaltar las diferencias", which turns the highlight background of both views on and off,
+//    and "Campos…", which asks the window for a record layout;
+//  - with a record layout (setLayout()), the tips name the field of a character with its value
+//    in both files, "Copiar posición" adds the field's name, and the totals list the fields
+//    that differ (layout_fields.h);
 //  - after every comparison that found differences, a note by the views says how many lines
 //    differ and which is the first, for a few seconds, leaving the carets where they are; a click
 //    on a mark of a bar (difference_marks.h) gets the note of a move.
@@ -18,7 +22,9 @@
 // modal, nothing that stays. The aids are children of the window and refer to its two views and
 // to what shows the comparison in them, which must live as long as they do.
 
+#include "comparison/record_layout.h"
 #include "comparison/shift_hint.h"
+#include "main_window/layout_fields.h"
 #include "main_window/text_grid.h"
 
 #include <QObject>
@@ -48,6 +54,8 @@ public:
 
     // A comparison is shown: each file's path as the path boxes showed it.
     void setShownPaths(const QString& shownPath1, const QString& shownPath2);
+    // The record layout whose fields the tips name; none: no fields.
+    void setLayout(std::optional<parvane::RecordLayout> layout);
 
     // The tooltip for `point` of `view`'s viewport: the character there, or the summary.
     QString tipAt(const DiffView* view, QPoint point) const;
@@ -92,12 +100,17 @@ signals:
     // The context menu's moves, for the window to carry out as Alt+Down and Alt+Up.
     void nextDifferenceRequested();
     void previousDifferenceRequested();
+    // The menu's "Campos…", for the window to ask for a layout file.
+    void layoutRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     DiffView* other(const DiffView* view) const;
+    // The field note of line `line`, column `column` of the whole files; empty without a layout
+    // or when the file cannot be read now.
+    QString fieldNote(std::uint64_t line, std::uint64_t column) const;
     DiffView* viewOf(const QObject* object) const;
     // The view that shows a note: the one last used, unless its caret could not reach `line` of
     // its window.
@@ -118,4 +131,5 @@ private:
     QWidget* window_;
     QString shownPath1_, shownPath2_;
     bool comparisonNoteDue_ = false;
+    LayoutFields fields_;
 };

@@ -56,6 +56,7 @@ private slots:
     void notesOnWhatOnlyTheBytesShow();
     void nothingIsShownBeforeAComparison();
     void eachFileDecodedAsTold();
+    void fieldsOfALayoutInTheTips();
 
 private:
     void compareBytes(const QByteArray& content1, const QByteArray& content2) {
@@ -460,6 +461,45 @@ void ReadingAidsTest::eachFileDecodedAsTold() {
         QVERIFY(view(2)->toPlainText().startsWith(QStringLiteral("NÓMINA Ñandú")));
         QCOMPARE(aids()->summaryTip(view(1)),
                  QStringLiteral("El primer fichero se lee como Latin-1 y el segundo como UTF-8"));
+    }
+}
+
+// A layout given from the views' menu names the field of a character (with both values), of a
+// copied position, and the fields that differ in the totals, within the limits and without them;
+// a malformed one is told and changes nothing.
+void ReadingAidsTest::fieldsOfALayoutInTheTips() {
+    const QString layout = write("n.campos", "campos 1\nregistro D si 1 1 \"D\"\n"
+                                             "ID 2 2\nIMPORTE 5 7\nRESTO 13 *\n");
+    const QString bad = write("mal.campos", "campos 1\nA 1 0\n");
+    dialog->answers = {bad, layout};
+    for (const bool unlimited : {false, true}) {
+        path1 = write("1.txt", "D01 0012,50 x\nX\n");
+        path2 = write("2.txt", "D01 0012,55 x\nY\n");
+        window->openFiles(path1.toStdString(), path2.toStdString(), unlimited);
+        if (!unlimited) {
+            QCOMPARE(aids()->cellTip(view(1), {0, 10}).count(u'\n'), 2); // no field yet
+            for (int asked = 0; asked < 2; ++asked) {
+                messages->shown.clear();
+                QMenu* menu = aids()->createContextMenu(view(1), {0, 0});
+                menu->findChild<QAction*>("chooseLayout")->trigger();
+                QCoreApplication::processEvents();
+                delete menu;
+                QCOMPARE(messages->shown.size(), asked == 0 ? 1 : 0);
+            }
+            QCOMPARE(messages->shown.size(), 0);
+        }
+        const QString tip = aids()->cellTip(view(1), {0, 10});
+        QVERIFY2(
+            tip.endsWith(QStringLiteral("\nCampo IMPORTE (columnas 5-11): «0012,50» / «0012,55»")),
+            qPrintable(tip));
+        QVERIFY(aids()->cellTip(view(2), {0, 3}).endsWith(u"\nFuera de los campos"));
+        const QString untyped = aids()->cellTip(view(1), {1, 0});
+        QVERIFY(untyped.contains(u"\nSin campos: la línea no es de ningún registro de «/"));
+        QVERIFY(untyped.endsWith(u"/n.campos»"));
+        QVERIFY(aids()->positionText(view(2), {0, 10}).endsWith(u":1:11 IMPORTE"));
+        QVERIFY2(aids()->summaryTip(view(1)).contains(
+                     u"Campos que difieren: D IMPORTE (5-11) en 1 línea, sin registro en 1 línea"),
+                 qPrintable(aids()->summaryTip(view(1))));
     }
 }
 
