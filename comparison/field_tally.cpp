@@ -1,10 +1,8 @@
 #include "comparison/field_tally.h"
 
 #include "comparison/comparison_error.h"
-#include "comparison/field_finder.h"
 
 #include <algorithm>
-#include <map>
 
 namespace parvane {
 
@@ -28,8 +26,7 @@ const RecordType* FieldTally::typeOf(const RecordLayout& layout, const LinePairS
 FieldTally FieldTally::count(const FileComparison& comparison, const RecordLayout& layout,
                              const std::function<bool()>& goOn) {
     const std::uint64_t columns = std::max(kFirstColumns, layout.keyEnd());
-    std::map<const LayoutField*, std::uint64_t> counts;
-    FieldTally tally;
+    FieldTally tally(layout);
     std::uint64_t from = 0;
     while (true) {
         if (goOn && !goOn()) {
@@ -43,7 +40,7 @@ FieldTally FieldTally::count(const FileComparison& comparison, const RecordLayou
         for (const LinePairSlice& pair : batch) {
             const RecordType* type = typeOf(layout, pair);
             if (!type) {
-                ++tally.untyped_;
+                tally.add(nullptr, {});
                 continue;
             }
             FieldFinder finder(type);
@@ -56,26 +53,39 @@ FieldTally FieldTally::count(const FileComparison& comparison, const RecordLayou
             } else {
                 comparison.visitDifferingRuns(pair.line, [&](ColumnRun run) { finder.add(run); });
             }
-            bool outside = false;
-            for (const FieldRun& found : finder.found()) {
-                if (found.field) {
-                    ++counts[found.field];
-                } else {
-                    outside = true;
-                }
-            }
-            tally.outsideFields_ += outside ? 1 : 0;
+            tally.add(type, finder.found());
         }
         from = batch.back().line + 1;
     }
-    for (const RecordType& type : layout.types()) {
+    return tally;
+}
+
+void FieldTally::add(const RecordType* type, const std::vector<FieldRun>& runs) {
+    if (!type) {
+        ++untyped_;
+        return;
+    }
+    bool outside = false;
+    for (const FieldRun& found : runs) {
+        if (found.field) {
+            ++counts_[found.field];
+        } else {
+            outside = true;
+        }
+    }
+    outsideFields_ += outside ? 1 : 0;
+}
+
+std::vector<FieldCount> FieldTally::fields() const {
+    std::vector<FieldCount> fields;
+    for (const RecordType& type : layout_->types()) {
         for (const LayoutField& field : type.fields) {
-            if (const auto found = counts.find(&field); found != counts.end()) {
-                tally.fields_.push_back({&type, &field, found->second});
+            if (const auto found = counts_.find(&field); found != counts_.end()) {
+                fields.push_back({&type, &field, found->second});
             }
         }
     }
-    return tally;
+    return fields;
 }
 
 } // namespace parvane

@@ -224,9 +224,14 @@ void writePieces(ReportOutput& out, const LinePairSlice& pair) {
 
 // "Línea 5, campo IMPORTE (41-52): 000001234,50 → 000001243,50" for every field of `pair` that
 // differs, and the columns that differ outside every field.
+// They are counted in `tally`, if any.
 void writeFields(ReportOutput& out, const parvane::FileComparison& comparison,
-                 const parvane::RecordLayout& layout, const LinePairSlice& pair) {
+                 const parvane::RecordLayout& layout, const LinePairSlice& pair,
+                 parvane::FieldTally* tally) {
     const report_fields::LineFields fields = report_fields::of(comparison, layout, pair);
+    if (tally) {
+        tally->add(fields.type, fields.runs);
+    }
     if (!fields.type) {
         out << "Línea " << pair.line + 1 << ", sin campos: no es de ningún registro de "
             << layout.shownName() << "\n";
@@ -254,10 +259,13 @@ void writeFields(ReportOutput& out, const parvane::FileComparison& comparison,
     }
 }
 
-// The fields that differ over the whole files, and in how many lines each.
+// The fields that differ over the whole files, and in how many lines each: as `counted` has them
+// when it counted every differing line, else counted now.
 void writeFieldTable(ReportOutput& out, const parvane::FileComparison& source,
-                     const parvane::RecordLayout& layout) {
-    const parvane::FieldTally tally = parvane::FieldTally::count(source, layout);
+                     const parvane::RecordLayout& layout,
+                     const std::optional<parvane::FieldTally>& counted) {
+    const parvane::FieldTally tally =
+        counted ? *counted : parvane::FieldTally::count(source, layout);
     out << "\nCampos que difieren, según " << layout.shownName() << ":\n";
     const auto lines = [&](std::uint64_t count) {
         out << count << (count == 1 ? " línea\n" : " líneas\n");
@@ -304,10 +312,11 @@ void writeLinePair(ReportOutput& out, const parvane::FileComparison& comparison,
 }
 
 void writeLinePair(ReportOutput& out, const parvane::FileComparison& comparison,
-                   const LinePairSlice& pair, const parvane::RecordLayout* layout) {
+                   const LinePairSlice& pair, const parvane::RecordLayout* layout,
+                   parvane::FieldTally* tally) {
     writeLinePair(out, comparison, pair);
     if (layout) {
-        writeFields(out, comparison, *layout, pair);
+        writeFields(out, comparison, *layout, pair, tally);
     }
 }
 
@@ -358,6 +367,11 @@ void ReportTextWriter::write(ReportOutput& out, const parvane::FileComparison& s
     writeHeader(out, source);
     const std::uint64_t all = source.totals().differingLines;
     const std::uint64_t limit = std::min(all, maxLines.value_or(all));
+    // Listing every differing line counts the fields as it goes.
+    std::optional<parvane::FieldTally> tally;
+    if (layout && limit == all) {
+        tally.emplace(*layout);
+    }
     std::uint64_t shown = 0;
     std::uint64_t from = 0; // where the next batch starts
     while (shown < limit) {
@@ -367,7 +381,7 @@ void ReportTextWriter::write(ReportOutput& out, const parvane::FileComparison& s
             break;
         }
         for (const LinePairSlice& pair : batch) {
-            writeLinePair(out, source, pair, layout);
+            writeLinePair(out, source, pair, layout, tally ? &*tally : nullptr);
             out << "\n";
         }
         shown += batch.size();
@@ -378,7 +392,7 @@ void ReportTextWriter::write(ReportOutput& out, const parvane::FileComparison& s
     }
     writeTotals(out, source);
     if (layout) {
-        writeFieldTable(out, source, *layout);
+        writeFieldTable(out, source, *layout, tally);
     }
 }
 
@@ -392,6 +406,6 @@ void ReportTextWriter::writeSummary(ReportOutput& out, const parvane::FileCompar
     writeHeader(out, source);
     writeTotals(out, source);
     if (layout) {
-        writeFieldTable(out, source, *layout);
+        writeFieldTable(out, source, *layout, std::nullopt);
     }
 }
