@@ -7,6 +7,7 @@
 #include "main_window/message_boxes.h"
 #include "main_window/number_column.h"
 #include "main_window/selection_copy.h"
+#include "main_window/text_search.h"
 
 #include <QAction>
 #include <QApplication>
@@ -741,6 +742,79 @@ void ComparisonViews::goToLine(std::uint64_t line) {
     for (DiffView* view : views_) {
         view->moveCaretToLine(int(line - first_));
     }
+}
+
+ComparisonViews::Found ComparisonViews::find(int view, const QString& text, bool forward,
+                                             bool matchCase, int clearLines) {
+    const int v = view - 1;
+    if (!comparison_ || busy_ || text.isEmpty() || lineStarts_.at(v).empty()) {
+        return {};
+    }
+    if (stale_) {
+        return {Found::Outcome::Changed};
+    }
+    const Caret caret = caretOf(v);
+    const Caret anchor = anchors_[v].value_or(caret);
+    const Caret from = forward ? std::max(caret, anchor) : std::min(caret, anchor);
+    TextSearch::Result result;
+    // Busy: nothing compares again while the search reads from this comparison.
+    busy_ = true;
+    try {
+        result = TextSearch::find(window_, *comparison_, view, {from.line, from.column}, text,
+                                  forward, matchCase, copyPace_);
+    } catch (const parvane::ComparisonError& error) {
+        busy_ = false;
+        stale_ = true;
+        refill_->stop();
+        messages_->warn(window_, QString::fromUtf8(error.what()));
+        return {Found::Outcome::Changed};
+    } catch (const std::bad_alloc&) {
+        busy_ = false;
+        messages_->warn(
+            window_, memory_shortage::message(
+                         tr("buscar en %1").arg(memory_shortage::quoted(comparison_->path(view))),
+                         tr("Cierre otros programas.")));
+        return {};
+    }
+    busy_ = false;
+    if (result.cancelled) {
+        return {Found::Outcome::Cancelled};
+    }
+    if (!result.match) {
+        return {Found::Outcome::NotFound};
+    }
+    const TextSearch::Match& match = *result.match;
+    showSelection(v, {match.start.line, match.start.column + match.length},
+                  {match.start.line, match.start.column}, clearLines);
+    return {Found::Outcome::Found, match.start.line, match.start.column, match.wrapped};
+}
+
+// As a move by run, the window moves to hold the selection, and across to show its start.
+void ComparisonViews::showSelection(int view, Caret caret, Caret anchor, int clearLines) {
+    const std::uint64_t page =
+        std::uint64_t(std::max(1, views_[0]->verticalScrollBar()->pageStep()));
+    const std::uint64_t screen = std::max<std::uint64_t>(
+        1, page - std::min<std::uint64_t>(page - 1, std::uint64_t(std::max(0, clearLines))));
+    std::uint64_t top = topLine();
+    if (caret.line < top) {
+        top = caret.line;
+    } else if (caret.line >= top + screen) {
+        top = caret.line + 1 - screen;
+    }
+    std::uint64_t left = leftColumn();
+    const std::uint64_t across = std::uint64_t(visibleColumns());
+    if (columnWindow_ && (anchor.column < left || caret.column >= left + across)) {
+        left = anchor.column > across / 2 ? anchor.column - across / 2 : 0;
+    }
+    if (!holds(view, caret) || !holds(view, anchor) || !covers(top, left)) {
+        if (!fill(top, left)) {
+            return;
+        }
+    }
+    putCaret(view, caret, anchor);
+    views_[view]->verticalScrollBar()->setValue(
+        int(std::min<std::uint64_t>(top - std::min(top, first_), INT_MAX)));
+    views_[view]->ensureCursorVisible();
 }
 
 // Before Ctrl+Home or Ctrl+End moves the caret of `view` within the window, the window moves to

@@ -21,7 +21,7 @@
 // Ctrl+Insert or the menu's "Copiar" copy the selection's text from the file (see selection_copy.h
 // for a large one), never a line break that the file does not have. In a window of
 // columns, End and Home go to the ends of the whole line. The moves between differences and by
-// run go over the whole files.
+// run, the move to a line and the search (text_search.h) go over the whole files.
 //
 // Errors are shown with the window's MessageBoxes: a file that cannot be compared without limits,
 // a file that changed after the comparison (once; the views then keep what they show until the
@@ -97,6 +97,24 @@ public:
     // Alt+Home, Alt+End: both carets to the start of the first or last differing line.
     void goToFirstDifference();
     void goToLastDifference();
+    // Both carets to the start of line pair `line` (0-based) of the whole files, which comes into
+    // view the least way (Ctrl+G).
+    void goToLine(std::uint64_t line);
+
+    // Ctrl+F, F3, Shift+F3: selects the next match of `text` after the selection (or the caret)
+    // of view 1 or 2 in its whole file, or the previous one before it, going round the file's
+    // end (text_search.h, with a progress dialog for a long search), and brings it into view
+    // clear of the last `clearLines` lines of the views. Nothing while busy or before a
+    // comparison; a file found changed since the comparison is told, as a copy tells it, and
+    // once it is, every search gives Changed until the files are compared again.
+    struct Found {
+        enum class Outcome { Found, NotFound, Cancelled, Changed, Failed };
+        Outcome outcome = Outcome::Failed;
+        std::uint64_t line = 0, column = 0; // where the match starts, 0-based
+        bool wrapped = false;               // past the file's end (or start)
+    };
+    Found find(int view, const QString& text, bool forward, bool matchCase, int clearLines = 0);
+
     // Alt+Right, Alt+Left: both carets to the start of the next or previous run of differing
     // characters of the whole files, if any (see FileComparison::runFrom()); gives where the
     // carets stand then (line pair and column, 0-based).
@@ -141,8 +159,8 @@ public:
     void setPrimarySelection(std::function<void(QMimeData*)> take) {
         primarySelection_ = std::move(take);
     }
-    // Tests make copies smaller than SelectionCopy::kMostBytes refused, or copies and pastes of
-    // the primary selection slower (`eachPiece` runs after every piece read).
+    // Tests make copies smaller than SelectionCopy::kMostBytes refused, or copies, pastes of the
+    // primary selection and searches slower (`eachPiece` runs after every piece read).
     void setMostCopiedBytes(std::uint64_t most) { mostCopied_ = most; }
     void setCopyPace(std::function<void()> eachPiece) { copyPace_ = std::move(eachPiece); }
 
@@ -197,8 +215,10 @@ private:
     void handleMousePress(int view, const QMouseEvent* press);
     void warnChanged(const QString& text);
     std::uint64_t leftColumn() const;
-    void goToLine(std::uint64_t line);
     void goToEdge(int view, bool end);
+    // The caret of `view` at `caret`, selecting from `anchor`, brought into view clear of the
+    // last `clearLines` lines.
+    void showSelection(int view, Caret caret, Caret anchor, int clearLines);
     void followMark(std::uint64_t line);
     // The marks of the bars in use show the comparison's differing lines.
     void markDifferences();

@@ -8,6 +8,7 @@
 #include "main_window/comparison_views.h"
 #include "main_window/diff_view.h"
 #include "main_window/early_comparison.h"
+#include "main_window/find_bar.h"
 #include "main_window/memory_shortage.h"
 #include "main_window/number_column.h"
 #include "main_window/path_box.h"
@@ -37,6 +38,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -372,6 +374,27 @@ void MainWindow::createShortcuts() {
     auto* previous = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Up), this);
     connect(next, &QShortcut::activated, this, &MainWindow::goToNextDifference);
     connect(previous, &QShortcut::activated, this, &MainWindow::goToPreviousDifference);
+    const std::pair<QKeyCombination, std::function<void(FindBar*)>> searches[] = {
+        {Qt::CTRL | Qt::Key_F, &FindBar::openFind},
+        {Qt::CTRL | Qt::Key_G, &FindBar::openLine},
+        {QKeyCombination(Qt::Key_F3), [](FindBar* bar) { bar->findAgain(true); }},
+        {Qt::SHIFT | Qt::Key_F3, [](FindBar* bar) { bar->findAgain(false); }},
+    };
+    for (const auto& search : searches) {
+        auto* shortcut = new QShortcut(QKeySequence(search.first), this);
+        connect(shortcut, &QShortcut::activated, this, [this, action = search.second] {
+            if (views_->comparison()) {
+                action(findBar());
+            }
+        });
+    }
+}
+
+FindBar* MainWindow::findBar() {
+    if (!findBar_) {
+        findBar_ = new FindBar(rtb1_, rtb2_, views_, this);
+    }
+    return findBar_;
 }
 
 void MainWindow::chooseFirstFile() { chooseFile(txtFichero1_); }

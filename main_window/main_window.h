@@ -7,7 +7,9 @@
 // fits it, frame included; the resize layout then places the controls as for any size.
 //
 // Beyond the buttons: the two views scroll together; Alt+Down and Alt+Up move both to the next or
-// previous line that holds a difference; a file dropped on a path box or a view fills that side's
+// previous line that holds a difference; Ctrl+F, F3 and Shift+F3 search the file of the view
+// last focused and Ctrl+G moves both views to a line, in a bar laid over the views' bottom while
+// in use (find_bar.h); a file dropped on a path box or a view fills that side's
 // path box, and two files dropped anywhere on the window are compared. What the views show of a
 // comparison is in comparison_views.h, their reading aids (tooltips, notes of moves, context
 // menu) in reading_aids.h. Files past the size limits may be compared without them ("Comparar
@@ -28,6 +30,7 @@ enum class LayoutControl;
 class ComparisonViews;
 class DiffView;
 class EarlyComparison;
+class FindBar;
 class NumberColumn;
 class PathBox;
 class ReadingAids;
@@ -112,6 +115,8 @@ private:
     void chooseLayout();
     void goToNextDifference();
     void goToPreviousDifference();
+    // The bar of the search and of the move to a line, made when first asked for.
+    FindBar* findBar();
 
     // The path box that a single file dropped at `position` would fill; none outside both sides.
     PathBox* dropTarget(QPoint position) const;
@@ -139,6 +144,7 @@ private:
 
     ComparisonViews* views_ = nullptr;
     ReadingAids* readingAids_ = nullptr;
+    FindBar* findBar_ = nullptr;
     // The size the window opened at and the frame it was fitted with, until the user resizes it.
     std::optional<QSize> openingSize_;
     QMargins openingFrame_;
