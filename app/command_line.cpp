@@ -141,8 +141,9 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
                        "latin-1 o auto), o dos separadas por una coma"),
         QStringLiteral("X[,Y]"));
     const QCommandLineOption highlighted(QStringLiteral("resaltar"), QString());
-    const QList<QCommandLineOption> options{help, version,   report,   format,     maxLines,
-                                            html, unlimited, decoding, highlighted};
+    const QCommandLineOption fixedPitch(QStringLiteral("ancho-fijo"), QString());
+    const QList<QCommandLineOption> options{help, version,   report,   format,      maxLines,
+                                            html, unlimited, decoding, highlighted, fixedPitch};
     parser.addOptions(options);
 
     // An option as the user typed it, for the messages about it.
@@ -206,6 +207,7 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         }
     }
     result.highlighted_ = parser.isSet(highlighted);
+    result.fixedPitch_ = parser.isSet(fixedPitch);
 
     const bool reportAsked = parser.isSet(report) || parser.isSet(format) ||
                              parser.isSet(maxLines) || parser.isSet(html);
@@ -263,6 +265,9 @@ QString CommandLine::helpText() {
                "      --resaltar      en la ventana, pone además un fondo claro tras cada "
                "carácter\n"
                "                      que difiere, para no depender solo del color\n"
+               "      --ancho-fijo    en la ventana, escribe con letra de ancho fijo, cada "
+               "carácter\n"
+               "                      en una columna, con una regla de columnas sobre el texto\n"
                "      --informe       no abre la ventana: escribe las diferencias en la salida\n"
                "      --formato=F     formato del informe: texto (el de siempre) o json\n"
                "      --max-lineas=N  muestra como mucho N líneas que difieren (los totales\n"

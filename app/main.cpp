@@ -112,6 +112,7 @@ int main(int argc, char* argv[]) {
         print(stderr, QStringLiteral("parvane: %1\n").arg(missing));
     }
     window.setHighlightBackground(commandLine.highlighted());
+    window.setFixedPitch(commandLine.fixedPitch());
     window.show();
     if (!files.empty()) {
         // The window is already showing, so a message of the comparison appears over it; its

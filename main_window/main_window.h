@@ -68,6 +68,10 @@ public:
     // Both views draw the differing characters on a light background as well as in red (see
     // DiffView::setHighlightBackground()), as --resaltar and the views' menu ask.
     void setHighlightBackground(bool on);
+    // Both views write in fixed-width letters, with a ruler of columns above the text (see
+    // DiffView::setFixedPitch()), and the number columns in the same letters, as --ancho-fijo,
+    // Ctrl+M and the views' menu ask.
+    void setFixedPitch(bool on);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -8,8 +8,9 @@
 //  - Alt+Home and Alt+End go to the first and last line with a difference, Alt+Right and
 //    Alt+Left to the next and previous run of differing characters; each move (Alt+Down and
 //    Alt+Up too, through noteDifference()) shows for a moment which difference it reached;
-//  - the views' context menu adds "Copiar posición", the moves between differences and
-//    "Resaltar las diferencias", which turns the highlight background of both views on and off;
+//  - the views' context menu adds "Copiar posición", the moves between differences,
+//    "Resaltar las diferencias", which turns the highlight background of both views on and off,
+//    and "Letra de ancho fijo", which asks the window to turn fixed-width letters on or off;
 //  - after every comparison that found differences, a note by the views says how many lines
 //    differ and which is the first, for a few seconds, leaving the carets where they are; a click
 //    on a mark of a bar (difference_marks.h) gets the note of a move.
@@ -92,6 +93,9 @@ signals:
     // The context menu's moves, for the window to carry out as Alt+Down and Alt+Up.
     void nextDifferenceRequested();
     void previousDifferenceRequested();
+    // The menu's "Letra de ancho fijo", checked (`on`) or not, for the window to carry out as
+    // Ctrl+M.
+    void fixedPitchRequested(bool on);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
