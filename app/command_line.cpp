@@ -144,8 +144,10 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     const QCommandLineOption fields(QStringLiteral("campos"),
                                     QStringLiteral("el fichero de un formato de campos"),
                                     QStringLiteral("FICHERO"));
-    const QList<QCommandLineOption> options{help, version,   report,   format,      maxLines,
-                                            html, unlimited, decoding, highlighted, fields};
+    const QCommandLineOption fixedPitch(QStringLiteral("ancho-fijo"), QString());
+    const QList<QCommandLineOption> options{help,        version, report,    format,
+                                            maxLines,    html,    unlimited, decoding,
+                                            highlighted, fields,  fixedPitch};
     parser.addOptions(options);
 
     // An option as the user typed it, for the messages about it.
@@ -215,6 +217,7 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         }
         result.layoutPath_ = argumentBytes(parser.value(fields));
     }
+    result.fixedPitch_ = parser.isSet(fixedPitch);
 
     const bool reportAsked = parser.isSet(report) || parser.isSet(format) ||
                              parser.isSet(maxLines) || parser.isSet(html);
@@ -272,6 +275,9 @@ QString CommandLine::helpText() {
                "      --resaltar      en la ventana, pone además un fondo claro tras cada "
                "carácter\n"
                "                      que difiere, para no depender solo del color\n"
+               "      --ancho-fijo    en la ventana, escribe con letra de ancho fijo, cada "
+               "carácter\n"
+               "                      en una columna, con una regla de columnas sobre el texto\n"
                "      --informe       no abre la ventana: escribe las diferencias en la salida\n"
                "      --formato=F     formato del informe: texto (el de siempre) o json\n"
                "      --max-lineas=N  muestra como mucho N líneas que difieren (los totales\n"

@@ -37,6 +37,8 @@ public:
     const std::optional<parvane::DecodingChoices>& decodings() const { return decodings_; }
     // The window draws the differing characters on a light background too (--resaltar).
     bool highlighted() const { return highlighted_; }
+    // The window writes in fixed-width letters, with a ruler of columns (--ancho-fijo).
+    bool fixedPitch() const { return fixedPitch_; }
     // For a report: its format, how many differing lines to show at most, and the HTML page to
     // write (empty: none).
     Format format() const { return format_; }
@@ -53,6 +55,7 @@ private:
     bool unlimited_ = false;
     std::optional<parvane::DecodingChoices> decodings_;
     bool highlighted_ = false;
+    bool fixedPitch_ = false;
     Format format_ = Format::Text;
     std::optional<std::uint64_t> maxLines_;
     std::filesystem::path htmlPath_;

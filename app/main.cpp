@@ -113,6 +113,7 @@ int main(int argc, char* argv[]) {
         print(stderr, QStringLiteral("parvane: %1\n").arg(missing));
     }
     window.setHighlightBackground(commandLine.highlighted());
+    window.setFixedPitch(commandLine.fixedPitch());
     if (!commandLine.layoutPath().empty()) {
         window.setLayoutFile(commandLine.layoutPath());
     }

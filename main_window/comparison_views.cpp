@@ -175,7 +175,10 @@ void ComparisonViews::useOwnBars(bool own) {
         if (own) {
             vBars_[v]->hide();
             hBars_[v]->hide();
-            numbers_[v]->showNumbersFrom(1);
+            const int room = views_[v]->roomAbove();
+            numbers_[v]->showNumbersFrom(
+                1, room == 0 ? std::nullopt
+                             : std::optional(int(views_[v]->document()->documentMargin()) + room));
         }
     }
     placeBars();
@@ -1080,8 +1083,19 @@ void ComparisonViews::updateBars() {
 // window's start.
 void ComparisonViews::numberLinesInView(int view, std::uint64_t first) {
     const int top = std::max(0, views_[view]->verticalScrollBar()->value());
+    const int margin = top == 0 ? int(views_[view]->document()->documentMargin()) : 0;
     numbers_[view]->showNumbersFrom(first + std::uint64_t(top) + 1,
-                                    top == 0 ? int(views_[view]->document()->documentMargin()) : 0);
+                                    margin + views_[view]->roomAbove());
+}
+
+void ComparisonViews::restyled() {
+    for (int v = 0; v < 2; ++v) {
+        numberLinesInView(v, unlimited() ? first_ : 0);
+    }
+    if (comparison_ && !stale_) {
+        updateBars();
+        refill_->start();
+    }
 }
 
 // The bars go where the views' own would be, and the views leave room for them.

@@ -135,6 +135,10 @@ public:
     // within the limits, this class's without them.
     DifferenceMarks* differenceMarks(int view) const;
 
+    // The views' font or the room above their text has changed: the number columns number the
+    // lines where they are now, and a window that no longer covers what is in view is filled anew.
+    void restyled();
+
     void setPassPrelude(ComparisonProgress::Prelude prelude) { prelude_ = std::move(prelude); }
 
     // How every comparison from now on decodes each file; none: both alike, as always.
@@ -230,7 +234,8 @@ private:
     void verticalBarMoved(int value);
     void horizontalBarMoved(int value);
     void updateBars();
-    // The number column of `view` numbers the lines in view, the window starting at line `first`.
+    // The number column of `view` numbers the lines in view, the window starting at line `first`;
+    // any room above the view's text moves the numbers down with the lines.
     void numberLinesInView(int view, std::uint64_t first);
     void placeBars();
     // The views' own bars, within the limits, or this class's.

@@ -1,11 +1,14 @@
 #include "main_window/diff_view.h"
 
 #include "common/units.h"
+#include "main_window/column_ruler.h"
 #include "main_window/drawn_stand_in.h"
 #include "main_window/level_layout.h"
 
+#include <QFontDatabase>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTextBlock>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -15,9 +18,10 @@
 #include <QThread>
 
 #include <algorithm>
+#include <utility>
 
 DiffView::DiffView(QWidget* parent)
-    : QPlainTextEdit(parent), drawnStandIn_(new DrawnStandIn(this)) {
+    : QPlainTextEdit(parent), drawnStandIn_(new DrawnStandIn(this)), ruler_(new ColumnRuler(this)) {
     adoptDocument(new QTextDocument(this));
     setReadOnly(true);
     setUndoRedoEnabled(false);
@@ -25,6 +29,7 @@ DiffView::DiffView(QWidget* parent)
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &DiffView::keepCaretInText);
     connect(this, &QPlainTextEdit::selectionChanged, this, &DiffView::keepCaretInText);
+    connect(ruler_, &ColumnRuler::heightChanged, this, &DiffView::placeRoom);
 }
 
 namespace {
@@ -96,6 +101,7 @@ void DiffView::setDisplayText(const QString& displayText) {
     setTextCursor(start);
     setPlainText(text_.text());
     text_.releaseText();
+    fitCells();
 }
 
 void DiffView::colour(std::span<const OffsetRun> runs) {
@@ -104,6 +110,7 @@ void DiffView::colour(std::span<const OffsetRun> runs) {
         backDifferences();
     }
     showOverlays();
+    fitCells(); // a differing character may have been given a stand-in
 }
 
 void DiffView::showOverlays() {
@@ -141,6 +148,7 @@ void DiffView::showContent(Content content) {
         backDifferences();
     }
     showOverlays();
+    fitCells();
 }
 
 void DiffView::setLevelLines(int lines) { layout_->setLevelLines(lines); }
@@ -150,11 +158,7 @@ void DiffView::adoptDocument(QTextDocument* document) {
     setExtraSelections({}); // their cursors are in the previous document
     document->setParent(this);
     document->setDefaultFont(font());
-    // Every line reads from the left, whatever its first letter: column 1 is at the left edge of
-    // both views, and a right-to-left word keeps its own order within the line.
-    QTextOption option = document->defaultTextOption();
-    option.setTextDirection(Qt::LeftToRight);
-    document->setDefaultTextOption(option);
+    setTextOptions(document);
     auto* layout = new LevelLayout(document);
     if (layout_) {
         layout->setLevelWidth(layout_->levelWidth());
@@ -166,6 +170,107 @@ void DiffView::adoptDocument(QTextDocument* document) {
     connect(layout_, &QAbstractTextDocumentLayout::documentSizeChanged, this,
             &DiffView::naturalWidthChanged);
     delete previous;
+}
+
+// Every line reads from the left, whatever its first letter: column 1 is at the left edge of both
+// views, and a right-to-left word keeps its own order within the line.
+void DiffView::setTextOptions(QTextDocument* document) const {
+    QTextOption option = document->defaultTextOption();
+    option.setTextDirection(Qt::LeftToRight);
+    option.setTabStopDistance(cells_ ? cells_->cellWidth() : QTextOption().tabStopDistance());
+    document->setDefaultTextOption(option);
+}
+
+// The stand-ins take their cells before the new font lays the lines out again.
+void DiffView::setFixedPitch(bool on) {
+    if (on == fixedPitch()) {
+        return;
+    }
+    if (on) {
+        ownFont_ = font();
+        QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        if (ownFont_.pointSizeF() > 0) {
+            fixed.setPointSizeF(ownFont_.pointSizeF());
+        } else {
+            fixed.setPixelSize(ownFont_.pixelSize());
+        }
+        cells_.emplace(fixed);
+        drawnStandIn_->setCellWidth(cells_->cellWidth());
+        setFont(fixed);
+    } else {
+        cells_.reset();
+        drawnStandIn_->setCellWidth(0);
+        FixedCells::unfit(document());
+        setFont(ownFont_);
+    }
+    setTextOptions(document());
+    fitCells();
+    placeRoom();
+    viewport()->update();
+}
+
+void DiffView::fitCells() {
+    if (cells_) {
+        cells_->fit(document());
+    }
+}
+
+qreal DiffView::textLeft() const { return contentOffset().x() + document()->documentMargin(); }
+
+void DiffView::setRoomForBars(int right, int bottom) {
+    roomRight_ = right;
+    roomBottom_ = bottom;
+    placeRoom();
+}
+
+void DiffView::placeRoom() {
+    const int above = std::exchange(roomAbove_, cells_ ? ruler_->neededHeight() : 0);
+    setViewportMargins(0, roomAbove_, roomRight_, roomBottom_);
+    ruler_->setVisible(cells_.has_value());
+    if (roomAbove_ != above) {
+        emit roomAboveChanged();
+    }
+}
+
+void DiffView::paintEvent(QPaintEvent* event) {
+    QPlainTextEdit::paintEvent(event);
+    if (cells_) {
+        drawTabMarks();
+    }
+}
+
+// An arrow in the middle of each tab's cell, faint, or red where the tab differs.
+void DiffView::drawTabMarks() {
+    QPainter painter(viewport());
+    painter.setFont(font());
+    const QString arrow = QStringLiteral("\u2192"); // →
+    const qreal inset = (cells_->cellWidth() - QFontMetricsF(font()).horizontalAdvance(arrow)) / 2;
+    QColor faint = palette().color(QPalette::Text);
+    faint.setAlphaF(0.45f);
+    const QPointF offset = contentOffset();
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        const QRectF area = blockBoundingGeometry(block).translated(offset);
+        if (area.top() > viewport()->height()) {
+            break;
+        }
+        const QString text = block.text();
+        const QTextLayout* layout = block.layout();
+        if (!text.contains(u'\t') || layout->lineCount() == 0) {
+            continue;
+        }
+        const QTextLine line = layout->lineAt(0);
+        const QList<QTextLayout::FormatRange> formats = layout->formats();
+        for (qsizetype at = text.indexOf(u'\t'); at >= 0; at = text.indexOf(u'\t', at + 1)) {
+            const bool differs = std::any_of(formats.begin(), formats.end(), [at](const auto& r) {
+                return r.start <= at && at < r.start + r.length &&
+                       r.format.foreground().color() == highlightColour();
+            });
+            painter.setPen(differs ? highlightColour() : faint);
+            painter.drawText(QPointF(area.left() + line.cursorToX(int(at)) + inset,
+                                     area.top() + line.y() + line.ascent()),
+                             arrow);
+        }
+    }
 }
 
 // A key that moves down from the last line would take the caret into the room after the text.

@@ -15,20 +15,29 @@
 // character is drawn on a light background as well as in red, so that the differences do not
 // rely on colour alone; the red on that background keeps a contrast of at least 4.5:1.
 //
+// With fixed-width letters on (setFixedPitch(), off by default), the view writes in the system's
+// monospace font at its own size, every character in one cell of the same width (fixed_cells.h),
+// so that column k of every line stands under column k of every other: a tab is one cell with an
+// arrow drawn in it (the text keeps the tab, and so do copies), and a ruler of columns
+// (column_ruler.h) stands above the text, in room the view leaves there.
+//
 // A view can be given more lines and more width than its text needs (empty room after the
 // text), so that two views side by side scroll alike (level_layout.h). The room is not text: the
 // document holds the display text alone, and copying gives the file's own characters.
 
+#include "main_window/fixed_cells.h"
 #include "main_window/shown_text.h"
 
 #include <QPlainTextEdit>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <utility>
 
+class ColumnRuler;
 class DrawnStandIn;
 class LevelLayout;
 class QMouseEvent;
@@ -48,6 +57,18 @@ public:
     // colours them; it stays so for whatever the view shows next.
     void setHighlightBackground(bool on);
     bool highlightBackground() const { return highlightBackground_; }
+
+    // Fixed-width letters and the ruler (`on`), or the view's own font again; it stays so for
+    // whatever the view shows next.
+    void setFixedPitch(bool on);
+    bool fixedPitch() const { return cells_.has_value(); }
+    // The width of a column's cell with fixed-width letters; 0 without them.
+    qreal cellWidth() const { return cells_ ? cells_->cellWidth() : 0; }
+    // Where the lines' first column starts in the viewport, as scrolled sideways.
+    qreal textLeft() const;
+    ColumnRuler* ruler() const { return ruler_; }
+    // The room above the text, which the ruler takes; 0 without it.
+    int roomAbove() const { return roomAbove_; }
 
     // Replaces the whole content with `displayText`, uncoloured.
     void setDisplayText(const QString& displayText);
@@ -95,13 +116,14 @@ public:
 
     // Leaves room at the view's right and bottom edges, beside the text, for scroll bars that a
     // caller places there; 0 and 0 for none.
-    void setRoomForBars(int right, int bottom) { setViewportMargins(0, 0, right, bottom); }
+    void setRoomForBars(int right, int bottom);
     // The character at each offset, and the offset at which each line starts (see text_grid.h).
     std::u32string_view characters() const { return text_.characters(); }
     std::span<const int> lineStarts() const { return text_.lineStarts(); }
 
 protected:
     QMimeData* createMimeDataFromSelection() const override;
+    void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -110,6 +132,8 @@ protected:
 signals:
     // The width the lines take has changed (more of them have been laid out, or new text).
     void naturalWidthChanged();
+    // roomAbove() has changed: the lines have moved down or up.
+    void roomAboveChanged();
 
 private:
     // Keeps the caret and the selection within the text.
@@ -126,10 +150,22 @@ private:
     void backDifferences();
     // `format`, a differing character's, with the highlight background when it is on.
     QTextCharFormat backed(QTextCharFormat format) const;
+    // The document's text options: lines read from the left, and tab stops a cell apart with
+    // fixed-width letters.
+    void setTextOptions(QTextDocument* document) const;
+    // With fixed-width letters, every character of the document takes one cell.
+    void fitCells();
+    // The room around the text: the ruler's above, the bars' at the right and bottom.
+    void placeRoom();
+    void drawTabMarks();
 
     DrawnStandIn* drawnStandIn_;
     LevelLayout* layout_ = nullptr;
     ShownText text_;
     std::function<QMimeData*()> selectionSource_;
     bool highlightBackground_ = false;
+    std::optional<FixedCells> cells_;
+    QFont ownFont_; // the font to go back to from fixed-width letters
+    ColumnRuler* ruler_;
+    int roomAbove_ = 0, roomRight_ = 0, roomBottom_ = 0;
 };

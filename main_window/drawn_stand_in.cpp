@@ -120,7 +120,8 @@ qreal DrawnStandIn::width(const QFont& font, char32_t c) {
 
 QSizeF DrawnStandIn::intrinsicSize(QTextDocument* document, int, const QTextFormat& format) {
     const QFont font = document->defaultFont();
-    return {width(font, characterOf(format)), QFontMetricsF(font).ascent()};
+    const qreal own = cellWidth_ > 0 ? cellWidth_ : width(font, characterOf(format));
+    return {own, QFontMetricsF(font).ascent()};
 }
 
 // `rect` stands on the line's baseline, one ascent of the font high.
@@ -147,9 +148,18 @@ void DrawnStandIn::drawObject(QPainter* painter, const QRectF& rect, QTextDocume
             painter->fillPath(mark.outline.translated(middle), colour);
         }
     } else {
+        // A name wider than its cell is squeezed into it.
+        const qreal own = width(font, c);
+        QRectF box = rect;
+        if (own > rect.width()) {
+            painter->translate(rect.left(), 0);
+            painter->scale(rect.width() / own, 1);
+            painter->translate(-rect.left(), 0);
+            box.setWidth(own);
+        }
         const qreal room = gap(metrics);
-        const QRectF frame(rect.left() + room, baseline - metrics.capHeight() - room,
-                           rect.width() - 2 * room, metrics.capHeight() + 2 * room);
+        const QRectF frame(box.left() + room, baseline - metrics.capHeight() - room,
+                           box.width() - 2 * room, metrics.capHeight() + 2 * room);
         painter->setRenderHint(QPainter::Antialiasing, false); // a sharp frame, not a blurred one
         painter->setPen(QPen(colour, 1));
         painter->drawRoundedRect(frame, room, room);

@@ -9,7 +9,8 @@
 // handler is registered with it; the handler must outlive the layout or be destroyed first (the
 // layout then forgets it). It sizes a stand-in to the document's font, a line's height at most,
 // and draws it in the colour of the text around it: red where it differs, the selection's colour
-// where it is selected.
+// where it is selected. Given a cell's width (setCellWidth()), every stand-in takes that width,
+// squeezed into it when it is wider.
 
 #include <QFont>
 #include <QHash>
@@ -33,6 +34,9 @@ public:
     static QTextCharFormat format(char32_t c);
 
     void registerWith(QAbstractTextDocumentLayout* layout);
+    // The width every stand-in takes; 0, the default, for each its own. Lines laid out after the
+    // change take it.
+    void setCellWidth(qreal width) { cellWidth_ = width; }
 
     QSizeF intrinsicSize(QTextDocument* document, int position, const QTextFormat& format) override;
     void drawObject(QPainter* painter, const QRectF& rect, QTextDocument* document, int position,
@@ -50,6 +54,7 @@ private:
     // The width of the stand-in of `c` in `font`.
     qreal width(const QFont& font, char32_t c);
 
+    qreal cellWidth_ = 0;
     QFont marksFont_;
     QHash<char32_t, Mark> marks_;
 };

@@ -5,6 +5,7 @@
 #include "common/units.h"
 #include "comparison/file_comparison.h"
 #include "comparison/record_layout.h"
+#include "main_window/column_ruler.h"
 #include "main_window/comparison_views.h"
 #include "main_window/diff_view.h"
 #include "main_window/early_comparison.h"
@@ -284,6 +285,17 @@ void MainWindow::createViews() {
             &MainWindow::goToNextDifference);
     connect(readingAids_, &ReadingAids::previousDifferenceRequested, this,
             &MainWindow::goToPreviousDifference);
+    connect(readingAids_, &ReadingAids::fixedPitchRequested, this, &MainWindow::setFixedPitch);
+    // The number columns follow the lines down when a ruler takes room above them.
+    for (DiffView* view : {rtb1_, rtb2_}) {
+        connect(view, &DiffView::roomAboveChanged, views_, &ComparisonViews::restyled);
+    }
+    // The rulers number the file's columns, from the first one that the views' window holds.
+    connect(views_, &ComparisonViews::windowFilled, this,
+            [this](std::uint64_t, std::uint64_t firstColumn) {
+                rtb1_->ruler()->setFirstColumn(qint64(firstColumn));
+                rtb2_->ruler()->setFirstColumn(qint64(firstColumn));
+            });
 }
 
 // Every control the layout moves; a control added to the layout must be added here, which the
@@ -388,6 +400,9 @@ void MainWindow::createShortcuts() {
             }
         });
     }
+    auto* fixedPitch = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this);
+    connect(fixedPitch, &QShortcut::activated, this,
+            [this] { setFixedPitch(!rtb1_->fixedPitch()); });
 }
 
 FindBar* MainWindow::findBar() {
@@ -443,6 +458,18 @@ void MainWindow::setDecodings(std::optional<parvane::DecodingChoices> decodings)
 void MainWindow::setHighlightBackground(bool on) {
     rtb1_->setHighlightBackground(on);
     rtb2_->setHighlightBackground(on);
+}
+
+void MainWindow::setFixedPitch(bool on) {
+    if (on == rtb1_->fixedPitch()) {
+        return;
+    }
+    for (const auto& [view, numbers] :
+         {std::pair{rtb1_, txtNumeracion1_}, std::pair{rtb2_, txtNumeracion2_}}) {
+        view->setFixedPitch(on);
+        numbers->setFont(on ? view->font() : designFont(kViewPoints));
+    }
+    views_->restyled();
 }
 
 void MainWindow::compareUnlimited() {

@@ -75,6 +75,10 @@ public:
     // the views' "Campos…" ask; a layout that cannot be used is told in a message, and the tips
     // keep what they had. True when taken.
     bool setLayoutFile(const std::filesystem::path& path);
+    // Both views write in fixed-width letters, with a ruler of columns above the text (see
+    // DiffView::setFixedPitch()), and the number columns in the same letters, as --ancho-fijo,
+    // Ctrl+M and the views' menu ask.
+    void setFixedPitch(bool on);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

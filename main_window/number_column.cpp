@@ -13,6 +13,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -57,6 +58,14 @@ void NumberColumn::resizeEvent(QResizeEvent* event) {
     QTextEdit::resizeEvent(event);
     if (first_ != 0) {
         showNumbers(first_, fittingCount(), top_);
+    }
+}
+
+void NumberColumn::changeEvent(QEvent* event) {
+    QTextEdit::changeEvent(event);
+    if (event->type() == QEvent::FontChange && first_ != 0) {
+        const std::uint64_t first = std::exchange(first_, 0);
+        showNumbers(first, fittingCount(), top_);
     }
 }
 

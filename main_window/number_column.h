@@ -6,7 +6,8 @@
 // design's size, before any comparison too). It never takes the focus and never scrolls: typing,
 // the wheel or a drag on it change nothing. Numbers too wide for the column are shown in a smaller
 // font (each line keeping its height), and, when even that is too wide, as their last digits after
-// an ellipsis.
+// an ellipsis. A new font for the column (as the views' lines take a new height) shows the same
+// numbers again in it.
 
 #include <QTextEdit>
 
@@ -34,6 +35,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // The numbers that the column's height holds, 50 at least.

@@ -375,6 +375,11 @@ QMenu* ReadingAids::createContextMenu(DiffView* view, TextCell cell) {
         first_->setHighlightBackground(on);
         second_->setHighlightBackground(on);
     });
+    QAction* fixedPitch = add("fixedPitch", QStringLiteral("Letra de ancho fijo\tCtrl+M"));
+    fixedPitch->setEnabled(true);
+    fixedPitch->setCheckable(true);
+    fixedPitch->setChecked(view->fixedPitch());
+    connect(fixedPitch, &QAction::toggled, this, &ReadingAids::fixedPitchRequested);
     return menu;
 }
 

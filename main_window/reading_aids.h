@@ -10,7 +10,8 @@
 //    Alt+Up too, through noteDifference()) shows for a moment which difference it reached;
 //  - the views' context menu adds "Copiar posición", the moves between differences,
 //    "Resaltar las diferencias", which turns the highlight background of both views on and off,
-//    and "Campos…", which asks the window for a record layout;
+//    "Campos…", which asks the window for a record layout, and "Letra de ancho fijo", which
+//    asks the window to turn fixed-width letters on or off;
 //  - with a record layout (setLayout()), the tips name the field of a character with its value
 //    in both files, "Copiar posición" adds the field's name, and the totals list the fields
 //    that differ (layout_fields.h);
@@ -102,6 +103,9 @@ signals:
     void previousDifferenceRequested();
     // The menu's "Campos…", for the window to ask for a layout file.
     void layoutRequested();
+    // The menu's "Letra de ancho fijo", checked (`on`) or not, for the window to carry out as
+    // Ctrl+M.
+    void fixedPitchRequested(bool on);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -20,6 +20,7 @@ private slots:
     void decodingsOfEachFile_data();
     void decodingsOfEachFile();
     void highlightIsForTheWindow();
+    void fixedPitchIsForTheWindow();
 };
 
 void CommandLineTest::parses_data() {
@@ -65,6 +66,11 @@ void CommandLineTest::parses_data() {
     QTest::newRow("a value given to --resaltar")
         << QStringList{"--resaltar=si", "a", "b"} << Action::Refuse << QStringList{}
         << "--resaltar no admite ningún valor: «--resaltar=si»";
+    QTest::newRow("fixed-width letters")
+        << QStringList{"--ancho-fijo", "a", "b"} << Action::Run << QStringList{"a", "b"} << none;
+    QTest::newRow("a value given to --ancho-fijo")
+        << QStringList{"--ancho-fijo=si", "a", "b"} << Action::Refuse << QStringList{}
+        << "--ancho-fijo no admite ningún valor: «--ancho-fijo=si»";
     QTest::newRow("report") << QStringList{"--informe", "a", "b"} << Action::Report
                             << QStringList{"a", "b"} << none;
     QTest::newRow("report of one file")
@@ -193,6 +199,11 @@ void CommandLineTest::highlightIsForTheWindow() {
     QVERIFY(CommandLine::parse(QStringList{"parvane", "--resaltar", "a", "b"}).highlighted());
     QVERIFY(!CommandLine::parse(QStringList{"parvane", "a", "b"}).highlighted());
     QVERIFY(CommandLine::helpText().contains(QStringLiteral("--resaltar")));
+}
+
+void CommandLineTest::fixedPitchIsForTheWindow() {
+    QVERIFY(CommandLine::parse(QStringList{"parvane", "--ancho-fijo", "a", "b"}).fixedPitch());
+    QVERIFY(!CommandLine::parse(QStringList{"parvane", "--resaltar", "a", "b"}).fixedPitch());
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)
