@@ -296,6 +296,11 @@ void MainWindow::createViews() {
                 rtb1_->ruler()->setFirstColumn(qint64(firstColumn));
                 rtb2_->ruler()->setFirstColumn(qint64(firstColumn));
             });
+    // With a record layout, they name the fields of the record at the caret.
+    for (DiffView* view : {rtb1_, rtb2_}) {
+        connect(view, &DiffView::cursorPositionChanged, this,
+                [this, view] { showFieldsAtCaret(view); });
+    }
 }
 
 // Every control the layout moves; a control added to the layout must be added here, which the
@@ -442,7 +447,32 @@ bool MainWindow::setLayoutFile(const std::filesystem::path& path) {
         messages_->warn(this, QString::fromUtf8(error.what()));
         return false;
     }
+    // Fields are read by their columns.
+    setFixedPitch(true);
+    showFieldsAtCaret(rtb1_);
     return true;
+}
+
+void MainWindow::showFieldsAtCaret(const DiffView* view) {
+    if (!readingAids_->hasLayout() || !views_->comparison()) {
+        return;
+    }
+    const std::uint64_t line =
+        views_->windowFirstLine() + std::uint64_t(view->textCursor().blockNumber());
+    QList<RulerField> fields;
+    if (const parvane::RecordType* type = readingAids_->recordTypeOf(line)) {
+        for (const parvane::LayoutField& field : type->fields) {
+            fields.append({QString::fromStdString(field.name), qint64(field.first),
+                           field.length ? qint64(*field.length) : qint64(-1)});
+        }
+    } else {
+        // The row of fields stays, so that the text does not move with the caret.
+        fields.append({QStringLiteral("sin registro"), 0, -1});
+    }
+    // Both rulers alike, so that the views' lines stay level.
+    for (DiffView* shown : {rtb1_, rtb2_}) {
+        shown->ruler()->setFields(fields);
+    }
 }
 
 void MainWindow::chooseLayout() {

@@ -117,6 +117,8 @@ private:
     void quit();
     // The views' "Campos…": a layout file from the open-file dialog.
     void chooseLayout();
+    // Both rulers name the fields of the record at the caret of `view`.
+    void showFieldsAtCaret(const DiffView* view);
     void goToNextDifference();
     void goToPreviousDifference();
     // The bar of the search and of the move to a line, made when first asked for.

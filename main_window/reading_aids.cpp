@@ -144,6 +144,18 @@ void ReadingAids::setLayout(std::optional<parvane::RecordLayout> layout) {
     fields_.setLayout(std::move(layout));
 }
 
+const parvane::RecordType* ReadingAids::recordTypeOf(std::uint64_t line) const {
+    const parvane::FileComparison* comparison = views_->comparison();
+    if (!comparison) {
+        return nullptr;
+    }
+    try {
+        return fields_.typeOf(*comparison, line);
+    } catch (const parvane::ComparisonError&) {
+        return nullptr; // a changed file is told when the views next read it
+    }
+}
+
 QString ReadingAids::fieldNote(std::uint64_t line, std::uint64_t column) const {
     const parvane::FileComparison* comparison = views_->comparison();
     if (!comparison || !fields_.layout()) {

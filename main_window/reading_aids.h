@@ -57,6 +57,10 @@ public:
     void setShownPaths(const QString& shownPath1, const QString& shownPath2);
     // The record layout whose fields the tips name; none: no fields.
     void setLayout(std::optional<parvane::RecordLayout> layout);
+    bool hasLayout() const { return fields_.layout().has_value(); }
+    // The record type of line pair `line` of the whole files; none without a layout, for a line
+    // of no type, or when the file cannot be read now.
+    const parvane::RecordType* recordTypeOf(std::uint64_t line) const;
 
     // The tooltip for `point` of `view`'s viewport: the character there, or the summary.
     QString tipAt(const DiffView* view, QPoint point) const;

@@ -2,6 +2,8 @@
 // the notes of the moves between differences, and the views' context menu.
 
 #include "main_window/character_info.h"
+#include "main_window/column_ruler.h"
+#include "main_window/diff_view.h"
 #include "main_window/reading_aids.h"
 #include "main_window/text_grid.h"
 #include "window_test_support.h"
@@ -16,6 +18,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
 #include <QToolTip>
 
 #include <memory>
@@ -497,6 +500,21 @@ void ReadingAidsTest::fieldsOfALayoutInTheTips() {
         QVERIFY(untyped.contains(u"\nSin campos: la línea no es de ningún registro de «/"));
         QVERIFY(untyped.endsWith(u"/n.campos»"));
         QVERIFY(aids()->positionText(view(2), {0, 10}).endsWith(u":1:11 IMPORTE"));
+        // The layout turned fixed-width letters on; both rulers name the caret's record.
+        const auto rulerNames = [this](int which) {
+            QStringList names;
+            for (const RulerField& field : view(which)->ruler()->fields()) {
+                names << field.name;
+            }
+            return names.join(u' ');
+        };
+        QVERIFY(view(1)->fixedPitch());
+        for (const auto& [line, names] : {std::pair{1, "sin registro"}, {0, "ID IMPORTE RESTO"}}) {
+            QTextCursor caret(view(2)->document()->findBlockByNumber(line));
+            view(2)->setTextCursor(caret);
+            QCOMPARE(rulerNames(1), QString::fromUtf8(names));
+            QCOMPARE(rulerNames(2), QString::fromUtf8(names));
+        }
         QVERIFY2(aids()->summaryTip(view(1)).contains(
                      u"Campos que difieren: D IMPORTE (5-11) en 1 línea, sin registro en 1 línea"),
                  qPrintable(aids()->summaryTip(view(1))));
