@@ -22,6 +22,7 @@
 #include "bench/large_pair.h"
 #include "bench/silent_window_parts.h"
 #include "comparison/file_comparison.h"
+#include "comparison/record_layout.h"
 #include "main_window/comparison_views.h"
 #include "main_window/diff_view.h"
 #include "main_window/difference_marks.h"
@@ -254,6 +255,34 @@ int main(int argc, char* argv[]) {
                     "Alt+Left back: median %.2f ms; worst of both %.2f ms (target < %.0f ms) %s\n",
                     kRepetitions, static_cast<unsigned long long>(runLine + 1), runMs, backMs,
                     runWorst, kFrameTargetMs, verdict(runWorst < kFrameTargetMs));
+
+        // A character's tip at the caret, without a record layout and with one of 20 fields:
+        // with fields it reads the line's record and the field's values from the files.
+        const auto tipMs = [&] {
+            std::vector<double> tips;
+            for (int i = 0; i < kRepetitions; ++i) {
+                start = Clock::now();
+                const QString tip = aids->cellTip(views.view1, {i % 10, 45});
+                tips.push_back(msSince(start));
+                if (tip.isEmpty()) {
+                    std::printf("the tip is empty\n");
+                }
+            }
+            return median(tips);
+        };
+        const double plainTipMs = tipMs();
+        std::string layout = "campos 1\n";
+        for (int field = 0; field < 19; ++field) {
+            layout +=
+                "CAMPO" + std::to_string(field) + " " + std::to_string(field * 5 + 1) + " 5\n";
+        }
+        aids->setLayout(parvane::RecordLayout::parse(layout + "RESTO 96 *\n", "«veinte.campos»"));
+        const double fieldTipMs = tipMs();
+        aids->setLayout(std::nullopt);
+        std::printf("a character's tip: median %.2f ms without a layout, %.2f ms with 20 fields "
+                    "(target: both within a frame, < %.0f ms) %s\n",
+                    plainTipMs, fieldTipMs, kFrameTargetMs,
+                    verdict(plainTipMs < kFrameTargetMs && fieldTipMs < kFrameTargetMs));
 
         // The whole command, through the pass's thread and its progress dialog: what it takes
         // beyond a pass alone is what the window adds after the pass.
