@@ -57,6 +57,7 @@ private slots:
     void totalsOfEachFile();
     void notesOnWhatOnlyTheBytesShow_data();
     void notesOnWhatOnlyTheBytesShow();
+    void regressionByteNotesWithoutLimits();
     void nothingIsShownBeforeAComparison();
     void eachFileDecodedAsTold();
     void fieldsOfALayoutInTheTips();
@@ -444,6 +445,18 @@ void ReadingAidsTest::notesOnWhatOnlyTheBytesShow() {
         QCOMPARE(messages->shown[0].text, MainWindow::kIdenticalMessage);
     }
     QCOMPARE(aids()->summaryTip(view(1)), tip);
+}
+
+// Compared without limits, a CR LF file and its LF copy were told identical with no word of
+// their line ends.
+void ReadingAidsTest::regressionByteNotesWithoutLimits() {
+    path1 = write("1.txt", "uno\r\ndos\r\n");
+    path2 = write("2.txt", "uno\ndos\n");
+    window->openFiles(path1.toStdString(), path2.toStdString(), true);
+    QCOMPARE(messages->shown.size(), 1);
+    QCOMPARE(messages->shown[0].text, MainWindow::kIdenticalMessage);
+    QCOMPARE(aids()->summaryTip(view(1)),
+             QStringLiteral("Los saltos de línea difieren: CR LF / LF"));
 }
 
 // Told how to decode each file, the window finds a Latin-1 file and its UTF-8 copy identical,
