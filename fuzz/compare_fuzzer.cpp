@@ -19,7 +19,9 @@
 // at kFileCap bytes, a little past the largest size the engine accepts.
 
 #include "comparison/comparison.h"
+#include "comparison/field_tally.h"
 #include "comparison/file_comparison.h"
+#include "comparison/record_layout.h"
 #include "comparison/source_file.h"
 #include "tests/comparison/comparison_model.h"
 
@@ -202,6 +204,37 @@ void checkTold(const FilePair& files) {
     }
 }
 
+// The first file's bytes read as a record layout are taken or refused with LayoutError, never
+// anything else; a layout taken counts each field at most once per differing line of the pair,
+// and no more lines of no type than differ.
+void checkLayout(const FilePair& files) {
+    std::optional<parvane::RecordLayout> layout;
+    try {
+        layout = parvane::RecordLayout::parse(files.bytes[0], "«formato»");
+    } catch (const parvane::LayoutError&) {
+        return;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "\n    unexpected error: %s\n", error.what());
+        mismatch(files, "the layout parser threw something other than LayoutError");
+    }
+    try {
+        const parvane::FileComparison comparison =
+            parvane::FileComparison::run(scratch().files[0], scratch().files[1], {true, {}, {}});
+        const parvane::FieldTally tally = parvane::FieldTally::count(comparison, *layout);
+        const std::uint64_t differing = comparison.differingLineCount();
+        for (const parvane::FieldCount& count : tally.fields()) {
+            if (count.lines == 0 || count.lines > differing) {
+                mismatch(files, "a field counted in more lines than differ");
+            }
+        }
+        if (tally.untyped() > differing || tally.outsideFields() > differing) {
+            mismatch(files, "more lines of no type, or outside the fields, than differ");
+        }
+    } catch (const parvane::FileError&) {
+        // a file in UTF-16 or UTF-32, refused as everywhere
+    }
+}
+
 } // namespace
 
 void checkRefusal(const FilePair& files, const parvane::test::Model& expected,
@@ -296,6 +329,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(files, parvane::test::disagreement(*actual, expected), "compareFiles()");
     checkUnlimited(files, expected);
     checkTold(files);
+    checkLayout(files);
     checkFileErrors(files);
     return 0;
 }
