@@ -254,7 +254,7 @@ void writeFields(ReportOutput& out, const parvane::FileComparison& comparison,
                    : value->empty() ? std::string("(vacío)")
                                     : *value;
         };
-        out << ", campo " << report_fields::name(*fields.type, *run.field) << " ("
+        out << ", campo " << run.field->name << " ("
             << run.field->columns() << "): " << shown(1) << " → " << shown(2) << "\n";
     }
 }

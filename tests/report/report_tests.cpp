@@ -609,12 +609,12 @@ void ReportTest::fieldsAreNamedInEveryForm() {
         const Result result = run(text);
         QCOMPARE(result.status, 1);
         for (const char* line :
-             {"Línea 1, campo CAB ANNO (2-5): 2024 → 2025\n",
-              "Línea 2, campo DET IMPORTE (8-): 0012,50 → 0012,55\n",
-              "Línea 3, campo DET NOMBRE (4-6): EVA → EVa\nLínea 3, columna 7, fuera de los "
+             {"Línea 1, campo ANNO (2-5): 2024 → 2025\n",
+              "Línea 2, campo IMPORTE (8-): 0012,50 → 0012,55\n",
+              "Línea 3, campo NOMBRE (4-6): EVA → EVa\nLínea 3, columna 7, fuera de los "
               "campos\n",
               "Línea 4, sin campos: no es de ningún registro de «n.campos»\n",
-              "Línea 5, campo DET ID (2-3): (no hay línea) → 03\n",
+              "Línea 5, campo ID (2-3): (no hay línea) → 03\n",
               "\nCampos que difieren, según «n.campos»:\n  CAB ANNO (2-5): 1 línea\n"
               "  DET ID (2-3): 1 línea\n  DET NOMBRE (4-6): 2 líneas\n"
               "  DET IMPORTE (8-): 2 líneas\n  fuera de los campos: 2 líneas\n"
