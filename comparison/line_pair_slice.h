@@ -27,7 +27,8 @@ struct LineColumn {
 
 // Part of line pair `line`: the characters of each line from `firstColumn` on (at most the
 // columns asked for), and the runs of differing columns of each file that fall in that part,
-// increasing.
+// increasing: those that count, and apart those that the comparison's rules leave out (always
+// empty without rules).
 struct LinePairSlice {
     std::uint64_t line = 0;
     bool has1 = false, has2 = false;        // whether each file has line k
@@ -35,6 +36,7 @@ struct LinePairSlice {
     std::uint64_t firstColumn = 0;
     std::u32string text1, text2;
     std::vector<ColumnRun> runs1, runs2;
+    std::vector<ColumnRun> leftOut1, leftOut2;
 };
 
 } // namespace parvane
