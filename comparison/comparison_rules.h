@@ -21,7 +21,7 @@
 // or the box it came from). Copies share the compiled patterns and the layout; a set of rules is
 // safe to read from several threads at once.
 
-#include "comparison/line_pair_slice.h"
+#include "comparison/column_run.h"
 #include "comparison/record_layout.h"
 
 #include <cstdint>

@@ -4,19 +4,14 @@
 // character (code point) of the decoded line. Line pair k holds line k of each file, or nothing
 // for a file that has fewer lines; a missing line is compared as an empty one.
 
+#include "comparison/column_run.h"
+
 #include <compare>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace parvane {
-
-// A run of differing columns [first, last], both included.
-struct ColumnRun {
-    std::uint64_t first = 0;
-    std::uint64_t last = 0;
-    friend bool operator==(const ColumnRun&, const ColumnRun&) = default;
-};
 
 // A line pair and a column of it.
 struct LineColumn {
