@@ -145,9 +145,20 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
                                     QStringLiteral("el fichero de un formato de campos"),
                                     QStringLiteral("FICHERO"));
     const QCommandLineOption fixedPitch(QStringLiteral("ancho-fijo"), QString());
-    const QList<QCommandLineOption> options{help,        version, report,    format,
-                                            maxLines,    html,    unlimited, decoding,
-                                            highlighted, fields,  fixedPitch};
+    const QCommandLineOption ignoreColumns(
+        QStringLiteral("ignorar-columnas"),
+        QStringLiteral("una lista de columnas, como «1-10,73-80,120-»"),
+        QStringLiteral("COLUMNAS"));
+    const QCommandLineOption ignoreCase(QStringLiteral("ignorar-mayusculas"), QString());
+    const QCommandLineOption ignoreBlanks(QStringLiteral("ignorar-blancos-finales"), QString());
+    const QCommandLineOption ignorePattern(QStringLiteral("ignorar-patron"),
+                                           QStringLiteral("una expresión regular"),
+                                           QStringLiteral("EXPRESIÓN"));
+    const QCommandLineOption showLeftOut(QStringLiteral("mostrar-omitido"), QString());
+    const QList<QCommandLineOption> options{help,        version,      report,        format,
+                                            maxLines,    html,         unlimited,     decoding,
+                                            highlighted, fields,       fixedPitch,    ignoreColumns,
+                                            ignoreCase,  ignoreBlanks, ignorePattern, showLeftOut};
     parser.addOptions(options);
 
     // An option as the user typed it, for the messages about it.
@@ -174,7 +185,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     // An option that takes one value, given twice, would have one of them silently ignored.
     for (const QCommandLineOption& option : options) {
         const QStringList values = parser.values(option);
-        if (values.size() > 1) {
+        // Patterns are many by nature.
+        if (values.size() > 1 && option.names() != ignorePattern.names()) {
             QStringList quoted;
             for (const QString& value : values) {
                 quoted << QStringLiteral("«%1»").arg(shown(value));
@@ -218,9 +230,33 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         result.layoutPath_ = argumentBytes(parser.value(fields));
     }
     result.fixedPitch_ = parser.isSet(fixedPitch);
+    // A rule refused by the engine: the option as typed, then the fault.
+    const auto refuseRule = [&](const QCommandLineOption& option,
+                                const parvane::RulesError& error) {
+        return refuse(QStringLiteral("%1: %2").arg(shown(typed(option)),
+                                                   QString::fromStdString(error.what())));
+    };
+    if (parser.isSet(ignoreColumns)) {
+        try {
+            result.rules_.addColumns(argumentBytes(parser.value(ignoreColumns)));
+        } catch (const parvane::RulesError& error) {
+            return refuseRule(ignoreColumns, error);
+        }
+    }
+    result.rules_.setIgnoreCase(parser.isSet(ignoreCase));
+    result.rules_.setIgnoreTrailingBlanks(parser.isSet(ignoreBlanks));
+    for (const QString& pattern : parser.values(ignorePattern)) {
+        try {
+            result.rules_.addPattern(argumentBytes(pattern));
+        } catch (const parvane::RulesError& error) {
+            return refuseRule(ignorePattern, error);
+        }
+    }
+    result.showLeftOut_ = parser.isSet(showLeftOut);
 
     const bool reportAsked = parser.isSet(report) || parser.isSet(format) ||
-                             parser.isSet(maxLines) || parser.isSet(html);
+                             parser.isSet(maxLines) || parser.isSet(html) ||
+                             parser.isSet(showLeftOut);
     if (!reportAsked) {
         return result;
     }
@@ -290,10 +326,23 @@ QString CommandLine::helpText() {
                "                      lee ambos ficheros como X, o el primero como X y el segundo\n"
                "                      como Y: utf-8, windows-1252, latin-1 o auto (UTF-8 si el\n"
                "                      fichero lo es, si no Windows-1252)\n"
+               "      --ignorar-columnas=COLUMNAS\n"
+               "                      no compara esas columnas de ninguna línea: tramos desde 1,\n"
+               "                      ambos incluidos, como 1-10,73-80,120- (120- llega al final)\n"
+               "      --ignorar-mayusculas\n"
+               "                      las letras que solo difieren en mayúsculas son iguales\n"
+               "      --ignorar-blancos-finales\n"
+               "                      no compara los espacios y tabuladores del final de la línea\n"
+               "      --ignorar-patron=EXPRESIÓN\n"
+               "                      donde la expresión regular encaja en una de las dos líneas,\n"
+               "                      esas columnas no se comparan en ninguna; se puede repetir\n"
+               "      --mostrar-omitido\n"
+               "                      el informe lista también lo que difiere solo en lo omitido\n"
                "  --                  lo que sigue son ficheros, aunque empiecen por «-»\n"
                "\n"
                "El informe termina con 0 si los ficheros son idénticos, 1 si difieren y 2 si\n"
-               "hubo un problema.\n"
+               "hubo un problema. Lo omitido no cuenta: los caracteres que solo difieren en ello\n"
+               "se cuentan aparte, y no hacen que los ficheros difieran.\n"
                "\n"
                "Como herramienta de diferencias de git:\n"
                "  git difftool -y -x parvane\n"

@@ -5,6 +5,7 @@
 // bytes they are (see argument_text.h), so a file name that is not UTF-8 reaches the engine
 // unchanged; every argument after "--" is a file.
 
+#include "comparison/comparison_rules.h"
 #include "comparison/text_decoding.h"
 
 #include <QString>
@@ -46,6 +47,12 @@ public:
     const std::filesystem::path& htmlPath() const { return htmlPath_; }
     // A record layout whose fields name the differences (--campos); empty: none.
     const std::filesystem::path& layoutPath() const { return layoutPath_; }
+    // What the comparison leaves out (--ignorar-columnas, --ignorar-mayusculas,
+    // --ignorar-blancos-finales, --ignorar-patron), for the window and the report alike; a
+    // layout's field flags join them once the layout is read.
+    const parvane::ComparisonRules& rules() const { return rules_; }
+    // The report lists what was left out too, marked as such (--mostrar-omitido).
+    bool showLeftOut() const { return showLeftOut_; }
     // Why the command line was refused, with how to use the program.
     const QString& error() const { return error_; }
 
@@ -60,5 +67,7 @@ private:
     std::optional<std::uint64_t> maxLines_;
     std::filesystem::path htmlPath_;
     std::filesystem::path layoutPath_;
+    parvane::ComparisonRules rules_;
+    bool showLeftOut_ = false;
     QString error_;
 };

@@ -61,6 +61,8 @@ int writeReport(const CommandLine& commandLine) {
     request.unlimited = commandLine.unlimited();
     request.decodings = commandLine.decodings();
     request.layout = commandLine.layoutPath();
+    request.rules = commandLine.rules();
+    request.showLeftOut = commandLine.showLeftOut();
     return Report::write(request, stdout, stderr);
 }
 

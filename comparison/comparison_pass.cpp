@@ -3,6 +3,7 @@
 #include "comparison/comparison_limits.h"
 #include "comparison/line_bytes.h"
 #include "comparison/line_pair_walk.h"
+#include "comparison/ruled_pair.h"
 #include "comparison/shift_watch.h"
 #include "comparison/utf8_validator.h"
 
@@ -66,11 +67,18 @@ private:
 struct Tally {
     std::array<std::uint64_t, 2> differing{};
     std::array<std::uint64_t, 2> longest{};
+    std::array<std::uint64_t, 2> leftOut{};
+    std::uint64_t leftOutLines = 0;
     std::optional<ComparisonLimits> limits;
 
     void add(const std::array<Line, 2>& lines, const PairCounts& counts) {
         differing[0] += counts.differing1;
         differing[1] += counts.differing2;
+        if (counts.leftOut1 + counts.leftOut2 > 0) {
+            leftOut[0] += counts.leftOut1;
+            leftOut[1] += counts.leftOut2;
+            leftOutLines += counts.differing1 + counts.differing2 == 0 ? 1 : 0;
+        }
         longest[0] = std::max(longest[0], counts.length1);
         longest[1] = std::max(longest[1], counts.length2);
         if (limits) {
@@ -101,6 +109,7 @@ private:
     [[gnu::noinline]] LongLine noteLongLine(int f, std::uint64_t k, const Line& line);
     [[gnu::noinline]] PairCounts countDiffering(const std::array<Line, 2>& lines,
                                                 Decoding decoding);
+    [[gnu::noinline]] PairCounts countRuled(const std::array<Line, 2>& lines, Decodings decodings);
     LineBytes bytesOf(int f, const Line& line);
     void addEqualLines(const Line& line);
     std::uint64_t takeEqualStretch(LineReader& reader1, LineReader& reader2, std::uint64_t k);
@@ -141,12 +150,22 @@ private:
     // character (but for lines of equal ASCII bytes), all counted in tallies_[0].
     std::optional<Decodings> told_;
     bool unlike_ = false;
+    // With rules: what they make of a pair whose bytes differ, its lines decoded whole, and the
+    // pairs that differ under UTF-8 only, or under Windows-1252 only (the differing pairs noted
+    // are those of the bytes, which the rules may judge otherwise under UTF-8).
+    std::optional<RuledPair> ruled_;
+    std::array<std::u32string, 2> ruledText_;
+    std::vector<std::uint64_t> utf8Only_, bytesOnly_;
 };
 
 std::unique_ptr<FileComparison::State> Pass::run() {
     FileComparison::State& state = *state_;
     state.unlimited = options_.unlimited;
     state.sizes = options_.sizes;
+    state.rules = options_.rules;
+    if (!state.rules.empty()) {
+        ruled_.emplace(state.rules);
+    }
     for (int f = 0; f < 2; ++f) {
         state.files[f].path = sources_[f].path();
         state.files[f].identity = sources_[f].identity();
@@ -475,7 +494,24 @@ std::optional<PairCounts> Pass::countUnder(int d, const std::array<Line, 2>& lin
 PairCounts Pass::countDiffering(const std::array<Line, 2>& lines, Decoding decoding) {
     LineBytes bytes1 = bytesOf(0, lines[0]);
     LineBytes bytes2 = bytesOf(1, lines[1]);
-    return countPair(bytes1, bytes2, {decoding, decoding});
+    const PairCounts counts = countPair(bytes1, bytes2, {decoding, decoding});
+    if (ruled_ && counts.differing1 + counts.differing2 > 0) {
+        return countRuled(lines, {decoding, decoding});
+    }
+    return counts;
+}
+
+// A pair that differs, under the rules: both lines decoded whole.
+PairCounts Pass::countRuled(const std::array<Line, 2>& lines, Decodings decodings) {
+    for (int f = 0; f < 2; ++f) {
+        ruledText_[f].clear();
+        LineBytes bytes = bytesOf(f, lines[f]);
+        sliceLine(bytes, decodings[f], 0, UINT64_MAX, ruledText_[f]);
+    }
+    ruled_->apply(ruledText_[0], ruledText_[1], lines[0].present, lines[1].present);
+    return {ruledText_[0].size(),         ruledText_[1].size(),
+            ruled_->countedCharacters(0), ruled_->countedCharacters(1),
+            ruled_->leftOutCharacters(0), ruled_->leftOutCharacters(1)};
 }
 
 void Pass::comparePair(std::uint64_t k, const std::array<Line, 2>& raw) {
@@ -497,6 +533,7 @@ void Pass::comparePair(std::uint64_t k, const std::array<Line, 2>& raw) {
         }
     }
     std::array<bool, 2> differs{};
+    bool utf8Counted = false;
     for (const int d : {kUtf8, kWindows1252}) {
         const std::array<Line, 2>& lines = d == kUtf8 ? utf8Lines : raw;
         if (!lines[0].present && !lines[1].present) {
@@ -505,12 +542,16 @@ void Pass::comparePair(std::uint64_t k, const std::array<Line, 2>& raw) {
         if (const auto counts = countUnder(d, lines, marked && sameBytes(lines))) {
             tallies_[d].add(lines, *counts);
             differs[d] = counts->differing1 + counts->differing2 > 0;
+            utf8Counted = utf8Counted || d == kUtf8;
         }
     }
     if (marked) {
         // Line 0 joins the differing lines once the decoding is known.
         firstDiffers_ = differs;
         return;
+    }
+    if (ruled_ && utf8Counted && differs[kUtf8] != differs[kWindows1252]) {
+        (differs[kUtf8] ? utf8Only_ : bytesOnly_).push_back(k);
     }
     // The bytes decide, whatever the decoding: equal characters are equal bytes under both.
     if (!differs[kWindows1252]) {
@@ -540,6 +581,9 @@ void Pass::compareUnlike(std::uint64_t k, const std::array<Line, 2>& raw) {
         LineBytes bytes1 = bytesOf(0, lines[0]);
         LineBytes bytes2 = bytesOf(1, lines[1]);
         counts = countPair(bytes1, bytes2, *told_);
+        if (ruled_ && counts.differing1 + counts.differing2 > 0) {
+            counts = countRuled(lines, *told_);
+        }
     }
     tallies_[0].add(lines, counts);
     if (counts.differing1 + counts.differing2 > 0) {
@@ -624,6 +668,24 @@ void Pass::finish(FileComparison::State& state) {
     if (tally.limits && tally.limits->refusal()) {
         throw OverflowError(*tally.limits->refusal());
     }
+    if (d == kUtf8 && (!utf8Only_.empty() || !bytesOnly_.empty())) {
+        // Under UTF-8 the rules judged some pairs unlike their bytes.
+        std::deque<std::uint64_t> differing;
+        auto add = utf8Only_.begin();
+        auto drop = bytesOnly_.begin();
+        for (const std::uint64_t k : state.differing) {
+            for (; add != utf8Only_.end() && *add < k; ++add) {
+                differing.push_back(*add);
+            }
+            if (drop != bytesOnly_.end() && *drop == k) {
+                ++drop;
+                continue;
+            }
+            differing.push_back(k);
+        }
+        differing.insert(differing.end(), add, utf8Only_.end());
+        state.differing = std::move(differing);
+    }
     if (firstDiffers_ && (*firstDiffers_)[d]) {
         state.differing.push_front(0);
     }
@@ -641,6 +703,9 @@ void Pass::finish(FileComparison::State& state) {
     totals.differingCharacters1 = tally.differing[0];
     totals.differingCharacters2 = tally.differing[1];
     totals.differingLines = state.differing.size();
+    totals.leftOutCharacters1 = tally.leftOut[0];
+    totals.leftOutCharacters2 = tally.leftOut[1];
+    totals.leftOutLines = tally.leftOutLines;
     const std::uint64_t lines1 = state.files[0].lines;
     const std::uint64_t lines2 = state.files[1].lines;
     totals.linesOnlyIn1 = lines1 > lines2 ? lines1 - lines2 : 0;

@@ -6,6 +6,7 @@
 #include "comparison/file_comparison.h"
 #include "comparison/line_pair_walk.h"
 #include "comparison/line_reader.h"
+#include "comparison/ruled_pair.h"
 #include "comparison/source_file.h"
 
 #include <array>
@@ -68,6 +69,7 @@ struct FileComparison::State {
     Decodings decodings{Decoding::Utf8, Decoding::Utf8};
     bool unlimited = false;
     ReadSizes sizes;
+    ComparisonRules rules;
     ComparisonTotals totals;
     // A deque, whose growth never holds two copies of it.
     std::deque<std::uint64_t> differing;
@@ -90,6 +92,15 @@ struct FileComparison::State {
     // The columns of the longer line of pair `line` when one of them is long (noted by the
     // pass), else 0.
     std::uint64_t longColumns(std::uint64_t line) const;
+    // `count` line pairs from `first` on, as FileComparison::linePairs() gives them without
+    // rules: every differing column in runs1 and runs2.
+    std::vector<LinePairSlice> readPairs(std::uint64_t first, std::uint64_t count,
+                                         std::uint64_t firstColumn, std::uint64_t maxColumns) const;
+    // Applies the rules to `slice`, whose runs are those of readPairs(): those that count stay,
+    // those left out move to leftOut1 and leftOut2. A part of a pair is read again whole.
+    void applyRules(LinePairSlice& slice, RuledPair& ruled) const;
+    // Line pair `line` read whole, with the rules applied to it.
+    void rulePair(std::uint64_t line, RuledPair& ruled) const;
 };
 
 } // namespace parvane

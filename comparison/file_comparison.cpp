@@ -195,8 +195,22 @@ std::uint64_t FileComparison::differingLinesBefore(std::uint64_t line) const {
 std::vector<LinePairSlice> FileComparison::linePairs(std::uint64_t first, std::uint64_t count,
                                                      std::uint64_t firstColumn,
                                                      std::uint64_t maxColumns) const {
+    std::vector<LinePairSlice> slices = state_->readPairs(first, count, firstColumn, maxColumns);
+    if (!state_->rules.empty()) {
+        RuledPair ruled(state_->rules);
+        for (LinePairSlice& slice : slices) {
+            state_->applyRules(slice, ruled);
+        }
+    }
+    return slices;
+}
+
+std::vector<LinePairSlice> FileComparison::State::readPairs(std::uint64_t first,
+                                                            std::uint64_t count,
+                                                            std::uint64_t firstColumn,
+                                                            std::uint64_t maxColumns) const {
     std::vector<LinePairSlice> slices;
-    const std::uint64_t pairs = pairCount();
+    const std::uint64_t pairs = std::max(files[0].lines, files[1].lines);
     if (first >= pairs || count == 0) {
         return slices;
     }
@@ -208,18 +222,18 @@ std::vector<LinePairSlice> FileComparison::linePairs(std::uint64_t first, std::u
     }
 
     for (int f = 0; f < 2; ++f) {
-        const FileRecord& file = state_->files[f];
+        const FileRecord& file = files[f];
         if (first >= file.lines) {
             continue;
         }
         const SourceFile source = reopen(file);
-        const IndexEntry from = state_->nearestStart(f, first);
+        const IndexEntry from = nearestStart(f, first);
         const std::uint64_t here = std::min(count, file.lines - first);
         // The first read holds the lines up to the last one wanted, if they are no longer than
         // the longest; later reads grow.
         const std::uint64_t lines = first - from.line + here;
         const std::uint64_t perLine = std::min(file.longestBytes, UINT64_MAX / 4) + 2;
-        const std::uint64_t slice = state_->sizes.slice;
+        const std::uint64_t slice = sizes.slice;
         const std::size_t firstRead = static_cast<std::size_t>(
             lines > slice / perLine ? slice : std::max(kMinimumRead, lines * perLine));
         LineReader reader(source, from.offset, slice, firstRead);
@@ -236,12 +250,12 @@ std::vector<LinePairSlice> FileComparison::linePairs(std::uint64_t first, std::u
                     reader.seek(noted->next);
                 }
             } else {
-                line = state_->textOf(f, first + s, reader.next());
+                line = textOf(f, first + s, reader.next());
             }
             if (!line.present) {
                 throwChangedSince(file.path);
             }
-            readSide(source, line, *state_, firstColumn, maxColumns, f, slices[s], noted);
+            readSide(source, line, *this, firstColumn, maxColumns, f, slices[s], noted);
         }
         // Whatever was read must still be the compared file.
         checkUnchanged(source, file);
@@ -284,6 +298,10 @@ std::vector<LinePairSlice> FileComparison::differingPairs(std::uint64_t fromLine
 
     std::array<std::uint64_t, 2> lastRead{}; // the line each reader read last
     std::uint64_t characters = 0;
+    std::optional<RuledPair> ruled;
+    if (!state_->rules.empty()) {
+        ruled.emplace(state_->rules);
+    }
     for (std::size_t i = first;
          i < first + count && (i == first || characters < sizes.batchCharacters); ++i) {
         const std::uint64_t k = lines[i];
@@ -333,6 +351,9 @@ std::vector<LinePairSlice> FileComparison::differingPairs(std::uint64_t fromLine
             readSide(*sources[f], line, *state_, 0, maxColumns, f, slice, noted);
         }
         addRuns(slice);
+        if (ruled) {
+            state_->applyRules(slice, *ruled);
+        }
         characters += slice.text1.size() + slice.text2.size();
     }
     // Whatever was read must still be the compared files.
@@ -348,6 +369,23 @@ std::vector<LinePairSlice> FileComparison::differingPairs(std::uint64_t fromLine
 void FileComparison::State::visitRuns(std::uint64_t line, const RunEdgeVisit& visit,
                                       std::uint64_t fromColumn, std::uint64_t stopColumn,
                                       bool ends) const {
+    if (!rules.empty()) {
+        // The runs that count, as the walk would give their edges.
+        RuledPair ruled(rules);
+        rulePair(line, ruled);
+        for (const ColumnRun& run : ruled.countedTogether()) {
+            if (run.first >= stopColumn) {
+                return;
+            }
+            if (run.first >= fromColumn && !visit(run.first, true)) {
+                return;
+            }
+            if (ends && run.last + 1 >= fromColumn && !visit(run.last, false)) {
+                return;
+            }
+        }
+        return;
+    }
     std::array<std::optional<SourceFile>, 2> sources;
     std::array<std::unique_ptr<LineReader>, 2> readers;
     std::array<Line, 2> found{};
@@ -415,6 +453,56 @@ void FileComparison::State::visitRuns(std::uint64_t line, const RunEdgeVisit& vi
             checkUnchanged(*sources[f], files[f]);
         }
     }
+}
+
+void FileComparison::State::rulePair(std::uint64_t line, RuledPair& ruled) const {
+    const std::vector<LinePairSlice> whole = readPairs(line, 1, 0, UINT64_MAX);
+    if (whole.empty()) {
+        ruled.apply({}, {}, false, false);
+        return;
+    }
+    ruled.apply(whole[0].text1, whole[0].text2, whole[0].has1, whole[0].has2);
+}
+
+void FileComparison::State::applyRules(LinePairSlice& slice, RuledPair& ruled) const {
+    if (slice.runs1.empty() && slice.runs2.empty()) {
+        return; // the rules never make equal columns differ
+    }
+    const bool whole = slice.firstColumn == 0 && slice.text1.size() == slice.length1 &&
+                       slice.text2.size() == slice.length2;
+    if (whole) {
+        ruled.apply(slice.text1, slice.text2, slice.has1, slice.has2);
+    } else {
+        rulePair(slice.line, ruled);
+    }
+    // Each file's runs within the columns of its part.
+    const auto clip = [&](const std::vector<ColumnRun>& runs, std::uint64_t shown) {
+        std::vector<ColumnRun> part;
+        const std::uint64_t end = slice.firstColumn + shown;
+        for (const ColumnRun& run : runs) {
+            if (run.last >= slice.firstColumn && run.first < end) {
+                part.push_back(
+                    {std::max(run.first, slice.firstColumn), std::min(run.last, end - 1)});
+            }
+        }
+        return part;
+    };
+    slice.runs1 = clip(ruled.counted(0), slice.text1.size());
+    slice.runs2 = clip(ruled.counted(1), slice.text2.size());
+    slice.leftOut1 = clip(ruled.leftOut(0), slice.text1.size());
+    slice.leftOut2 = clip(ruled.leftOut(1), slice.text2.size());
+}
+
+const ComparisonRules& FileComparison::rules() const { return state_->rules; }
+
+std::optional<Omission> FileComparison::omission(std::uint64_t line, int file,
+                                                 std::uint64_t column) const {
+    if (state_->rules.empty() || line >= pairCount()) {
+        return std::nullopt;
+    }
+    RuledPair ruled(state_->rules);
+    state_->rulePair(line, ruled);
+    return ruled.omission(file == 2 ? 1 : 0, column);
 }
 
 std::uint64_t FileComparison::State::longColumns(std::uint64_t line) const {

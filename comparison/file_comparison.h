@@ -24,6 +24,7 @@
 // the progress callback asks to stop. A result is safe to read from one thread at a time.
 
 #include "comparison/comparison_error.h"
+#include "comparison/comparison_rules.h"
 #include "comparison/file_traits.h"
 #include "comparison/line_pair_slice.h"
 #include "comparison/shift_hint.h"
@@ -40,13 +41,18 @@
 
 namespace parvane {
 
-// What a whole comparison found. Characters are those that a view colours.
+// What a whole comparison found. Characters are those that a view colours. Differing characters
+// that the rules leave out (comparison_rules.h) are counted apart, and do not make a line pair
+// differ: with no rule those counts are 0.
 struct ComparisonTotals {
     std::uint64_t differingCharacters1 = 0; // in file 1
     std::uint64_t differingCharacters2 = 0; // in file 2
     std::uint64_t differingLines = 0;       // line pairs with at least one differing character
     std::uint64_t linesOnlyIn1 = 0;         // lines of file 1 past the end of file 2
     std::uint64_t linesOnlyIn2 = 0;         // lines of file 2 past the end of file 1
+    std::uint64_t leftOutCharacters1 = 0;   // differing characters left out, in file 1
+    std::uint64_t leftOutCharacters2 = 0;   // in file 2
+    std::uint64_t leftOutLines = 0;         // line pairs that differ only in what is left out
 };
 
 // The sizes a comparison reads with and indexes by. Tests make them tiny, so that every buffer
@@ -76,6 +82,9 @@ struct ComparisonOptions {
     // How to decode file 1 and file 2; none: both alike, as text_decoding.h says. A file told to
     // be UTF-8 that is not is refused with FileError.
     std::optional<DecodingChoices> decodings;
+    // What the comparison leaves out; none by default. The pass applies them to every line pair
+    // whose bytes differ, reading both of its lines whole.
+    ComparisonRules rules;
 };
 
 class FileComparison {
@@ -97,12 +106,18 @@ public:
     std::uint64_t pairCount() const { return std::max(lineCount(1), lineCount(2)); }
     std::uint64_t longestLine(int file) const; // in characters
     const ComparisonTotals& totals() const;
+    // No line pair differs in anything that counts.
     bool identical() const { return totals().differingLines == 0; }
+    // The rules the comparison was made with.
+    const ComparisonRules& rules() const;
+    // Why the character at `column` of line pair `line` in file `file` is left out; none when it
+    // is not (it is equal, counts, or is past its line). Reads the pair again, whole.
+    std::optional<Omission> omission(std::uint64_t line, int file, std::uint64_t column) const;
     // Whether one file seems shifted against the other, within the differing line pairs (a
     // record missing or added); the first place found.
     const std::optional<ShiftHint>& shift() const;
 
-    // The differing line pairs, in increasing order.
+    // The differing line pairs (those where something that counts differs), in increasing order.
     std::uint64_t differingLineCount() const { return totals().differingLines; }
     // The first differing line pair after / before `line`, if any.
     std::optional<std::uint64_t> nextDifferingLine(std::uint64_t line) const;
@@ -114,7 +129,8 @@ public:
 
     // `count` line pairs from `first` on (fewer at the end), each from column `firstColumn` on,
     // at most `maxColumns` columns of each line. Reading starts at the nearest line start known
-    // before `first` (an index entry or a differing line).
+    // before `first` (an index entry or a differing line). With rules, a pair whose columns
+    // differ is read again whole to apply them.
     std::vector<LinePairSlice> linePairs(std::uint64_t first, std::uint64_t count,
                                          std::uint64_t firstColumn = 0,
                                          std::uint64_t maxColumns = UINT64_MAX) const;

@@ -4,19 +4,14 @@
 // character (code point) of the decoded line. Line pair k holds line k of each file, or nothing
 // for a file that has fewer lines; a missing line is compared as an empty one.
 
+#include "comparison/column_run.h"
+
 #include <compare>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace parvane {
-
-// A run of differing columns [first, last], both included.
-struct ColumnRun {
-    std::uint64_t first = 0;
-    std::uint64_t last = 0;
-    friend bool operator==(const ColumnRun&, const ColumnRun&) = default;
-};
 
 // A line pair and a column of it.
 struct LineColumn {
@@ -27,7 +22,8 @@ struct LineColumn {
 
 // Part of line pair `line`: the characters of each line from `firstColumn` on (at most the
 // columns asked for), and the runs of differing columns of each file that fall in that part,
-// increasing.
+// increasing: those that count, and apart those that the comparison's rules leave out (always
+// empty without rules).
 struct LinePairSlice {
     std::uint64_t line = 0;
     bool has1 = false, has2 = false;        // whether each file has line k
@@ -35,6 +31,7 @@ struct LinePairSlice {
     std::uint64_t firstColumn = 0;
     std::u32string text1, text2;
     std::vector<ColumnRun> runs1, runs2;
+    std::vector<ColumnRun> leftOut1, leftOut2;
 };
 
 } // namespace parvane

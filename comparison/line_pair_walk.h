@@ -21,10 +21,12 @@
 
 namespace parvane {
 
-// What a line pair comes to: each line's length in characters, and its differing characters.
+// What a line pair comes to: each line's length in characters, its differing characters that
+// count and, apart, those that the rules leave out.
 struct PairCounts {
     std::uint64_t length1 = 0, length2 = 0;
     std::uint64_t differing1 = 0, differing2 = 0;
+    std::uint64_t leftOut1 = 0, leftOut2 = 0;
 };
 
 PairCounts countPair(LineBytes& a, LineBytes& b, Decodings decodings);

@@ -127,7 +127,7 @@ private:
     }
 
     void field(const std::vector<Word>& words) {
-        if (words.size() != 3 || words[0].quoted) {
+        if (words.size() < 3 || words[0].quoted) {
             refuse("un campo se escribe «NOMBRE COLUMNA LONGITUD» (o «*» por longitud), no «" +
                    rest(words, 0) + "»");
         }
@@ -145,6 +145,9 @@ private:
         if (words[2].text != "*" || words[2].quoted) {
             field.length = number(words[2], "la longitud");
         }
+        for (std::size_t w = 3; w < words.size(); ++w) {
+            flag(words[w], field);
+        }
         RecordType& type = types_.back();
         for (const LayoutField& other : type.fields) {
             if (other.name == field.name) {
@@ -156,6 +159,24 @@ private:
             }
         }
         type.fields.push_back(std::move(field));
+    }
+
+    void flag(const Word& word, LayoutField& field) const {
+        const std::string& text = word.text;
+        bool* set = word.quoted                     ? nullptr
+                    : text == "ignorar"             ? &field.ignored
+                    : text == "sin-mayusculas"      ? &field.noCase
+                    : text == "sin-blancos-finales" ? &field.noTrailingBlanks
+                                                    : nullptr;
+        if (set == nullptr) {
+            refuse("la marca «" + text + "» del campo " + field.name +
+                   " no se conoce: un campo puede terminar en «ignorar», «sin-mayusculas» o "
+                   "«sin-blancos-finales»");
+        }
+        if (*set) {
+            refuse("el campo " + field.name + " tiene dos veces la marca «" + text + "»");
+        }
+        *set = true;
     }
 
     // The record type being written ends: it must have fields.
@@ -249,6 +270,18 @@ std::string LayoutField::columns() const {
         return std::to_string(first + 1);
     }
     return std::to_string(first + 1) + "-" + std::to_string(first + *length);
+}
+
+std::string LayoutField::flags() const {
+    std::string text;
+    for (const auto& [set, name] :
+         {std::pair{ignored, "ignorar"}, std::pair{noCase, "sin-mayusculas"},
+          std::pair{noTrailingBlanks, "sin-blancos-finales"}}) {
+        if (set) {
+            text += (text.empty() ? "" : " ") + std::string(name);
+        }
+    }
+    return text;
 }
 
 std::string LayoutField::described() const {

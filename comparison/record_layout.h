@@ -8,8 +8,12 @@
 //
 //   campos 1                                     the format's version, before anything else
 //   registro NOMBRE si COLUMNA LONGITUD "TEXTO"  a record type, for a line holding TEXTO there
-//   NOMBRE COLUMNA LONGITUD                      a field of the last record type; LONGITUD may be
+//   NOMBRE COLUMNA LONGITUD [MARCA]...           a field of the last record type; LONGITUD may be
 //                                                '*', to the end of the line
+//
+// A field's flags tell the comparison what to leave out of it (comparison_rules.h): `ignorar`
+// (it is not compared), `sin-mayusculas` (letters that differ only in case are equal) and
+// `sin-blancos-finales` (the spaces and tabs at the field's own end are not compared).
 //
 // Fields written before any `registro` make the only record type of a file with one kind of
 // line. Names are letters, digits, '_' and '-', a record's fields have names of their own and do
@@ -37,6 +41,12 @@ struct LayoutField {
     std::string name;
     std::uint64_t first = 0;             // the first column, from 0
     std::optional<std::uint64_t> length; // none: to the end of the line
+    bool ignored = false;                // `ignorar`
+    bool noCase = false;                 // `sin-mayusculas`
+    bool noTrailingBlanks = false;       // `sin-blancos-finales`
+    bool flagged() const { return ignored || noCase || noTrailingBlanks; }
+    // "ignorar", "sin-mayusculas sin-blancos-finales": the flags as written; empty without any.
+    std::string flags() const;
     // One past the field's last column; UINT64_MAX for a field to the end of the line.
     std::uint64_t end() const { return length ? first + *length : UINT64_MAX; }
     bool holds(std::uint64_t column) const { return column >= first && column < end(); }

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <csignal>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -38,6 +39,7 @@ void writeHtml(const ReportRequest& request, const parvane::FileComparison& sour
 
 void writeOut(const ReportRequest& request, const parvane::FileComparison& source,
               const parvane::RecordLayout* layout, std::FILE* out) {
+    const bool leftOut = request.showLeftOut;
     ReportOutput output(out, "la salida estándar");
     const bool json = request.format == ReportRequest::Format::Json;
     if (!request.html.empty()) {
@@ -47,9 +49,9 @@ void writeOut(const ReportRequest& request, const parvane::FileComparison& sourc
             ReportTextWriter::writeSummary(output, source, layout);
         }
     } else if (json) {
-        ReportJsonWriter::write(output, source, request.maxLines, layout);
+        ReportJsonWriter::write(output, source, request.maxLines, layout, leftOut);
     } else {
-        ReportTextWriter::write(output, source, request.maxLines, layout);
+        ReportTextWriter::write(output, source, request.maxLines, layout, leftOut);
     }
     output.flush();
 }
@@ -69,20 +71,24 @@ int Report::write(const ReportRequest& request, std::FILE* out, std::FILE* err) 
             return kTrouble;
         }
     }
-    std::optional<parvane::RecordLayout> layout;
+    std::shared_ptr<const parvane::RecordLayout> layout;
     if (!request.layout.empty()) {
         try {
-            layout = parvane::RecordLayout::read(request.layout);
+            layout = std::make_shared<const parvane::RecordLayout>(
+                parvane::RecordLayout::read(request.layout));
         } catch (const parvane::LayoutError& error) {
             complain(err, error.what());
             return kTrouble;
         }
     }
-    const parvane::RecordLayout* fields = layout ? &*layout : nullptr;
+    const parvane::RecordLayout* fields = layout.get();
     std::optional<parvane::FileComparison> source;
     try {
         parvane::ComparisonOptions options{request.unlimited, {}, {}};
         options.decodings = request.decodings;
+        options.rules = request.rules;
+        // The layout's field flags are rules too.
+        options.rules.setLayout(layout);
         source = parvane::FileComparison::run(request.file1, request.file2, options);
     } catch (const parvane::OverflowError& error) {
         // As the window offers its button "Comparar sin límite", the report names its option.

@@ -23,7 +23,12 @@
 // With a record layout (record_layout.h), read before the comparison, each form names the fields
 // of every differing line and ends with the fields that differ; a layout that cannot be read or
 // is malformed is trouble, with the layout's message.
+//
+// With rules (comparison_rules.h; a layout's field flags join them) what they leave out does not
+// count: only what counts is listed (with `showLeftOut`, what is left out too, marked), what is
+// left out is counted apart, and files that differ only in it are identical (status 0).
 
+#include "comparison/comparison_rules.h"
 #include "comparison/text_decoding.h"
 
 #include <cstdint>
@@ -40,7 +45,9 @@ struct ReportRequest {
     std::filesystem::path html;            // empty: no page
     bool unlimited = false;                // no size limits (the pass for big files)
     std::optional<parvane::DecodingChoices> decodings; // how to decode each file; none: alike
-    std::filesystem::path layout; // a record layout whose fields the report names; empty: none
+    std::filesystem::path layout;   // a record layout whose fields the report names; empty: none
+    parvane::ComparisonRules rules; // what the comparison leaves out
+    bool showLeftOut = false;       // list what is left out too
 };
 
 class Report {

@@ -196,7 +196,20 @@ void writeSummary(ReportOutput& out, const parvane::FileComparison& source) {
     out << "<title>Parvane: " << name1 << " y " << name2 << "</title>\n</head>\n<body>\n";
     out << "<h1>Parvane</h1>\n";
     out << "<p>Fichero 1: " << name1 << "<br>Fichero 2: " << name2
-        << "<br>Codificación: " << parvane::decodingsOf(source) << "</p>\n";
+        << "<br>Codificación: " << parvane::decodingsOf(source);
+    const std::vector<std::string> rules = source.rules().described();
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        out << (i == 0 ? "<br>Se omite: " : "; ") << escaped(rules[i]);
+    }
+    out << "</p>\n";
+    const parvane::ComparisonTotals& totals = source.totals();
+    // What differs in what was left out, counted apart.
+    const auto writeLeftOut = [&] {
+        if (totals.leftOutCharacters1 + totals.leftOutCharacters2 > 0) {
+            out << "<p>Caracteres que difieren en lo omitido: " << totals.leftOutCharacters1
+                << " en el fichero 1, " << totals.leftOutCharacters2 << " en el fichero 2</p>\n";
+        }
+    };
     const std::vector<std::string> notes = parvane::notesOn(source);
     const auto writeNotes = [&] {
         for (const std::string& note : notes) {
@@ -205,15 +218,16 @@ void writeSummary(ReportOutput& out, const parvane::FileComparison& source) {
     };
     if (source.identical()) {
         out << "<p class=\"ok\">Estos dos ficheros son idénticos</p>\n";
+        writeLeftOut();
         writeNotes();
         return;
     }
-    const parvane::ComparisonTotals& totals = source.totals();
     out << "<p>Líneas que difieren: " << totals.differingLines << " de " << source.pairCount()
         << "<br>Caracteres que difieren: " << totals.differingCharacters1 << " en el fichero 1, "
         << totals.differingCharacters2 << " en el fichero 2"
         << "<br>Líneas que solo tiene el fichero 1: " << totals.linesOnlyIn1
         << "<br>Líneas que solo tiene el fichero 2: " << totals.linesOnlyIn2 << "</p>\n";
+    writeLeftOut();
     writeNotes();
 }
 

@@ -22,11 +22,35 @@ void writeSide(ReportOutput& out, const parvane::FileComparison& comparison,
     }
     out << "{\"length\": " << (file == 1 ? pair.length1 : pair.length2) << ", \"columns\": [";
     bool first = true;
+    std::vector<ColumnRun> counted;
+    const bool ruled = !comparison.rules().empty();
     report_pairs::forEachRun(comparison, pair, file, [&](ColumnRun run) {
         out << (first ? "[" : ", [") << run.first + 1 << ", " << run.last + 1 << "]";
         first = false;
+        if (ruled) {
+            counted.push_back(run);
+        }
     });
-    out << "]}";
+    out << "]";
+    if (ruled) {
+        // Every run with its status, in the order of the columns.
+        const std::vector<ColumnRun>& leftOut = file == 1 ? pair.leftOut1 : pair.leftOut2;
+        out << ", \"runs\": [";
+        auto c = counted.begin();
+        auto l = leftOut.begin();
+        bool firstRun = true;
+        while (c != counted.end() || l != leftOut.end()) {
+            const bool takeCounted =
+                l == leftOut.end() || (c != counted.end() && c->first < l->first);
+            const ColumnRun run = takeCounted ? *c++ : *l++;
+            out << (firstRun ? "" : ", ") << "{\"columns\": [" << run.first + 1 << ", "
+                << run.last + 1 << "], \"status\": \"" << (takeCounted ? "counted" : "leftOut")
+                << "\"}";
+            firstRun = false;
+        }
+        out << "]";
+    }
+    out << "}";
 }
 
 // [41, 52], or [53, null] for a field to the end of the line.
@@ -98,7 +122,21 @@ void writeHead(ReportOutput& out, const parvane::FileComparison& source) {
         << ", \"differingCharacters1\": " << totals.differingCharacters1
         << ", \"differingCharacters2\": " << totals.differingCharacters2
         << ", \"linesOnlyIn1\": " << totals.linesOnlyIn1
-        << ", \"linesOnlyIn2\": " << totals.linesOnlyIn2 << "}";
+        << ", \"linesOnlyIn2\": " << totals.linesOnlyIn2;
+    const std::vector<std::string> rules = source.rules().described();
+    if (!rules.empty()) {
+        out << ", \"leftOutCharacters1\": " << totals.leftOutCharacters1
+            << ", \"leftOutCharacters2\": " << totals.leftOutCharacters2
+            << ", \"leftOutLines\": " << totals.leftOutLines;
+    }
+    out << "}";
+    if (!rules.empty()) {
+        out << ",\n  \"rules\": [";
+        for (std::size_t k = 0; k < rules.size(); ++k) {
+            out << (k == 0 ? "" : ", ") << ReportJsonWriter::quote(rules[k]);
+        }
+        out << "]";
+    }
     out << ",\n  \"notes\": [";
     const std::vector<std::string> notes = parvane::notesOn(source);
     for (std::size_t k = 0; k < notes.size(); ++k) {
@@ -111,16 +149,20 @@ void writeHead(ReportOutput& out, const parvane::FileComparison& source) {
 
 void ReportJsonWriter::write(ReportOutput& out, const parvane::FileComparison& source,
                              std::optional<std::uint64_t> maxLines,
-                             const parvane::RecordLayout* layout) {
+                             const parvane::RecordLayout* layout, bool showLeftOut) {
     writeHead(out, source);
     out << ",\n  \"lines\": [";
-    const std::uint64_t all = source.totals().differingLines;
+    const parvane::ComparisonTotals& totals = source.totals();
+    showLeftOut = showLeftOut && totals.leftOutLines > 0;
+    const std::uint64_t all = totals.differingLines + (showLeftOut ? totals.leftOutLines : 0);
     const std::uint64_t limit = std::min(all, maxLines.value_or(all));
     std::uint64_t shown = 0;
     std::uint64_t from = 0; // where the next batch starts
     while (shown < limit) {
         const std::vector<parvane::LinePairSlice> batch =
-            report_pairs::reportedPairs(source, from, std::min(kBatchPairs, limit - shown));
+            showLeftOut
+                ? report_pairs::pairsWithLeftOut(source, from, limit - shown)
+                : report_pairs::reportedPairs(source, from, std::min(kBatchPairs, limit - shown));
         if (batch.empty()) {
             break;
         }

@@ -11,6 +11,11 @@
 // differing columns outside every field), and the document ends with "fieldTotals": the lines in
 // which each field differs.
 //
+// With rules (comparison_rules.h) the document lists them ("rules"), the totals count what was
+// left out, and each side of a line pair has "runs": every run of differing columns with its
+// status, "counted" or "leftOut" ("columns" keeps those that count). With `showLeftOut` the line
+// pairs that differ only in what is left out are listed too.
+//
 // Throws what ReportOutput and the source throw; the document is then unfinished.
 
 #include "comparison/file_comparison.h"
@@ -25,7 +30,7 @@ class ReportJsonWriter {
 public:
     static void write(ReportOutput& out, const parvane::FileComparison& source,
                       std::optional<std::uint64_t> maxLines,
-                      const parvane::RecordLayout* layout = nullptr);
+                      const parvane::RecordLayout* layout = nullptr, bool showLeftOut = false);
     // The same without the line pairs, naming the page `html` written beside it.
     static void writeSummary(ReportOutput& out, const parvane::FileComparison& source,
                              const std::filesystem::path& html,

@@ -12,6 +12,30 @@ std::vector<LinePairSlice> reportedPairs(const parvane::FileComparison& comparis
     return comparison.differingPairs(fromLine, maxPairs, kMaxReportedColumns);
 }
 
+bool counts(const parvane::FileComparison& comparison, const LinePairSlice& pair) {
+    return !pair.runs1.empty() || !pair.runs2.empty() ||
+           comparison.differingLinesBefore(pair.line + 1) !=
+               comparison.differingLinesBefore(pair.line);
+}
+
+std::vector<LinePairSlice> pairsWithLeftOut(const parvane::FileComparison& comparison,
+                                            std::uint64_t fromLine, std::uint64_t maxPairs) {
+    // Line pairs read at a time.
+    constexpr std::uint64_t kScan = 64;
+    std::vector<LinePairSlice> found;
+    for (std::uint64_t line = fromLine; line < comparison.pairCount() && found.empty();
+         line += kScan) {
+        for (LinePairSlice& pair : comparison.linePairs(line, kScan, 0, kMaxReportedColumns)) {
+            const bool differs =
+                counts(comparison, pair) || !pair.leftOut1.empty() || !pair.leftOut2.empty();
+            if (differs && found.size() < maxPairs) {
+                found.push_back(std::move(pair));
+            }
+        }
+    }
+    return found;
+}
+
 bool isCut(const LinePairSlice& pair) {
     return pair.firstColumn + pair.text1.size() < pair.length1 ||
            pair.firstColumn + pair.text2.size() < pair.length2;

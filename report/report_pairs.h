@@ -24,6 +24,16 @@ std::vector<parvane::LinePairSlice> reportedPairs(const parvane::FileComparison&
 // True when `pair` leaves out columns of a longer line.
 bool isCut(const parvane::LinePairSlice& pair);
 
+// True when `pair` differs in something that counts (not only in what the rules leave out).
+bool counts(const parvane::FileComparison& comparison, const parvane::LinePairSlice& pair);
+
+// The line pairs from `fromLine` on that differ in anything, what counts or what the rules leave
+// out: at most `maxPairs`, read a batch of line pairs at a time (every line pair is read, so
+// this costs about a pass over the files), each up to kMaxReportedColumns; empty past the last.
+std::vector<parvane::LinePairSlice> pairsWithLeftOut(const parvane::FileComparison& comparison,
+                                                     std::uint64_t fromLine,
+                                                     std::uint64_t maxPairs);
+
 // Calls `visit` with every run of differing columns of `pair` in file `file` (1 or 2; 0 for both
 // files together), in increasing order, over the whole line: for a cut pair they are read again
 // from the files, a run at a time.

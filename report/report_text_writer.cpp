@@ -55,14 +55,44 @@ void writeColumns(ReportOutput& out, const parvane::FileComparison& comparison,
     }
 }
 
+// A run of differing columns and the marker drawn under it: ^ for what counts, ~ for what the
+// rules leave out.
+struct MarkedRun {
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+    char mark = '^';
+};
+
+// The runs that count and those left out, together in the order of their columns (a column is
+// one or the other).
+std::vector<MarkedRun> marked(const std::vector<ColumnRun>& runs,
+                              const std::vector<ColumnRun>& leftOut) {
+    std::vector<MarkedRun> all;
+    all.reserve(runs.size() + leftOut.size());
+    for (const ColumnRun& run : runs) {
+        all.push_back({run.first, run.last, '^'});
+    }
+    for (const ColumnRun& run : leftOut) {
+        all.push_back({run.first, run.last, '~'});
+    }
+    if (!leftOut.empty()) {
+        std::sort(all.begin(), all.end(),
+                  [](const MarkedRun& a, const MarkedRun& b) { return a.first < b.first; });
+    }
+    return all;
+}
+
+// The marker of a cluster that holds characters marked `a` and `b`: ^ before ~.
+char stronger(char a, char b) { return a == '^' || b == '^' ? '^' : a != 0 ? a : b; }
+
 // Appends to `text` and `markers` the rows that show `line` (which starts at column `start` of
 // its file) and its differing `runs`. The markers follow the terminal's grapheme clusters: a
-// cluster with a differing character gets a ^ under its first column and spaces under the rest.
-// A differing cluster that takes no column (a mark with nothing to be drawn on) has its ^ in the
-// column before it, where the terminal draws it; `marksPrefix` is set when that column is the
-// last of the prefix.
-void showLine(std::u32string_view line, std::uint64_t start, const std::vector<ColumnRun>& runs,
-              std::string& text, std::string& markers, bool& marksPrefix) {
+// cluster with a differing character gets its run's marker under its first column and spaces
+// under the rest. A differing cluster that takes no column (a mark with nothing to be drawn on)
+// has its marker in the column before it, where the terminal draws it; `marksPrefix` is set to
+// that marker when that column is the last of the prefix.
+void showLine(std::u32string_view line, std::uint64_t start, const std::vector<MarkedRun>& runs,
+              std::string& text, std::string& markers, char& marksPrefix) {
     auto run = runs.begin();
     std::size_t column = kPrefixWidth; // on the terminal, where tabs stop every eight columns
     std::size_t tabFrom = 0;           // the column where a tab that ends `markers` starts
@@ -70,23 +100,23 @@ void showLine(std::u32string_view line, std::uint64_t start, const std::vector<C
     // any of its characters differs, and its last character (0 when nothing can join it).
     std::size_t clusterAt = 0;
     int clusterWidth = 0;
-    bool clusterDiffers = false;
+    char clusterMark = 0;
     char32_t previous = 0;
     std::int32_t breakState = 0;
     auto endCluster = [&] {
-        if (clusterDiffers && clusterWidth == 0) {
+        if (clusterMark != 0 && clusterWidth == 0) {
             if (markers.empty()) {
-                marksPrefix = true;
+                marksPrefix = clusterMark;
             } else if (markers.back() != '\t') {
-                markers.back() = '^';
+                markers.back() = clusterMark;
             } else {
                 markers.pop_back();
                 markers.append(column - 1 - tabFrom, ' ');
-                markers += '^';
+                markers += clusterMark;
             }
         }
         clusterWidth = 0;
-        clusterDiffers = false;
+        clusterMark = 0;
         previous = 0;
     };
     for (std::size_t i = 0; i < line.size(); ++i) {
@@ -94,7 +124,8 @@ void showLine(std::u32string_view line, std::uint64_t start, const std::vector<C
         while (run != runs.end() && run->last < start + i) {
             ++run;
         }
-        const bool differs = run != runs.end() && run->first <= start + i;
+        const char mark = run != runs.end() && run->first <= start + i ? run->mark : 0;
+        const bool differs = mark != 0;
         if (c >= 0x20 && c < 0x7F && previous < 0x80) {
             // Printable ASCII, most of any text: a cluster and a column each, shown as itself.
             // They are taken together up to the next other character or the next edge of a
@@ -114,11 +145,11 @@ void showLine(std::u32string_view line, std::uint64_t start, const std::vector<C
             std::transform(line.begin() + static_cast<std::ptrdiff_t>(i),
                            line.begin() + static_cast<std::ptrdiff_t>(k), text.begin() + at,
                            [](char32_t ascii) { return static_cast<char>(ascii); });
-            markers.append(k - i, differs ? '^' : ' ');
+            markers.append(k - i, differs ? mark : ' ');
             column += k - i;
             clusterAt = markers.size() - 1;
             clusterWidth = 1;
-            clusterDiffers = differs;
+            clusterMark = mark;
             previous = line[k - 1];
             breakState = 0;
             i = k - 1;
@@ -130,7 +161,12 @@ void showLine(std::u32string_view line, std::uint64_t start, const std::vector<C
             text += '\t';
             // "^" and a tab end at the same stop, unless the tab took a single column.
             const bool caret = differs && stop - column > 1;
-            markers += differs ? (caret ? "^\t" : "^") : "\t";
+            if (differs) {
+                markers += mark;
+            }
+            if (!differs || caret) {
+                markers += '\t';
+            }
             tabFrom = caret ? column + 1 : column;
             column = stop;
             continue;
@@ -140,7 +176,7 @@ void showLine(std::u32string_view line, std::uint64_t start, const std::vector<C
             endCluster();
             const std::string escape = report_characters::escape(c);
             text += escape;
-            markers.append(escape.size(), differs ? '^' : ' ');
+            markers.append(escape.size(), differs ? mark : ' ');
             column += escape.size();
             continue;
         }
@@ -158,9 +194,9 @@ void showLine(std::u32string_view line, std::uint64_t start, const std::vector<C
             column += static_cast<std::size_t>(width - clusterWidth);
             clusterWidth = width;
         }
-        clusterDiffers = clusterDiffers || differs;
-        if (clusterDiffers && clusterWidth > 0) {
-            markers[clusterAt] = '^';
+        clusterMark = stronger(clusterMark, mark);
+        if (clusterMark != 0 && clusterWidth > 0) {
+            markers[clusterAt] = clusterMark;
         }
         previous = c;
     }
@@ -168,20 +204,22 @@ void showLine(std::u32string_view line, std::uint64_t start, const std::vector<C
     markers.erase(markers.find_last_not_of(" \t") + 1);
 }
 
-// Writes one file's rows for a part of its line: the characters, then the markers if any.
+// Writes one file's rows for a part of its line: the characters, then the markers if any; what
+// is left out is marked only when `leftOut` holds it.
 void writeRows(ReportOutput& out, std::string_view prefix, std::u32string_view line,
-               std::uint64_t start, const std::vector<ColumnRun>& runs) {
+               std::uint64_t start, const std::vector<ColumnRun>& runs,
+               const std::vector<ColumnRun>& leftOut) {
     std::string text;
     std::string markers;
-    bool marksPrefix = false;
-    showLine(line, start, runs, text, markers, marksPrefix);
+    char marksPrefix = 0;
+    showLine(line, start, marked(runs, leftOut), text, markers, marksPrefix);
     if (text.empty()) {
         out << prefix.substr(0, prefix.size() - 1) << "\n";
     } else {
         out << prefix << text << "\n";
     }
-    if (marksPrefix) {
-        out << std::string(kPrefixWidth - 1, ' ') << "^" << markers << "\n";
+    if (marksPrefix != 0) {
+        out << std::string(kPrefixWidth - 1, ' ') << std::string(1, marksPrefix) << markers << "\n";
     } else if (!markers.empty()) {
         out << std::string(kPrefixWidth, ' ') << markers << "\n";
     }
@@ -205,7 +243,9 @@ void writePieces(ReportOutput& out, const LinePairSlice& pair) {
         const std::uint64_t end = std::min(shown, begin + ReportTextWriter::kPieceColumns);
         const std::vector<ColumnRun> runs1 = clip(pair.runs1, begin, end);
         const std::vector<ColumnRun> runs2 = clip(pair.runs2, begin, end);
-        if (runs1.empty() && runs2.empty()) {
+        const std::vector<ColumnRun> leftOut1 = clip(pair.leftOut1, begin, end);
+        const std::vector<ColumnRun> leftOut2 = clip(pair.leftOut2, begin, end);
+        if (runs1.empty() && runs2.empty() && leftOut1.empty() && leftOut2.empty()) {
             continue;
         }
         out << "  columnas " << begin + 1 << "-" << end << ":\n";
@@ -214,10 +254,10 @@ void writePieces(ReportOutput& out, const LinePairSlice& pair) {
                                                     end - begin);
         };
         if (pair.has1) {
-            writeRows(out, kPrefix1, part(pair.text1), begin, runs1);
+            writeRows(out, kPrefix1, part(pair.text1), begin, runs1, leftOut1);
         }
         if (pair.has2) {
-            writeRows(out, kPrefix2, part(pair.text2), begin, runs2);
+            writeRows(out, kPrefix2, part(pair.text2), begin, runs2, leftOut2);
         }
     }
 }
@@ -285,10 +325,29 @@ void writeFieldTable(ReportOutput& out, const parvane::FileComparison& source,
     }
 }
 
+// "columnas 3-5, 9" for `runs` (not empty).
+void writeRuns(ReportOutput& out, const std::vector<ColumnRun>& runs) {
+    out << (runs.size() == 1 && runs[0].first == runs[0].last ? "columna " : "columnas ");
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        out << (i == 0 ? "" : ", ") << runs[i].first + 1;
+        if (runs[i].last != runs[i].first) {
+            out << "-" << runs[i].last + 1;
+        }
+    }
+}
+
 void writeLinePair(ReportOutput& out, const parvane::FileComparison& comparison,
                    const LinePairSlice& pair) {
     out << "Línea " << pair.line + 1 << ", ";
-    writeColumns(out, comparison, pair);
+    const bool counts = report_pairs::counts(comparison, pair);
+    if (counts) {
+        writeColumns(out, comparison, pair);
+    }
+    // What is left out, when it is shown.
+    if (!pair.leftOut1.empty() || !pair.leftOut2.empty()) {
+        out << (counts ? "; omitido: " : "solo omitido: ");
+        writeRuns(out, report_pairs::unite(pair.leftOut1, pair.leftOut2));
+    }
     if (!pair.has1) {
         out << ", falta en el fichero 1";
     } else if (!pair.has2) {
@@ -304,10 +363,10 @@ void writeLinePair(ReportOutput& out, const parvane::FileComparison& comparison,
         return;
     }
     if (pair.has1) {
-        writeRows(out, kPrefix1, pair.text1, 0, pair.runs1);
+        writeRows(out, kPrefix1, pair.text1, 0, pair.runs1, pair.leftOut1);
     }
     if (pair.has2) {
-        writeRows(out, kPrefix2, pair.text2, 0, pair.runs2);
+        writeRows(out, kPrefix2, pair.text2, 0, pair.runs2, pair.leftOut2);
     }
 }
 
@@ -315,7 +374,7 @@ void writeLinePair(ReportOutput& out, const parvane::FileComparison& comparison,
                    const LinePairSlice& pair, const parvane::RecordLayout* layout,
                    parvane::FieldTally* tally) {
     writeLinePair(out, comparison, pair);
-    if (layout) {
+    if (layout && report_pairs::counts(comparison, pair)) {
         writeFields(out, comparison, *layout, pair, tally);
     }
 }
@@ -323,7 +382,22 @@ void writeLinePair(ReportOutput& out, const parvane::FileComparison& comparison,
 void writeHeader(ReportOutput& out, const parvane::FileComparison& source) {
     out << "Fichero 1: " << parvane::quoted(source.path(1)) << "\n";
     out << "Fichero 2: " << parvane::quoted(source.path(2)) << "\n";
-    out << "Codificación: " << parvane::decodingsOf(source) << "\n\n";
+    out << "Codificación: " << parvane::decodingsOf(source) << "\n";
+    const std::vector<std::string> rules = source.rules().described();
+    for (std::size_t i = 0; i < rules.size(); ++i) {
+        out << (i == 0 ? "Se omite: " : "; ") << rules[i];
+    }
+    out << (rules.empty() ? "\n" : "\n\n");
+}
+
+// How many characters differ in what was left out, if any do.
+void writeLeftOut(ReportOutput& out, const parvane::FileComparison& source) {
+    const parvane::ComparisonTotals& totals = source.totals();
+    if (totals.leftOutCharacters1 + totals.leftOutCharacters2 == 0) {
+        return;
+    }
+    out << "Caracteres que difieren en lo omitido: " << totals.leftOutCharacters1
+        << " en el fichero 1, " << totals.leftOutCharacters2 << " en el fichero 2\n";
 }
 
 // A shifted file and what differs in the files' bytes beyond their characters, a line each.
@@ -340,6 +414,10 @@ void writeTotals(ReportOutput& out, const parvane::FileComparison& source) {
         << totals.differingCharacters2 << " en el fichero 2\n";
     out << "Líneas que solo tiene el fichero 1: " << totals.linesOnlyIn1 << "\n";
     out << "Líneas que solo tiene el fichero 2: " << totals.linesOnlyIn2 << "\n";
+    if (!source.rules().empty()) {
+        out << "Líneas que solo difieren en lo omitido: " << totals.leftOutLines << "\n";
+        writeLeftOut(out, source);
+    }
     writeNotes(out, source);
 }
 
@@ -358,14 +436,17 @@ void writeShownPart(ReportOutput& out, std::uint64_t shown, std::uint64_t all) {
 
 void ReportTextWriter::write(ReportOutput& out, const parvane::FileComparison& source,
                              std::optional<std::uint64_t> maxLines,
-                             const parvane::RecordLayout* layout) {
-    if (source.identical()) {
+                             const parvane::RecordLayout* layout, bool showLeftOut) {
+    const parvane::ComparisonTotals& totals = source.totals();
+    showLeftOut = showLeftOut && totals.leftOutCharacters1 + totals.leftOutCharacters2 > 0;
+    if (source.identical() && !showLeftOut) {
         out << kIdentical << "\n";
+        writeLeftOut(out, source);
         writeNotes(out, source);
         return;
     }
     writeHeader(out, source);
-    const std::uint64_t all = source.totals().differingLines;
+    const std::uint64_t all = totals.differingLines + (showLeftOut ? totals.leftOutLines : 0);
     const std::uint64_t limit = std::min(all, maxLines.value_or(all));
     // Listing every differing line counts the fields as it goes.
     std::optional<parvane::FieldTally> tally;
@@ -375,12 +456,18 @@ void ReportTextWriter::write(ReportOutput& out, const parvane::FileComparison& s
     std::uint64_t shown = 0;
     std::uint64_t from = 0; // where the next batch starts
     while (shown < limit) {
-        const std::vector<LinePairSlice> batch =
-            report_pairs::reportedPairs(source, from, std::min(kBatchPairs, limit - shown));
+        std::vector<LinePairSlice> batch =
+            showLeftOut
+                ? report_pairs::pairsWithLeftOut(source, from, limit - shown)
+                : report_pairs::reportedPairs(source, from, std::min(kBatchPairs, limit - shown));
         if (batch.empty()) {
             break;
         }
-        for (const LinePairSlice& pair : batch) {
+        for (LinePairSlice& pair : batch) {
+            if (!showLeftOut) {
+                pair.leftOut1.clear();
+                pair.leftOut2.clear();
+            }
             writeLinePair(out, source, pair, layout, tally ? &*tally : nullptr);
             out << "\n";
         }
@@ -400,6 +487,7 @@ void ReportTextWriter::writeSummary(ReportOutput& out, const parvane::FileCompar
                                     const parvane::RecordLayout* layout) {
     if (source.identical()) {
         out << kIdentical << "\n";
+        writeLeftOut(out, source);
         writeNotes(out, source);
         return;
     }

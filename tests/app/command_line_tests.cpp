@@ -21,6 +21,9 @@ private slots:
     void decodingsOfEachFile();
     void highlightIsForTheWindow();
     void fixedPitchIsForTheWindow();
+    void rulesOfWhatIsLeftOut();
+    void badRulesAreRefused_data();
+    void badRulesAreRefused();
 };
 
 void CommandLineTest::parses_data() {
@@ -204,6 +207,64 @@ void CommandLineTest::highlightIsForTheWindow() {
 void CommandLineTest::fixedPitchIsForTheWindow() {
     QVERIFY(CommandLine::parse(QStringList{"parvane", "--ancho-fijo", "a", "b"}).fixedPitch());
     QVERIFY(!CommandLine::parse(QStringList{"parvane", "--resaltar", "a", "b"}).fixedPitch());
+}
+
+// The rules reach the window and the report alike; patterns may be given more than once, and
+// --mostrar-omitido asks for a report.
+void CommandLineTest::rulesOfWhatIsLeftOut() {
+    const CommandLine window =
+        CommandLine::parse({"parvane", "--ignorar-columnas=1-10,73-80,120-", "--ignorar-mayusculas",
+                            "--ignorar-blancos-finales", "--ignorar-patron=[0-9]{8}",
+                            "--ignorar-patron", "h+", "a", "b"});
+    QCOMPARE(window.action(), Action::Run);
+    const std::vector<std::string> described = window.rules().described();
+    QCOMPARE(QString::fromStdString(described.front()), QString("columnas 1-10, 73-80, 120-"));
+    QCOMPARE(described.size(), std::size_t{5});
+    QVERIFY(!window.showLeftOut());
+    QVERIFY(CommandLine::parse({"parvane", "a", "b"}).rules().empty());
+    const CommandLine report = CommandLine::parse({"parvane", "--mostrar-omitido", "a", "b"});
+    QCOMPARE(report.action(), Action::Report);
+    QVERIFY(report.showLeftOut());
+}
+
+void CommandLineTest::badRulesAreRefused_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("column zero") << QStringList{"--ignorar-columnas=0-3"}
+                                 << "--ignorar-columnas: el tramo «0-3» no vale: las columnas "
+                                    "empiezan en 1";
+    QTest::newRow("backwards") << QStringList{"--ignorar-columnas", "5-2"}
+                               << "--ignorar-columnas: el tramo «5-2» no vale: termina antes de "
+                                  "empezar";
+    QTest::newRow("empty list")
+        << QStringList{"--ignorar-columnas="}
+        << "--ignorar-columnas: la lista de columnas está vacía: se escribe como "
+           "«1-10,73-80,120-»";
+    QTest::newRow("given twice") << QStringList{"--ignorar-columnas=1", "--ignorar-columnas=2"}
+                                 << "--ignorar-columnas admite un solo valor, y se ha dado 2 "
+                                    "veces: «1», «2»";
+    QTest::newRow("pattern that does not compile")
+        << QStringList{"--ignorar-patron=a[b"}
+        << "--ignorar-patron: la expresión «a[b» no se puede usar: falta el «]» que cierra, en "
+           "«[b»";
+    QTest::newRow("second pattern matches empty")
+        << QStringList{"--ignorar-patron=x", "--ignorar-patron=x*"}
+        << "--ignorar-patron: la expresión «x*» no se puede usar: puede encajar con un texto "
+           "vacío";
+    QTest::newRow("a flag given a value") << QStringList{"--ignorar-mayusculas=si"}
+                                          << "--ignorar-mayusculas no admite ningún valor: "
+                                             "«--ignorar-mayusculas=si»";
+}
+
+void CommandLineTest::badRulesAreRefused() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, error);
+    arguments.prepend("parvane");
+    arguments << "a"
+              << "b";
+    const CommandLine result = CommandLine::parse(arguments);
+    QCOMPARE(result.action(), Action::Refuse);
+    QVERIFY2(result.error().startsWith("parvane: " + error), qPrintable(result.error()));
 }
 
 QTEST_GUILESS_MAIN(CommandLineTest)

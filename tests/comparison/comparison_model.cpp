@@ -1,5 +1,6 @@
 #include "tests/comparison/comparison_model.h"
 
+#include "comparison/case_folding.h"
 #include "comparison/source_file.h"
 
 #include <algorithm>
@@ -207,10 +208,84 @@ std::optional<ShiftHint> shiftOf(const Model& m) {
     return std::nullopt;
 }
 
+// Whether column `c` of `line` is a blank of the line's end or, with `field` marked
+// `sin-blancos-finales`, of the field's own end.
+bool trailingBlank(const std::u32string& line, std::size_t c, bool lineRule,
+                   const LayoutField* field) {
+    const auto blankFrom = [&](std::size_t begin, std::size_t end) {
+        end = std::min(end, line.size());
+        while (end > begin && (line[end - 1] == U' ' || line[end - 1] == U'\t')) {
+            --end;
+        }
+        return end;
+    };
+    if (lineRule && c >= blankFrom(0, line.size())) {
+        return true;
+    }
+    if (field == nullptr || !field->noTrailingBlanks) {
+        return false;
+    }
+    const std::size_t end =
+        static_cast<std::size_t>(std::min<std::uint64_t>(field->end(), line.size()));
+    return c >= blankFrom(static_cast<std::size_t>(field->first), end);
+}
+
+// The columns of `line` where pattern `p` matches, one flag a column.
+std::vector<bool> patternColumns(const ComparisonRules& rules, std::size_t p,
+                                 const std::u32string& line) {
+    std::string bytes;
+    std::vector<std::size_t> starts;
+    for (const char32_t c : line) {
+        starts.push_back(bytes.size());
+        addUtf8(bytes, std::u32string(1, c));
+    }
+    std::vector<ColumnRun> runs;
+    rules.matchPattern(p, bytes, starts, runs);
+    std::vector<bool> flags(line.size());
+    for (const ColumnRun& run : runs) {
+        for (std::uint64_t c = run.first; c <= run.last; ++c) {
+            flags[c] = true;
+        }
+    }
+    return flags;
+}
+
+// Whether the differing character at column `c` of line `f` of a pair counts under `rules`.
+bool counts(const ComparisonRules& rules, const std::array<std::u32string, 2>& line, int f,
+            std::size_t c, const RecordType* type,
+            const std::array<std::vector<std::vector<bool>>, 2>& matched) {
+    for (const ColumnRun& range : rules.columns()) {
+        if (c >= range.first && c <= range.last) {
+            return false;
+        }
+    }
+    const LayoutField* field = type != nullptr ? type->fieldAt(c) : nullptr;
+    if (field != nullptr && field->ignored) {
+        return false;
+    }
+    for (int g = 0; g < 2; ++g) {
+        for (const std::vector<bool>& flags : matched[g]) {
+            if (c < flags.size() && flags[c]) {
+                return false;
+            }
+        }
+    }
+    const bool lineRule = rules.ignoreTrailingBlanks();
+    if (trailingBlank(line[f], c, lineRule, field)) {
+        return false;
+    }
+    const int o = 1 - f;
+    if (c >= line[o].size() || trailingBlank(line[o], c, lineRule, field)) {
+        return true;
+    }
+    const bool caseRule = rules.ignoreCase() || (field != nullptr && field->noCase);
+    return !(caseRule && foldCase(line[f][c]) == foldCase(line[o][c]));
+}
+
 } // namespace
 
 Model model(const std::string& bytes1, const std::string& bytes2,
-            std::optional<std::array<DecodingChoice, 2>> choices) {
+            std::optional<std::array<DecodingChoice, 2>> choices, const ComparisonRules& rules) {
     Model m;
     const std::array<const std::string*, 2> bytes{&bytes1, &bytes2};
     std::array<std::u32string, 2> text;
@@ -270,26 +345,51 @@ Model model(const std::string& bytes1, const std::string& bytes2,
             }
         }
         auto& runs = m.runs.emplace_back();
+        auto& leftOut = m.leftOut.emplace_back();
+        const RecordLayout* layout = rules.layout();
+        const bool has1 = k < m.files[0].lines.size();
+        const RecordType* type =
+            layout != nullptr ? layout->typeOf(has1 ? line[0] : line[1]) : nullptr;
+        std::array<std::vector<std::vector<bool>>, 2> matched;
+        for (int f = 0; f < 2; ++f) {
+            for (std::size_t p = 0; p < rules.patterns().size(); ++p) {
+                matched[f].push_back(patternColumns(rules, p, line[f]));
+            }
+        }
+        const auto add = [](std::vector<ColumnRun>& to, std::uint64_t col) {
+            if (!to.empty() && to.back().last + 1 == col) {
+                to.back().last = col;
+            } else {
+                to.push_back({col, col});
+            }
+        };
         bool before = false;
         const std::size_t columns = std::max(line[0].size(), line[1].size());
         for (std::size_t col = 0; col < columns; ++col) {
             const bool differs =
                 col >= line[0].size() || col >= line[1].size() || line[0][col] != line[1][col];
-            if (differs && !before) {
-                m.runStarts.push_back({k, col});
-            }
-            before = differs;
+            bool anyCounts = false;
             for (int f = 0; f < 2; ++f) {
                 if (!differs || col >= line[f].size()) {
                     continue;
                 }
                 m.files[f].differences.push_back(lineStart[f] + int(col));
-                if (!runs[f].empty() && runs[f].back().last + 1 == col) {
-                    runs[f].back().last = col;
+                if (counts(rules, line, f, col, type, matched)) {
+                    add(runs[f], col);
+                    anyCounts = true;
+                    ++(f == 0 ? m.totals.differingCharacters1 : m.totals.differingCharacters2);
                 } else {
-                    runs[f].push_back({col, col});
+                    add(leftOut[f], col);
+                    ++(f == 0 ? m.totals.leftOutCharacters1 : m.totals.leftOutCharacters2);
                 }
             }
+            if (anyCounts && !before) {
+                m.runStarts.push_back({k, col});
+            }
+            before = anyCounts;
+        }
+        if (runs[0].empty() && runs[1].empty() && (!leftOut[0].empty() || !leftOut[1].empty())) {
+            ++m.totals.leftOutLines;
         }
         if (!runs[0].empty() || !runs[1].empty()) {
             m.differingLines.push_back(k);
@@ -298,8 +398,6 @@ Model model(const std::string& bytes1, const std::string& bytes2,
             lineStart[f] += int(line[f].size()) + 2;
         }
     }
-    m.totals.differingCharacters1 = m.files[0].differences.size();
-    m.totals.differingCharacters2 = m.files[1].differences.size();
     m.totals.differingLines = m.differingLines.size();
     m.totals.linesOnlyIn1 = pairs - m.files[1].lines.size();
     m.totals.linesOnlyIn2 = pairs - m.files[0].lines.size();
@@ -356,6 +454,9 @@ std::optional<std::string> disagreement(const FileComparison& comparison, const 
         totals.differingCharacters2 != want.differingCharacters2 ||
         totals.differingLines != want.differingLines || totals.linesOnlyIn1 != want.linesOnlyIn1 ||
         totals.linesOnlyIn2 != want.linesOnlyIn2 ||
+        totals.leftOutCharacters1 != want.leftOutCharacters1 ||
+        totals.leftOutCharacters2 != want.leftOutCharacters2 ||
+        totals.leftOutLines != want.leftOutLines ||
         comparison.identical() != expected.differingLines.empty()) {
         return std::string("los totales");
     }
@@ -372,11 +473,13 @@ std::optional<std::string> disagreement(const FileComparison& comparison, const 
     for (std::uint64_t k = 0; k < pairs; ++k) {
         const LinePairSlice& slice = all[k];
         const auto side = [&](int f) {
-            return f == 0 ? std::tie(slice.has1, slice.length1, slice.text1, slice.runs1)
-                          : std::tie(slice.has2, slice.length2, slice.text2, slice.runs2);
+            return f == 0 ? std::tie(slice.has1, slice.length1, slice.text1, slice.runs1,
+                                     slice.leftOut1)
+                          : std::tie(slice.has2, slice.length2, slice.text2, slice.runs2,
+                                     slice.leftOut2);
         };
         for (int f = 0; f < 2; ++f) {
-            const auto [has, length, text, runs] = side(f);
+            const auto [has, length, text, runs, leftOut] = side(f);
             const std::vector<std::u32string>& lines = expected.files[f].lines;
             const std::u32string line = k < lines.size() ? lines[k] : U"";
             if (slice.line != k || has != (k < lines.size()) || length != line.size() ||
@@ -388,6 +491,11 @@ std::optional<std::string> disagreement(const FileComparison& comparison, const 
                 return std::string("los tramos del par " + std::to_string(k) + " en el fichero " +
                                    std::to_string(f + 1) + ": " + runsText(runs) + " en vez de " +
                                    runsText(expected.runs[k][f]));
+            }
+            if (leftOut != expected.leftOut[k][f]) {
+                return std::string("lo omitido del par " + std::to_string(k) + " en el fichero " +
+                                   std::to_string(f + 1) + ": " + runsText(leftOut) +
+                                   " en vez de " + runsText(expected.leftOut[k][f]));
             }
         }
     }
@@ -437,7 +545,8 @@ std::optional<std::string> disagreement(const FileComparison& comparison, const 
                 if (part.firstColumn != firstColumn || part.length1 != whole.length1 ||
                     part.length2 != whole.length2 || part.text1 != cut(whole.text1) ||
                     part.text2 != cut(whole.text2) || part.runs1 != clip(whole.runs1) ||
-                    part.runs2 != clip(whole.runs2)) {
+                    part.runs2 != clip(whole.runs2) || part.leftOut1 != clip(whole.leftOut1) ||
+                    part.leftOut2 != clip(whole.leftOut2)) {
                     return std::string("una ventana de columnas del par " +
                                        std::to_string(first + s));
                 }
@@ -459,6 +568,7 @@ std::optional<std::string> disagreement(const FileComparison& comparison, const 
             const LinePairSlice& swept = all[slice.line];
             if (slice.text1 != swept.text1 || slice.text2 != swept.text2 ||
                 slice.runs1 != swept.runs1 || slice.runs2 != swept.runs2 ||
+                slice.leftOut1 != swept.leftOut1 || slice.leftOut2 != swept.leftOut2 ||
                 slice.has1 != swept.has1 || slice.has2 != swept.has2) {
                 return std::string("el par " + std::to_string(slice.line) + " leído en lotes");
             }

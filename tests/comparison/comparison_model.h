@@ -42,7 +42,8 @@ struct ModelFile {
 struct Model {
     Decodings decodings{Decoding::Utf8, Decoding::Utf8};
     std::array<ModelFile, 2> files;
-    std::vector<std::array<std::vector<ColumnRun>, 2>> runs; // of each line pair, in each file
+    std::vector<std::array<std::vector<ColumnRun>, 2>> runs;    // of each line pair, in each file
+    std::vector<std::array<std::vector<ColumnRun>, 2>> leftOut; // what the rules leave out
     ComparisonTotals totals;
     std::vector<std::uint64_t> differingLines;
     std::optional<ShiftHint> shift;
@@ -56,9 +57,12 @@ struct Model {
     std::uint64_t pairCount() const { return runs.size(); }
 };
 
-// `choices`: how each file is to be decoded, as ComparisonOptions::decodings says.
+// `choices`: how each file is to be decoded, as ComparisonOptions::decodings says; `rules`: what
+// the comparison leaves out, as comparison_rules.h says it (then `differences` and the display
+// limits are those of the comparison without rules, which compareFiles() makes).
 Model model(const std::string& bytes1, const std::string& bytes2,
-            std::optional<std::array<DecodingChoice, 2>> choices = std::nullopt);
+            std::optional<std::array<DecodingChoice, 2>> choices = std::nullopt,
+            const ComparisonRules& rules = {});
 
 // Which refusal an OverflowError's message gives for files `file1` and `file2`; none when it is
 // not one of the three.

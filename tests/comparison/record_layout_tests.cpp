@@ -37,6 +37,9 @@ std::string summary(const RecordLayout& layout) {
         text += type.name + "@" + std::to_string(type.keyColumn + 1) + "=" + key + ":";
         for (const LayoutField& field : type.fields) {
             text += " " + field.name + " " + field.columns();
+            if (field.flagged()) {
+                text += " [" + field.flags() + "]";
+            }
         }
         text += "\n";
     }
@@ -81,9 +84,16 @@ INSTANTIATE_TEST_SUITE_P(
         LayoutCase{"unknown_version", "campos 2\nA 1 1\n",
                    kRefused + "1: versión desconocida «2»: este programa lee la versión 1."},
         LayoutCase{"no_fields", "campos 1\n", kRefused + "2: no define ningún campo."},
-        LayoutCase{"unknown_word", "campos 1\nA 1 2 ignorarlo\n",
+        LayoutCase{"unknown_flag", "campos 1\nA 1 2 ignorarlo\n",
+                   kRefused + "2: la marca «ignorarlo» del campo A no se conoce: un campo puede "
+                              "terminar en «ignorar», «sin-mayusculas» o «sin-blancos-finales»."},
+        LayoutCase{"flags", "campos 1\nA 1 2 ignorar\nB 3 * sin-blancos-finales sin-mayusculas\n",
+                   "@1=: A 1-2 [ignorar] B 3- [sin-mayusculas sin-blancos-finales]\n"},
+        LayoutCase{"flag_twice", "campos 1\nA 1 2 ignorar ignorar\n",
+                   kRefused + "2: el campo A tiene dos veces la marca «ignorar»."},
+        LayoutCase{"too_few_words", "campos 1\nA 1\n",
                    kRefused + "2: un campo se escribe «NOMBRE COLUMNA LONGITUD» (o «*» por "
-                              "longitud), no «A 1 2 ignorarlo»."},
+                              "longitud), no «A 1»."},
         LayoutCase{"overlap", "campos 1\nA 1 5\nB 5 2\n",
                    kRefused + "3: los campos A (columnas 1-5) y B (columnas 5-6) se solapan."},
         LayoutCase{"overlap_to_the_end", "campos 1\nA 3 *\nB 9 1\n",

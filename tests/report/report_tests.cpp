@@ -149,6 +149,7 @@ private slots:
     void eachFileDecodedAsTold();
     void fieldsAreNamedInEveryForm();
     void malformedLayoutIsTrouble();
+    void leftOutIsCountedApart();
     void fileNamesAreBytes();
 
     void brokenPipeEndsQuietly();
@@ -648,6 +649,87 @@ void ReportTest::fieldsAreNamedInEveryForm() {
               "<tr><td>DET IMPORTE</td><td>8-</td><td>2</td></tr>"}) {
             QVERIFY2(html.find(part) != std::string::npos, part);
         }
+    }
+}
+
+// What the rules leave out is not listed (unless asked), is counted apart in every form, and files
+// that differ only in it are identical; a layout's field flags are rules too.
+void ReportTest::leftOutIsCountedApart() {
+    writeFile("uno.txt", "2024-01-05 ANA   100\n2024-01-05 EVA   200\nCab \n");
+    writeFile("dos.txt", "2024-02-07 ana   100\n2024-02-07 EVA   201\nCab\n");
+    writeFile("solo1.txt", "2024-01-05 ANA   100\nCab \n");
+    writeFile("solo2.txt", "2024-02-07 ana   100\nCab\n");
+    parvane::ComparisonRules rules;
+    rules.addColumns("1-10");
+    rules.setIgnoreCase(true);
+    rules.setIgnoreTrailingBlanks(true);
+    for (const bool unlimited : {false, true}) {
+        ReportRequest text = request("uno.txt", "dos.txt");
+        text.unlimited = unlimited;
+        text.rules = rules;
+        Result result = run(text);
+        QCOMPARE(result.status, 1);
+        for (const char* part :
+             {"Se omite: columnas 1-10; mayúsculas y minúsculas; blancos al final de la línea\n\n"
+              "Línea 2, columna 20:\n",
+              "Líneas que solo difieren en lo omitido: 2\n"
+              "Caracteres que difieren en lo omitido: 8 en el fichero 1, 7 en el fichero 2\n"}) {
+            QVERIFY2(result.out.find(part) != std::string::npos, result.out.c_str());
+        }
+        QVERIFY(result.out.find("Línea 1") == std::string::npos);
+        QVERIFY(result.out.find('~') == std::string::npos);
+
+        text.showLeftOut = true;
+        result = run(text);
+        QCOMPARE(result.status, 1);
+        for (const char* part : {"Línea 1, solo omitido: columnas 7, 10, 12-14:\n"
+                                 "  fichero 1: 2024-01-05 ANA   100\n"
+                                 "                   ~  ~ ~~~\n",
+                                 "Línea 2, columna 20; omitido: columnas 7, 10:\n",
+                                 "Línea 3, solo omitido: columna 4:\n"}) {
+            QVERIFY2(result.out.find(part) != std::string::npos, result.out.c_str());
+        }
+
+        ReportRequest same = request("solo1.txt", "solo2.txt");
+        same.unlimited = unlimited;
+        same.rules = rules;
+        result = run(same);
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out, "Estos dos ficheros son idénticos\nCaracteres que difieren en lo "
+                             "omitido: 6 en el fichero 1, 5 en el fichero 2\n");
+
+        ReportRequest json = request("uno.txt", "dos.txt", Format::Json);
+        json.unlimited = unlimited;
+        json.rules = rules;
+        const QJsonObject document = parseJson(run(json).out);
+        QCOMPARE(document["totals"].toObject()["leftOutCharacters1"].toInt(), 8);
+        QCOMPARE(document["totals"].toObject()["leftOutLines"].toInt(), 2);
+        QCOMPARE(document["rules"].toArray().size(), 3);
+        const QJsonArray runs =
+            document["lines"].toArray()[0].toObject()["file1"].toObject()["runs"].toArray();
+        QCOMPARE(runs.size(), 3);
+        QCOMPARE(runs[0].toObject()["status"].toString(), "leftOut");
+        QCOMPARE(runs[2].toObject()["status"].toString(), "counted");
+        QCOMPARE(runs[2].toObject()["columns"].toArray()[0].toInt(), 20);
+
+        ReportRequest page = request("uno.txt", "dos.txt");
+        page.unlimited = unlimited;
+        page.rules = rules;
+        page.html = "pagina.html";
+        QCOMPARE(run(page).status, 1);
+        std::ifstream in("pagina.html", std::ios::binary);
+        const std::string html{std::istreambuf_iterator<char>(in), {}};
+        QVERIFY(html.find("Se omite: columnas 1-10;") != std::string::npos);
+        QVERIFY(html.find("Caracteres que difieren en lo omitido: 8 en") != std::string::npos);
+    }
+    writeFile("n.campos", "campos 1\nFECHA 1 10 ignorar\nNOMBRE 12 3 sin-mayusculas\n");
+    ReportRequest flags = request("uno.txt", "dos.txt");
+    flags.layout = "n.campos";
+    const Result result = run(flags);
+    QCOMPARE(result.status, 1);
+    for (const char* part : {"Se omite: campo FECHA (ignorar); campo NOMBRE (sin-mayusculas)\n",
+                             "Líneas que difieren: 1 de 3\n"}) {
+        QVERIFY2(result.out.find(part) != std::string::npos, result.out.c_str());
     }
 }
 
