@@ -294,8 +294,8 @@ void writeFields(ReportOutput& out, const parvane::FileComparison& comparison,
                    : value->empty() ? std::string("(vacío)")
                                     : *value;
         };
-        out << ", campo " << run.field->name << " ("
-            << run.field->columns() << "): " << shown(1) << " → " << shown(2) << "\n";
+        out << ", campo " << run.field->name << " (" << run.field->columns() << "): " << shown(1)
+            << " → " << shown(2) << "\n";
     }
 }
 
