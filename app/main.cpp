@@ -105,11 +105,13 @@ int main(int argc, char* argv[]) {
     };
     std::optional<EarlyComparison> early;
     if (files.size() > 1 && !commandLine.unlimited()) {
-        early.emplace(absolute(files[0]), absolute(files[1]), commandLine.decodings());
+        early.emplace(absolute(files[0]), absolute(files[1]), commandLine.decodings(),
+                      commandLine.rules());
     }
 
     MainWindow window;
     window.setDecodings(commandLine.decodings());
+    window.setRules(commandLine.rules());
     // The window says it too, but in boxes, as it has no letters.
     if (const QString missing = MainWindow::missingFontMessage(); !missing.isEmpty()) {
         print(stderr, QStringLiteral("parvane: %1\n").arg(missing));

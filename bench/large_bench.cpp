@@ -6,9 +6,10 @@
 // thread of its own, with the pass's read size) and FileComparison::run(), giving the median of
 // each and their ratio; then reading what was found (linePairs(), differingPairs(),
 // nextDifferingLine()). Two more pairs show that the fast way over equal lines hides no slow way
-// over differing ones: 2 million lines that all differ, and one line of 100 MB in each file. Each
-// figure is printed beside its target. The files are removed at the end. Always exits 0 unless
-// the files cannot be made.
+// over differing ones: 2 million lines that all differ, and one line of 100 MB in each file. The
+// pass with rules of what to leave out is timed against the pass without them, in turns: with
+// column ranges, case and trailing blanks, and with one pattern. Each figure is printed beside
+// its target. The files are removed at the end. Always exits 0 unless the files cannot be made.
 
 #include "bench/large_pair.h"
 #include "comparison/file_comparison.h"
@@ -54,6 +55,51 @@ std::pair<double, double> floorAndPass(const fs::path& path1, const fs::path& pa
         passes.push_back(secondsSince(start));
     }
     return {median(floors), median(passes)};
+}
+
+// The median of the pass over `path1` and `path2` without rules, and with `rules`, measured in
+// turns.
+std::pair<double, double> plainAndRuled(const fs::path& path1, const fs::path& path2,
+                                        const parvane::ComparisonRules& rules,
+                                        parvane::ComparisonTotals& totals) {
+    std::vector<double> plain, ruled;
+    for (int round = 0; round < kRounds; ++round) {
+        auto start = Clock::now();
+        parvane::FileComparison::run(path1, path2, {true, {}, {}});
+        plain.push_back(secondsSince(start));
+        parvane::ComparisonOptions options{true, {}, {}};
+        options.rules = rules;
+        start = Clock::now();
+        totals = parvane::FileComparison::run(path1, path2, options).totals();
+        ruled.push_back(secondsSince(start));
+    }
+    return {median(plain), median(ruled)};
+}
+
+// The pass with rules of what to leave out against the pass without them.
+void withRules(const fs::path& path1, const fs::path& path2) {
+    parvane::ComparisonRules columns;
+    columns.addColumns("1-10,90-");
+    columns.setIgnoreCase(true);
+    columns.setIgnoreTrailingBlanks(true);
+    parvane::ComparisonRules pattern;
+    pattern.addPattern("[0-9]+");
+    const struct {
+        const char* name;
+        const parvane::ComparisonRules& rules;
+        double target;
+    } cases[] = {{"column ranges, case and trailing blanks", columns, 1.3},
+                 {"one pattern", pattern, 3.0}};
+    for (const auto& c : cases) {
+        parvane::ComparisonTotals totals;
+        const auto [plain, ruled] = plainAndRuled(path1, path2, c.rules, totals);
+        std::printf("pass with %s: %.3f s, without rules %.3f s, ratio %.2f (target ≤ %.1f) %s; "
+                    "differing lines %llu, left out only %llu\n",
+                    c.name, ruled, plain, ruled / plain, c.target,
+                    ruled <= c.target * plain ? "PASS" : "FAIL",
+                    static_cast<unsigned long long>(totals.differingLines),
+                    static_cast<unsigned long long>(totals.leftOutLines));
+    }
 }
 
 // Two files of `lines` lines that all differ, against the floor.
@@ -237,6 +283,7 @@ int main() {
                         "≤ 100 ms)\n",
                         secondsSince(asked) * 1000);
         }
+        withRules(path1, path2);
         fs::remove(path1);
         fs::remove(path2);
         allLinesDiffer(folder);

@@ -39,10 +39,11 @@ struct Shared {
 std::optional<parvane::FileComparison>
 ComparisonProgress::run(QWidget* parent, const std::filesystem::path& file1,
                         const std::filesystem::path& file2, const Prelude& prelude,
-                        const std::optional<parvane::DecodingChoices>& decodings) {
+                        const std::optional<parvane::DecodingChoices>& decodings,
+                        const parvane::ComparisonRules& rules) {
     Shared shared;
     QEventLoop loop;
-    std::thread pass([&shared, &file1, &file2, &prelude, &decodings, &loop] {
+    std::thread pass([&shared, &file1, &file2, &prelude, &decodings, &rules, &loop] {
         try {
             if (prelude) {
                 prelude([&shared] { return shared.cancelled.load(); });
@@ -54,6 +55,7 @@ ComparisonProgress::run(QWidget* parent, const std::filesystem::path& file1,
             };
             parvane::ComparisonOptions options{true, {}, progress};
             options.decodings = decodings;
+            options.rules = rules;
             shared.result = parvane::FileComparison::run(file1, file2, options);
         } catch (...) {
             shared.error = std::current_exception();

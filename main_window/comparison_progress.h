@@ -41,5 +41,6 @@ public:
     static std::optional<parvane::FileComparison>
     run(QWidget* parent, const std::filesystem::path& file1, const std::filesystem::path& file2,
         const Prelude& prelude = {},
-        const std::optional<parvane::DecodingChoices>& decodings = std::nullopt);
+        const std::optional<parvane::DecodingChoices>& decodings = std::nullopt,
+        const parvane::ComparisonRules& rules = {});
 };

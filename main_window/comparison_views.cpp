@@ -121,7 +121,7 @@ bool ComparisonViews::compareUnlimited(const std::filesystem::path& file1,
     std::optional<parvane::FileComparison> result;
     QString error;
     try {
-        result = ComparisonProgress::run(window_, file1, file2, prelude_, decodings_);
+        result = ComparisonProgress::run(window_, file1, file2, prelude_, decodings_, rules_);
     } catch (const parvane::ComparisonError& failure) {
         error = QString::fromUtf8(failure.what());
     } catch (const std::bad_alloc&) {

@@ -144,6 +144,9 @@ public:
     // How every comparison from now on decodes each file; none: both alike, as always.
     void setDecodings(std::optional<parvane::DecodingChoices> decodings) { decodings_ = decodings; }
     const std::optional<parvane::DecodingChoices>& decodings() const { return decodings_; }
+    // What every comparison from now on leaves out (comparison_rules.h).
+    void setRules(parvane::ComparisonRules rules) { rules_ = std::move(rules); }
+    const parvane::ComparisonRules& rules() const { return rules_; }
 
     // The selection of view 1 or 2 in its whole file, and Ctrl+A and Ctrl+C on it. A copy that the
     // view's own text gives is the view's; any other is read from the file (selection_copy.h), and
@@ -253,6 +256,7 @@ private:
     QTimer* refill_;
     ComparisonProgress::Prelude prelude_;
     std::optional<parvane::DecodingChoices> decodings_;
+    parvane::ComparisonRules rules_;
 
     std::optional<parvane::FileComparison> comparison_;
     std::uint64_t longest_ = 0; // the longest line of either file, in characters

@@ -22,9 +22,10 @@ public:
         ComparisonViews::Contents contents;
     };
 
-    // `decodings` as ComparisonOptions::decodings.
+    // `decodings` and `rules` as ComparisonOptions has them.
     EarlyComparison(std::filesystem::path file1, std::filesystem::path file2,
-                    std::optional<parvane::DecodingChoices> decodings = std::nullopt);
+                    std::optional<parvane::DecodingChoices> decodings = std::nullopt,
+                    parvane::ComparisonRules rules = {});
     EarlyComparison(const EarlyComparison&) = delete;
     EarlyComparison& operator=(const EarlyComparison&) = delete;
 

@@ -481,6 +481,8 @@ void MainWindow::chooseLayout() {
     }
 }
 
+void MainWindow::setRules(parvane::ComparisonRules rules) { views_->setRules(std::move(rules)); }
+
 void MainWindow::setDecodings(std::optional<parvane::DecodingChoices> decodings) {
     views_->setDecodings(decodings);
 }
@@ -543,6 +545,7 @@ void MainWindow::showComparison(const std::filesystem::path& path1,
         } else {
             parvane::ComparisonOptions options;
             options.decodings = views_->decodings();
+            options.rules = views_->rules();
             comparison = parvane::FileComparison::run(path1, path2, options);
         }
     } catch (const parvane::OverflowError& error) {

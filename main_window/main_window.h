@@ -15,6 +15,7 @@
 // menu) in reading_aids.h. Files past the size limits may be compared without them ("Comparar
 // sin límite").
 
+#include "comparison/comparison_rules.h"
 #include "comparison/text_decoding.h"
 #include "main_window/file_dialog.h"
 #include "main_window/message_boxes.h"
@@ -67,6 +68,8 @@ public:
     // How every comparison from now on decodes each file (--codificacion); none: both alike, as
     // always.
     void setDecodings(std::optional<parvane::DecodingChoices> decodings);
+    // What every comparison from now on leaves out (--ignorar-columnas and the like).
+    void setRules(parvane::ComparisonRules rules);
 
     // Both views draw the differing characters on a light background as well as in red (see
     // DiffView::setHighlightBackground()), as --resaltar and the views' menu ask.
