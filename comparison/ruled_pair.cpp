@@ -157,19 +157,7 @@ void RuledPair::findPatterns(std::array<std::u32string_view, 2> lines, std::uint
 }
 
 std::vector<ColumnRun> RuledPair::countedTogether() const {
-    std::vector<ColumnRun> all(sides_[0].counted);
-    all.insert(all.end(), sides_[1].counted.begin(), sides_[1].counted.end());
-    std::sort(all.begin(), all.end(),
-              [](const ColumnRun& a, const ColumnRun& b) { return a.first < b.first; });
-    std::vector<ColumnRun> united;
-    for (const ColumnRun& run : all) {
-        if (!united.empty() && run.first <= united.back().last + 1) {
-            united.back().last = std::max(united.back().last, run.last);
-        } else {
-            united.push_back(run);
-        }
-    }
-    return united;
+    return unite(sides_[0].counted, sides_[1].counted);
 }
 
 std::optional<Omission> RuledPair::omission(int f, std::uint64_t column) const {

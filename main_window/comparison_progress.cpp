@@ -3,6 +3,7 @@
 #include "comparison/text_decoding.h"
 #include "main_window/task_input_guard.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <thread>
@@ -115,6 +117,21 @@ ComparisonProgress::run(QWidget* parent, const std::filesystem::path& file1,
         }
     }
     return std::move(shared.result);
+}
+
+std::function<bool(double)> ComparisonProgress::pieceStep(QProgressDialog& dialog, int steps,
+                                                          const std::function<void()>& eachPiece) {
+    return [&dialog, steps, eachPiece](double done) {
+        if (eachPiece) {
+            eachPiece();
+        }
+        dialog.setValue(std::clamp(int(done * (steps - 1)), 0, steps - 1));
+        // Until the dialog shows, input to the window waits, so that nothing changes under the
+        // task; once shown, the dialog's guard keeps it away.
+        QCoreApplication::processEvents(dialog.isVisible() ? QEventLoop::AllEvents
+                                                           : QEventLoop::ExcludeUserInputEvents);
+        return !dialog.wasCanceled();
+    };
 }
 
 void ComparisonProgress::setUpDialog(QProgressDialog& dialog, const QString& name,

@@ -37,6 +37,12 @@ public:
     // have the window as its parent.
     static void setUpDialog(QProgressDialog& dialog, const QString& name, const QString& title,
                             const QString& text, int steps);
+    // What a task read a piece at a time calls after each piece with the share done: runs
+    // `eachPiece` (tests slow a task with it), moves `dialog` on, lets the window paint (and, once
+    // the dialog shows, take input, which its guard keeps away from the window) and says whether
+    // to go on.
+    static std::function<bool(double)> pieceStep(QProgressDialog& dialog, int steps,
+                                                 const std::function<void()>& eachPiece);
 
     static std::optional<parvane::FileComparison>
     run(QWidget* parent, const std::filesystem::path& file1, const std::filesystem::path& file2,

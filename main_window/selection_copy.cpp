@@ -60,17 +60,8 @@ SelectionCopy::Result SelectionCopy::read(QWidget* parent,
         QStringLiteral("Copiando la selección de %1…")
             .arg(QString::fromStdString(parvane::printable(comparison.path(file).native()))),
         kSteps);
-    return gather(comparison, file, from, to, most, [&](double done) {
-        if (eachPiece) {
-            eachPiece();
-        }
-        dialog.setValue(std::clamp(int(done * (kSteps - 1)), 0, kSteps - 1));
-        // Until the dialog shows, input to the window waits, so that nothing changes under the
-        // copy; once shown, the dialog's guard keeps it away.
-        QCoreApplication::processEvents(dialog.isVisible() ? QEventLoop::AllEvents
-                                                           : QEventLoop::ExcludeUserInputEvents);
-        return !dialog.wasCanceled();
-    });
+    return gather(comparison, file, from, to, most,
+                  ComparisonProgress::pieceStep(dialog, kSteps, eachPiece));
 }
 
 std::optional<QString> SelectionCopy::readQuietly(const parvane::FileComparison& comparison,

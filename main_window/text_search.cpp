@@ -279,17 +279,8 @@ TextSearch::Result TextSearch::find(QWidget* parent, const parvane::FileComparis
         QStringLiteral("Buscando «%1» en %2…")
             .arg(text, QString::fromStdString(parvane::printable(comparison.path(file).native()))),
         kSteps);
-    return search(comparison, file, from, text, forward, matchCase, [&](double done) {
-        if (eachPiece) {
-            eachPiece();
-        }
-        dialog.setValue(std::clamp(int(done * (kSteps - 1)), 0, kSteps - 1));
-        // Until the dialog shows, input to the window waits, so that nothing changes under the
-        // search; once shown, the dialog's guard keeps it away.
-        QCoreApplication::processEvents(dialog.isVisible() ? QEventLoop::AllEvents
-                                                           : QEventLoop::ExcludeUserInputEvents);
-        return !dialog.wasCanceled();
-    });
+    return search(comparison, file, from, text, forward, matchCase,
+                  ComparisonProgress::pieceStep(dialog, kSteps, eachPiece));
 }
 
 std::optional<TextSearch::Match> TextSearch::findQuietly(const parvane::FileComparison& comparison,

@@ -46,7 +46,7 @@ void forEachRun(const parvane::FileComparison& comparison, const LinePairSlice& 
     if (!isCut(pair)) {
         const std::vector<ColumnRun> runs = file == 1   ? pair.runs1
                                             : file == 2 ? pair.runs2
-                                                        : unite(pair.runs1, pair.runs2);
+                                                        : parvane::unite(pair.runs1, pair.runs2);
         std::for_each(runs.begin(), runs.end(), visit);
         return;
     }
@@ -59,22 +59,6 @@ void forEachRun(const parvane::FileComparison& comparison, const LinePairSlice& 
             visit({run.first, std::min(run.last, length - 1)});
         }
     });
-}
-
-std::vector<ColumnRun> unite(const std::vector<ColumnRun>& a, const std::vector<ColumnRun>& b) {
-    std::vector<ColumnRun> all(a);
-    all.insert(all.end(), b.begin(), b.end());
-    std::sort(all.begin(), all.end(),
-              [](const ColumnRun& x, const ColumnRun& y) { return x.first < y.first; });
-    std::vector<ColumnRun> united;
-    for (const ColumnRun& run : all) {
-        if (!united.empty() && run.first <= united.back().last + 1) {
-            united.back().last = std::max(united.back().last, run.last);
-        } else {
-            united.push_back(run);
-        }
-    }
-    return united;
 }
 
 } // namespace report_pairs

@@ -40,8 +40,4 @@ std::vector<parvane::LinePairSlice> pairsWithLeftOut(const parvane::FileComparis
 void forEachRun(const parvane::FileComparison& comparison, const parvane::LinePairSlice& pair,
                 int file, const std::function<void(parvane::ColumnRun)>& visit);
 
-// The runs of both `a` and `b`, merged where they touch.
-std::vector<parvane::ColumnRun> unite(const std::vector<parvane::ColumnRun>& a,
-                                      const std::vector<parvane::ColumnRun>& b);
-
 } // namespace report_pairs

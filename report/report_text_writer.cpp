@@ -346,7 +346,7 @@ void writeLinePair(ReportOutput& out, const parvane::FileComparison& comparison,
     // What is left out, when it is shown.
     if (!pair.leftOut1.empty() || !pair.leftOut2.empty()) {
         out << (counts ? "; omitido: " : "solo omitido: ");
-        writeRuns(out, report_pairs::unite(pair.leftOut1, pair.leftOut2));
+        writeRuns(out, parvane::unite(pair.leftOut1, pair.leftOut2));
     }
     if (!pair.has1) {
         out << ", falta en el fichero 1";
