@@ -3,6 +3,7 @@
 #include "app/guarded_application.h"
 #include "app/qt_messages.h"
 #include "common/application.h"
+#include "comparison/record_layout.h"
 #include "main_window/early_comparison.h"
 #include "main_window/main_window.h"
 #include "report/report.h"
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -103,10 +105,19 @@ int main(int argc, char* argv[]) {
     const auto absolute = [](const std::filesystem::path& file) {
         return file.empty() ? file : std::filesystem::absolute(file);
     };
+    // The layout's field flags leave out what they say; a layout that cannot be read is told by
+    // the window, which reads it again.
+    parvane::ComparisonRules rules = commandLine.rules();
+    if (!commandLine.layoutPath().empty()) {
+        try {
+            rules.setLayout(std::make_shared<parvane::RecordLayout>(
+                parvane::RecordLayout::read(commandLine.layoutPath())));
+        } catch (const parvane::LayoutError&) {
+        }
+    }
     std::optional<EarlyComparison> early;
     if (files.size() > 1 && !commandLine.unlimited()) {
-        early.emplace(absolute(files[0]), absolute(files[1]), commandLine.decodings(),
-                      commandLine.rules());
+        early.emplace(absolute(files[0]), absolute(files[1]), commandLine.decodings(), rules);
     }
 
     MainWindow window;

@@ -71,6 +71,8 @@ public:
     bool ignoreTrailingBlanks() const { return ignoreTrailingBlanks_; }
     const std::vector<std::string>& patterns() const { return patternTexts_; }
     const RecordLayout* layout() const { return layoutFlags_ ? layout_.get() : nullptr; }
+    // The layout given, whether or not its fields have flags.
+    const std::shared_ptr<const RecordLayout>& givenLayout() const { return layout_; }
 
     // The rules in force, a line each: «columnas 1-10, 73-80, 120-», «mayúsculas y minúsculas»,
     // «blancos al final de la línea», «patrón «\d{8}»», «campo FECHA del registro D (ignorar)».

@@ -550,13 +550,15 @@ std::optional<LineColumn> FileComparison::runFrom(LineColumn from, bool forward)
         return found;
     };
     // The last run start of `line` before column `before`, or before its end when none is given.
-    // A long line is walked back in stretches that double, each walked from a checkpoint.
+    // A long line is walked back in stretches that double, each walked from a checkpoint; with
+    // rules the pair is read whole whatever the column, so it is walked once, from its start.
     const auto lastBefore = [this](std::uint64_t line, std::optional<std::uint64_t> before) {
+        const bool ruled = !state_->rules.empty();
         const std::uint64_t apart = std::max<std::uint64_t>(state_->sizes.checkpointColumns, 1);
-        const std::uint64_t longColumns = state_->longColumns(line);
+        const std::uint64_t longColumns = ruled ? 0 : state_->longColumns(line);
         // Run starts are looked for below `end`.
         std::uint64_t end = before ? *before : longColumns > 0 ? longColumns + 1 : UINT64_MAX;
-        std::uint64_t stretch = std::max<std::uint64_t>(apart, 2);
+        std::uint64_t stretch = ruled ? UINT64_MAX / 4 : std::max<std::uint64_t>(apart, 2);
         while (true) {
             // A walk from column `walk` tells the run starts from the column after it (from
             // column 0 at the line's start); `end` falls by at least one each time.

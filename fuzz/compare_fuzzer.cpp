@@ -19,6 +19,7 @@
 // at kFileCap bytes, a little past the largest size the engine accepts.
 
 #include "comparison/comparison.h"
+#include "comparison/comparison_rules.h"
 #include "comparison/field_tally.h"
 #include "comparison/file_comparison.h"
 #include "comparison/record_layout.h"
@@ -32,6 +33,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -235,6 +237,44 @@ void checkLayout(const FilePair& files) {
     }
 }
 
+// The comparison without limits under a set of rules chosen from the input's size (column ranges,
+// case, trailing blanks, a pattern, a layout's field flags), with read sizes of a few bytes,
+// against the model under the same rules.
+void checkRuled(const FilePair& files) {
+    static const std::vector<parvane::ComparisonRules> sets = [] {
+        std::vector<parvane::ComparisonRules> made(3);
+        made[0].addColumns("2-3,9-");
+        made[0].setIgnoreCase(true);
+        made[0].setIgnoreTrailingBlanks(true);
+        made[1].addPattern("[0-9]+|é");
+        made[1].setIgnoreTrailingBlanks(true);
+        made[2].setIgnoreCase(true);
+        made[2].setLayout(std::make_shared<parvane::RecordLayout>(parvane::RecordLayout::parse(
+            "campos 1\nA 1 2 sin-mayusculas\nB 3 3 ignorar\nC 6 * sin-blancos-finales\n",
+            "«formato»")));
+        return made;
+    }();
+    const std::size_t size = files.bytes[0].size() + files.bytes[1].size();
+    const parvane::ComparisonRules& rules = sets[size % sets.size()];
+    const parvane::test::Model expected =
+        parvane::test::model(files.bytes[0], files.bytes[1], std::nullopt, rules);
+    if (expected.unreadFile) {
+        return; // refused as everywhere
+    }
+    parvane::ComparisonOptions options{true, {}, {}};
+    options.sizes.pass = 2 + size % 5;
+    options.sizes.slice = 2 + size % 3;
+    options.sizes.stream = 4 + size % 2;
+    options.sizes.indexLines = 1 + size % 3;
+    options.sizes.longLineBytes = 1 + size % 7;
+    options.sizes.checkpointColumns = 1 + size % 4;
+    options.rules = rules;
+    const parvane::FileComparison comparison =
+        parvane::FileComparison::run(scratch().files[0], scratch().files[1], options);
+    check(files, parvane::test::disagreement(comparison, expected, {1 + size % 2, false, size}),
+          "comparison with rules");
+}
+
 } // namespace
 
 void checkRefusal(const FilePair& files, const parvane::test::Model& expected,
@@ -330,6 +370,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkUnlimited(files, expected);
     checkTold(files);
     checkLayout(files);
+    checkRuled(files);
     checkFileErrors(files);
     return 0;
 }

@@ -18,6 +18,12 @@ QString ComparisonSummary::tip(const QStringList& notes) const {
                      .arg(lines)
                      .arg(otherLines);
     }
+    if (!rules.isEmpty()) {
+        parts << QStringLiteral("Caracteres que difieren en lo omitido en este fichero: %1")
+                     .arg(leftOutCharacters)
+              << QStringLiteral("Líneas que solo difieren en lo omitido: %1").arg(leftOutLines)
+              << QStringLiteral("Se omite: %1").arg(rules.join(QStringLiteral("; ")));
+    }
     parts << notes;
     return parts.join(u'\n');
 }

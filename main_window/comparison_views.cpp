@@ -106,7 +106,8 @@ ComparisonViews::Contents ComparisonViews::prepare(const parvane::FileComparison
     Contents contents;
     for (int v = 0; v < 2; ++v) {
         WindowText window = WindowText::of(slices, v + 1);
-        DiffView::Content content = DiffView::makeContent(window.text, window.red, owner);
+        DiffView::Content content =
+            DiffView::makeContent(window.text, window.red, window.leftOut, owner);
         contents[v] = {std::move(window), std::move(content)};
     }
     return contents;
@@ -286,7 +287,7 @@ bool ComparisonViews::fill(std::uint64_t top, std::uint64_t left, std::optional<
         } else {
             window = WindowText::of(slices, v + 1);
             views_[v]->setDisplayText(window.text);
-            views_[v]->colour(window.red);
+            views_[v]->colour(window.red, window.leftOut);
         }
         // Both views scroll over the window's lines, and the empty line after the last.
         views_[v]->setLevelLines(int(count) + 1);

@@ -43,6 +43,8 @@ constexpr int kOwnBackground = QTextFormat::UserProperty + 1;
 // The design's highlight colour, 192 in its 0x00BBGGRR form: red 192, green 0, blue 0.
 QColor DiffView::highlightColour() { return units::colour(192); }
 
+QColor DiffView::leftOutColour() { return Qt::white; }
+
 // A light yellow, as of a highlighter: 5.7:1 against the red, where the views' blue gives 2.1:1.
 QColor DiffView::highlightBackgroundColour() { return QColor(255, 242, 179); }
 
@@ -104,8 +106,9 @@ void DiffView::setDisplayText(const QString& displayText) {
     fitCells();
 }
 
-void DiffView::colour(std::span<const OffsetRun> runs) {
+void DiffView::colour(std::span<const OffsetRun> runs, std::span<const OffsetRun> leftOut) {
     text_.colour(document(), runs, highlightColour());
+    text_.colour(document(), leftOut, leftOutColour());
     if (highlightBackground_) {
         backDifferences();
     }
@@ -131,12 +134,13 @@ void DiffView::showOverlays() {
 }
 
 DiffView::Content DiffView::makeContent(const QString& displayText, std::span<const OffsetRun> runs,
-                                        QThread* owner) {
+                                        std::span<const OffsetRun> leftOut, QThread* owner) {
     Content content{ShownText(displayText), std::make_unique<QTextDocument>()};
     content.document->setUndoRedoEnabled(false);
     content.document->setPlainText(content.text.text());
     content.text.releaseText();
     content.text.colour(content.document.get(), runs, highlightColour());
+    content.text.colour(content.document.get(), leftOut, leftOutColour());
     content.document->moveToThread(owner);
     return content;
 }
@@ -239,7 +243,7 @@ void DiffView::paintEvent(QPaintEvent* event) {
     }
 }
 
-// An arrow in the middle of each tab's cell, faint, or red where the tab differs.
+// An arrow in the middle of each tab's cell, faint, or in the colour of a differing tab.
 void DiffView::drawTabMarks() {
     QPainter painter(viewport());
     painter.setFont(font());
@@ -261,11 +265,15 @@ void DiffView::drawTabMarks() {
         const QTextLine line = layout->lineAt(0);
         const QList<QTextLayout::FormatRange> formats = layout->formats();
         for (qsizetype at = text.indexOf(u'\t'); at >= 0; at = text.indexOf(u'\t', at + 1)) {
-            const bool differs = std::any_of(formats.begin(), formats.end(), [at](const auto& r) {
-                return r.start <= at && at < r.start + r.length &&
-                       r.format.foreground().color() == highlightColour();
-            });
-            painter.setPen(differs ? highlightColour() : faint);
+            QColor pen = faint;
+            for (const QTextLayout::FormatRange& range : formats) {
+                const QColor colour = range.format.foreground().color();
+                if (range.start <= at && at < range.start + range.length &&
+                    (colour == highlightColour() || colour == leftOutColour())) {
+                    pen = colour;
+                }
+            }
+            painter.setPen(pen);
             painter.drawText(QPointF(area.left() + line.cursorToX(int(at)) + inset,
                                      area.top() + line.y() + line.ascent()),
                              arrow);

@@ -51,6 +51,9 @@ public:
 
     // The colour of differing characters, and the background behind them when asked for.
     static QColor highlightColour();
+    // The colour of differing characters that the comparison's rules leave out: white, neutral
+    // and faded beside the text's black and the red, 3.1:1 against the views' blue.
+    static QColor leftOutColour();
     static QColor highlightBackgroundColour();
 
     // Draws the differing characters on the highlight background (`on`) or as the comparison
@@ -73,10 +76,11 @@ public:
     // Replaces the whole content with `displayText`, uncoloured.
     void setDisplayText(const QString& displayText);
     QString displayText() const { return text_.displayText(); }
-    // Colours the characters of `runs` (increasing) in the highlight colour, as formats of the
-    // lines' layouts, or, where a format would cut through shaped text, as the view's extra
-    // selections, which it draws over the shaped lines (see ShownText::colour()).
-    void colour(std::span<const OffsetRun> runs);
+    // Colours the characters of `runs` (increasing) in the highlight colour, and those of
+    // `leftOut` in the left-out colour, as formats of the lines' layouts, or, where a format would
+    // cut through shaped text, as the view's extra selections, which it draws over the shaped
+    // lines (see ShownText::colour()).
+    void colour(std::span<const OffsetRun> runs, std::span<const OffsetRun> leftOut = {});
 
     // A view's whole content made away from any view: what setDisplayText() and then colour()
     // would make, in a document of its own that no view shows yet. It touches no widget, so it
@@ -87,7 +91,7 @@ public:
         std::unique_ptr<QTextDocument> document;
     };
     static Content makeContent(const QString& displayText, std::span<const OffsetRun> runs,
-                               QThread* owner);
+                               std::span<const OffsetRun> leftOut, QThread* owner);
     // Shows `content` in place of what the view shows.
     void showContent(Content content);
 

@@ -12,6 +12,7 @@
 #include "main_window/find_bar.h"
 #include "main_window/memory_shortage.h"
 #include "main_window/number_column.h"
+#include "main_window/omit_dialog.h"
 #include "main_window/path_box.h"
 #include "main_window/qt_file_dialog.h"
 #include "main_window/qt_message_boxes.h"
@@ -281,6 +282,7 @@ void MainWindow::createViews() {
     connect(views_, &ComparisonViews::shown, this,
             [this] { readingAids_->setShownPaths(txtFichero1_->text(), txtFichero2_->text()); });
     connect(readingAids_, &ReadingAids::layoutRequested, this, &MainWindow::chooseLayout);
+    connect(readingAids_, &ReadingAids::rulesRequested, this, &MainWindow::chooseRules);
     connect(readingAids_, &ReadingAids::nextDifferenceRequested, this,
             &MainWindow::goToNextDifference);
     connect(readingAids_, &ReadingAids::previousDifferenceRequested, this,
@@ -441,16 +443,52 @@ void MainWindow::openFiles(const std::filesystem::path& path1, const std::filesy
 }
 
 bool MainWindow::setLayoutFile(const std::filesystem::path& path) {
+    std::shared_ptr<const parvane::RecordLayout> layout;
     try {
-        readingAids_->setLayout(parvane::RecordLayout::read(path));
+        layout = std::make_shared<parvane::RecordLayout>(parvane::RecordLayout::read(path));
     } catch (const parvane::LayoutError& error) {
         messages_->warn(this, QString::fromUtf8(error.what()));
         return false;
     }
+    readingAids_->setLayout(*layout);
+    // The fields' flags leave out what they say from now on, and from the comparison shown when
+    // either layout has any.
+    parvane::ComparisonRules rules = views_->rules();
+    const bool flagged = rules.layout() != nullptr;
+    rules.setLayout(layout);
+    const bool compareAgain = views_->comparison() && (flagged || rules.layout() != nullptr);
+    views_->setRules(std::move(rules));
     // Fields are read by their columns.
     setFixedPitch(true);
     showFieldsAtCaret(rtb1_);
+    if (compareAgain) {
+        compareShownAgain();
+    }
     return true;
+}
+
+void MainWindow::chooseRules() {
+    OmitDialog dialog(views_->rules(), this);
+    while (dialog.exec() == QDialog::Accepted) {
+        try {
+            views_->setRules(dialog.rules());
+        } catch (const parvane::RulesError& error) {
+            messages_->warn(this, QString::fromUtf8(error.what()));
+            continue; // the dialog again, as the user left it
+        }
+        if (views_->comparison()) {
+            compareShownAgain();
+        }
+        return;
+    }
+}
+
+void MainWindow::compareShownAgain() {
+    if (views_->unlimited()) {
+        compareUnlimited();
+    } else {
+        compare();
+    }
 }
 
 void MainWindow::showFieldsAtCaret(const DiffView* view) {
@@ -574,9 +612,20 @@ void MainWindow::showComparison(const std::filesystem::path& path1,
 }
 
 void MainWindow::tellWhenIdentical() {
-    if (views_->comparison() && views_->comparison()->identical()) {
-        messages_->inform(this, kIdenticalMessage);
+    const parvane::FileComparison* comparison = views_->comparison();
+    if (!comparison || !comparison->identical()) {
+        return;
     }
+    const parvane::ComparisonTotals& totals = comparison->totals();
+    if (totals.leftOutCharacters1 + totals.leftOutCharacters2 == 0) {
+        messages_->inform(this, kIdenticalMessage);
+        return;
+    }
+    messages_->inform(this, kIdenticalMessage +
+                                QStringLiteral("\nCaracteres que difieren en lo omitido: %1 en el "
+                                               "fichero 1, %2 en el fichero 2")
+                                    .arg(totals.leftOutCharacters1)
+                                    .arg(totals.leftOutCharacters2));
 }
 
 void MainWindow::openAbout() { AboutWindow::showFor(this); }

@@ -75,8 +75,9 @@ public:
     // DiffView::setHighlightBackground()), as --resaltar and the views' menu ask.
     void setHighlightBackground(bool on);
     // Names the fields of `path`'s record layout in the tips (reading_aids.h), as --campos and
-    // the views' "Campos…" ask; a layout that cannot be used is told in a message, and the tips
-    // keep what they had. True when taken.
+    // the views' "Campos…" ask, and leaves out what its fields' flags say, comparing the files
+    // shown again when either layout has flags; a layout that cannot be used is told in a
+    // message, and the tips and the comparison keep what they had. True when taken.
     bool setLayoutFile(const std::filesystem::path& path);
     // Both views write in fixed-width letters, with a ruler of columns above the text (see
     // DiffView::setFixedPitch()), and the number columns in the same letters, as --ancho-fijo,
@@ -120,6 +121,11 @@ private:
     void quit();
     // The views' "Campos…": a layout file from the open-file dialog.
     void chooseLayout();
+    // The views' "Omitir…": what the comparisons leave out, from a dialog; its OK compares the
+    // files shown again with them. A malformed rule is told, and the dialog comes back.
+    void chooseRules();
+    // Compares the files in the path boxes again, with or without limits as those shown were.
+    void compareShownAgain();
     // Both rulers name the fields of the record at the caret of `view`.
     void showFieldsAtCaret(const DiffView* view);
     void goToNextDifference();

@@ -168,6 +168,22 @@ QString ReadingAids::fieldNote(std::uint64_t line, std::uint64_t column) const {
     }
 }
 
+QString ReadingAids::omissionNote(const DiffView* view, std::uint64_t line,
+                                  std::uint64_t column) const {
+    const parvane::FileComparison* comparison = views_->comparison();
+    if (!comparison || comparison->rules().empty()) {
+        return {};
+    }
+    try {
+        const std::optional<parvane::Omission> omission =
+            comparison->omission(line, view == first_ ? 1 : 2, column);
+        return omission ? QString::fromStdString(comparison->rules().describe(*omission))
+                        : QString();
+    } catch (const parvane::ComparisonError&) {
+        return {}; // a changed file is told when the views next read it
+    }
+}
+
 DiffView* ReadingAids::other(const DiffView* view) const {
     return view == first_ ? second_ : first_;
 }
@@ -188,6 +204,9 @@ QString ReadingAids::cellTip(const DiffView* view, TextCell cell) const {
     const std::uint64_t column = views_->windowFirstColumn() + std::uint64_t(cell.column);
     QString tip = character_info::positionTip(line + 1, column + 1, gridOf(view).placeAt(cell),
                                               gridOf(other(view)).placeAt(cell));
+    if (const QString omitted = omissionNote(view, line, column); !omitted.isEmpty()) {
+        tip += u'\n' + omitted;
+    }
     if (const QString field = fieldNote(line, column); !field.isEmpty()) {
         tip += u'\n' + field;
     }
@@ -207,6 +226,12 @@ QString ReadingAids::summaryTip(const DiffView* view) const {
     summary.differingLines = qint64(totals.differingLines);
     summary.lines = qint64(comparison->lineCount(file));
     summary.otherLines = qint64(comparison->lineCount(3 - file));
+    summary.leftOutCharacters =
+        qint64(file == 1 ? totals.leftOutCharacters1 : totals.leftOutCharacters2);
+    summary.leftOutLines = qint64(totals.leftOutLines);
+    for (const std::string& rule : comparison->rules().described()) {
+        summary.rules << QString::fromStdString(rule);
+    }
     QStringList notes = comparison_summary::notesOn(*comparison);
     try {
         notes << fields_.totalsNotes(*comparison);
@@ -379,6 +404,9 @@ QMenu* ReadingAids::createContextMenu(DiffView* view, TextCell cell) {
     QAction* fields = add("chooseLayout", QStringLiteral("Campos…"));
     fields->setEnabled(true); // before any comparison too: it holds for the next
     connect(fields, &QAction::triggered, this, &ReadingAids::layoutRequested, Qt::QueuedConnection);
+    QAction* omit = add("chooseRules", QStringLiteral("Omitir…"));
+    omit->setEnabled(true); // before any comparison too: it holds for the next
+    connect(omit, &QAction::triggered, this, &ReadingAids::rulesRequested, Qt::QueuedConnection);
     QAction* highlight = add("highlightDifferences", QStringLiteral("Resaltar las diferencias"));
     highlight->setEnabled(true); // before any comparison too: it holds for the next
     highlight->setCheckable(true);

@@ -107,6 +107,8 @@ signals:
     void previousDifferenceRequested();
     // The menu's "Campos…", for the window to ask for a layout file.
     void layoutRequested();
+    // The menu's "Omitir…", for the window to ask what its comparisons leave out.
+    void rulesRequested();
     // The menu's "Letra de ancho fijo", checked (`on`) or not, for the window to carry out as
     // Ctrl+M.
     void fixedPitchRequested(bool on);
@@ -119,6 +121,9 @@ private:
     // The field note of line `line`, column `column` of the whole files; empty without a layout
     // or when the file cannot be read now.
     QString fieldNote(std::uint64_t line, std::uint64_t column) const;
+    // «omitido: …» and the rule, when the character of `view` at line `line`, column `column` of
+    // the whole files differs only in what the rules leave out; else empty.
+    QString omissionNote(const DiffView* view, std::uint64_t line, std::uint64_t column) const;
     DiffView* viewOf(const QObject* object) const;
     // The view that shows a note: the one last used, unless its caret could not reach `line` of
     // its window.

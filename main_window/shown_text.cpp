@@ -23,8 +23,11 @@ char32_t codePointAt(const QString& text, qsizetype i) {
     return text[i].unicode();
 }
 
-// The box drawn behind a coloured character that covers no ink: the colour, lightened.
-QColor boxColour(const QColor& colour) { return QColor::fromHsv(colour.hue(), 80, 255); }
+// The box drawn behind a coloured character that covers no ink: the colour, lightened; for a
+// neutral colour, which has no hue to lighten, a veil of white over the view's own background.
+QColor boxColour(const QColor& colour) {
+    return colour.hue() < 0 ? QColor(255, 255, 255, 110) : QColor::fromHsv(colour.hue(), 80, 255);
+}
 
 // The most colours drawn over the shaped text of a whole text and of one line: each is drawn
 // apart, over the whole line, and costs the view some work when shown, so a long line takes

@@ -3,8 +3,8 @@
 // What one view shows of a window of a comparison: from the line pairs the engine gives for the
 // window (parvane::LinePairSlice), the lines of one file, each followed by CR LF as a display
 // text makes them (a line the file does not have is not there), with the runs of its differing
-// characters, where each line starts and how long each whole line is. Made from the slices
-// alone, it touches no widget, so it may be made on any thread.
+// characters (those that count, and apart those left out), where each line starts and how long each
+// whole line is. Made from the slices alone, it touches no widget, so it may be made on any thread.
 
 #include "comparison/line_pair_slice.h"
 #include "main_window/shown_text.h"
@@ -16,7 +16,8 @@
 
 struct WindowText {
     QString text;
-    std::vector<OffsetRun> red;             // the differing characters, increasing
+    std::vector<OffsetRun> red;             // the differing characters that count, increasing
+    std::vector<OffsetRun> leftOut;         // those that the comparison's rules leave out
     std::vector<int> lineStarts;            // the offset of each line, then the end of the text
     std::vector<std::uint64_t> lineLengths; // the whole lines' lengths in characters
 

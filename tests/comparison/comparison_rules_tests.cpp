@@ -303,5 +303,19 @@ TEST(RulesTest, EngineAgreesWithTheModel) {
     }
 }
 
+// The last run of a pair was looked for only up to the columns of its line that the pass noted
+// as long, which the other line may pass: a 4-byte character against three letters.
+TEST(RulesTest, regressionLastRunPastANotedLongLine) {
+    TempFolder folder;
+    const std::string one = "\xF0\x9F\x98\x80\n";
+    const std::string two = "abc\n";
+    ComparisonOptions options{true, {}, {}};
+    options.sizes.longLineBytes = 4;
+    options.rules = rulesOf({"1-2"});
+    EXPECT_EQ(std::nullopt, disagreement(FileComparison::run(folder.write("1.txt", one),
+                                                             folder.write("2.txt", two), options),
+                                         model(one, two, std::nullopt, options.rules)));
+}
+
 } // namespace
 } // namespace parvane::test

@@ -56,10 +56,14 @@ QString writeTestFile(const QString& folder, const QString& name, const QByteArr
 }
 
 std::set<int> redPositions(const DiffView* view) {
+    return colouredPositions(view, MainWindow::highlightColour());
+}
+
+std::set<int> colouredPositions(const DiffView* view, const QColor& colour) {
     std::set<int> red;
     for (QTextBlock block = view->document()->begin(); block.isValid(); block = block.next()) {
         for (const QTextLayout::FormatRange& range : block.layout()->formats()) {
-            if (range.format.foreground().color() == MainWindow::highlightColour()) {
+            if (range.format.foreground().color() == colour) {
                 for (int p = range.start; p < range.start + range.length; ++p) {
                     red.insert(block.position() + p);
                 }
@@ -67,7 +71,7 @@ std::set<int> redPositions(const DiffView* view) {
         }
     }
     for (const QTextEdit::ExtraSelection& selection : view->extraSelections()) {
-        if (selection.format.foreground().color() == MainWindow::highlightColour()) {
+        if (selection.format.foreground().color() == colour) {
             for (int p = selection.cursor.selectionStart(); p < selection.cursor.selectionEnd();
                  ++p) {
                 red.insert(p);

@@ -122,6 +122,8 @@ QString writeTestFile(const QString& folder, const QString& name, const QByteArr
 // Document positions of the characters drawn in the highlight colour, by a format of their line
 // or over it.
 std::set<int> redPositions(const DiffView* view);
+// The same for any colour.
+std::set<int> colouredPositions(const DiffView* view, const QColor& colour);
 
 // Document positions of the characters at the given 1-based text positions.
 std::set<int> documentPositions(const DiffView* view, const QList<int>& textPositions);
