@@ -5,10 +5,145 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 namespace parvane {
 
 namespace {
+
 constexpr std::uint64_t kNone = UINT64_MAX;
+// A reader reading ahead reads its pieces in parts of at most so many bytes.
+constexpr std::size_t kObservedPart = std::size_t{128} << 10;
+
+// The bits of a word below bit `count` (all of them for 64).
+std::uint64_t below(std::size_t count) {
+    return count >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+}
+
+// One block of 64 bytes at `a` and `b`: a bit for each byte of `a` that is CR or LF in `breaks`,
+// and returns a bit for each byte that is the same in both.
+std::uint64_t lookAtBlock(const unsigned char* a, const unsigned char* b, std::uint64_t& breaks) {
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    std::uint64_t same = 0;
+    breaks = 0;
+    for (int part = 0; part < 4; ++part) {
+        const __m128i one = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 16 * part));
+        const __m128i two = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 16 * part));
+        same |= std::uint64_t(std::uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(one, two))))
+                << (16 * part);
+        const __m128i found = _mm_or_si128(_mm_cmpeq_epi8(one, lf), _mm_cmpeq_epi8(one, cr));
+        breaks |= std::uint64_t(std::uint32_t(_mm_movemask_epi8(found))) << (16 * part);
+    }
+    return same;
+#else
+    // Eight bytes at a time: a byte of `x` that is zero gets its high bit in the result.
+    constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7FULL;
+    const auto zeroBytes = [](std::uint64_t x) { return ~(((x & kLow) + kLow) | x | kLow); };
+    std::uint64_t same = 0;
+    breaks = 0;
+    for (std::size_t i = 0; i < 64; i += 8) {
+        std::uint64_t one, two;
+        std::memcpy(&one, a + i, 8);
+        std::memcpy(&two, b + i, 8);
+        const std::uint64_t equal = zeroBytes(one ^ two);
+        const std::uint64_t found =
+            zeroBytes(one ^ 0x0A0A0A0A0A0A0A0AULL) | zeroBytes(one ^ 0x0D0D0D0D0D0D0D0DULL);
+        // The high bit of each byte, one bit a byte (in memory order on a little-endian machine).
+        for (std::size_t byte = 0; byte < 8; ++byte) {
+            same |= ((equal >> (8 * byte + 7)) & 1) << (i + byte);
+            breaks |= ((found >> (8 * byte + 7)) & 1) << (i + byte);
+        }
+    }
+    return same;
+#endif
+}
+
+std::size_t lookAtSpan(const unsigned char* a, const unsigned char* b, std::size_t size,
+                       std::uint64_t* breaks) {
+    std::size_t i = 0;
+    for (; i + 64 <= size; i += 64) {
+        std::uint64_t& found = breaks[i / 64];
+        const std::uint64_t same = lookAtBlock(a + i, b + i, found);
+        if (same != ~std::uint64_t{0}) {
+            const std::size_t equal = std::size_t(__builtin_ctzll(~same));
+            found &= below(equal);
+            return i + equal;
+        }
+    }
+    if (i == size) {
+        return size;
+    }
+    // The last bytes, fewer than a block, one by one.
+    std::uint64_t& found = breaks[i / 64];
+    found = 0;
+    for (std::size_t at = i; at < size; ++at) {
+        if (a[at] != b[at]) {
+            return at;
+        }
+        if (a[at] == '\n' || a[at] == '\r') {
+            found |= std::uint64_t{1} << (at - i);
+        }
+    }
+    return size;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same 64 bytes at a time in two AVX2 registers, for the processors that have it.
+[[gnu::target("avx2")]] std::size_t lookAtSpanWide(const unsigned char* a, const unsigned char* b,
+                                                   std::size_t size, std::uint64_t* breaks) {
+    const __m256i lf = _mm256_set1_epi8('\n');
+    const __m256i cr = _mm256_set1_epi8('\r');
+    std::size_t i = 0;
+    for (; i + 64 <= size; i += 64) {
+        std::uint64_t same = 0, found = 0;
+        for (int half = 0; half < 2; ++half) {
+            const __m256i one =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + i + 32 * half));
+            const __m256i two =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + i + 32 * half));
+            same |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(one, two))))
+                    << (32 * half);
+            const __m256i ends =
+                _mm256_or_si256(_mm256_cmpeq_epi8(one, lf), _mm256_cmpeq_epi8(one, cr));
+            found |= std::uint64_t(std::uint32_t(_mm256_movemask_epi8(ends))) << (32 * half);
+        }
+        if (same != ~std::uint64_t{0}) {
+            const std::size_t equal = std::size_t(__builtin_ctzll(~same));
+            breaks[i / 64] = found & below(equal);
+            return i + equal;
+        }
+        breaks[i / 64] = found;
+    }
+    return i + lookAtSpan(a + i, b + i, size - i, breaks + i / 64);
+}
+#endif
+
+using SpanLook = std::size_t (*)(const unsigned char*, const unsigned char*, std::size_t,
+                                 std::uint64_t*);
+
+SpanLook chooseSpanLook() {
+#if defined(__x86_64__) && defined(__GNUC__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) {
+        return lookAtSpanWide;
+    }
+#endif
+    return lookAtSpan;
+}
+
+} // namespace
+
+std::size_t LineReader::lookAt(const unsigned char* a, const unsigned char* b, std::size_t size,
+                               std::uint64_t* breaks, bool portable) {
+    static const SpanLook look = chooseSpanLook();
+    return (portable ? lookAtSpan : look)(a, b, size, breaks);
 }
 
 LineReader::LineReader(const SourceFile& file, std::uint64_t offset, std::size_t capacity,
@@ -74,9 +209,17 @@ void LineReader::readAheadLoop() {
         std::size_t size = 0;
         std::exception_ptr error;
         try {
-            size = file_.readAt(offset, into, capacity_);
-            if (observer_ && size > 0) {
-                observer_(into, size);
+            // Read in parts that the observer sees while they are still in the cache.
+            while (size < capacity_) {
+                const std::size_t part = std::min(capacity_ - size, kObservedPart);
+                const std::size_t got = file_.readAt(offset + size, into + size, part);
+                if (observer_ && got > 0) {
+                    observer_(into + size, got);
+                }
+                size += got;
+                if (got < part) {
+                    break;
+                }
             }
         } catch (...) {
             error = std::current_exception();

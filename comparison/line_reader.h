@@ -29,10 +29,6 @@
 #include <thread>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace parvane {
 
 class SourceFile;
@@ -110,6 +106,15 @@ public:
     // next() would return. Bytes already held are used again.
     void seek(std::uint64_t offset);
 
+    // Bytes looked at by one call of lookAt().
+    static constexpr std::size_t kSpan = 4096;
+    // How many of the `size` (up to kSpan) bytes at `a` and `b` are the same from the first on,
+    // and where CR and LF are among those of `a`: bit i of breaks[i / 64] for byte i. With AVX2
+    // where the processor has it, else with SSE2 or eight bytes at a time.
+    // `portable` asks for the way that needs no AVX2, as the tests do.
+    static std::size_t lookAt(const unsigned char* a, const unsigned char* b, std::size_t size,
+                              std::uint64_t* breaks, bool portable = false);
+
 private:
     struct Seen {
         std::uint64_t found = UINT64_MAX; // the next such byte at or after the last search's start
@@ -132,11 +137,6 @@ private:
         bool ended = false, stop = false;
         std::exception_ptr error;
     };
-
-    // The positions of CR and LF among the (up to) 64 bytes at `bytes`, one bit each.
-    static std::uint64_t breakBits(const unsigned char* bytes, std::size_t size);
-    // How many of the (up to) 64 bytes at `a` and `b` are the same from the first on.
-    static std::size_t sameBytes(const unsigned char* a, const unsigned char* b, std::size_t size);
 
     Line finish(std::uint64_t start, std::uint64_t end, LineBreak ending, bool inBuffer) const;
     std::uint64_t findBreak(std::uint64_t from);
@@ -164,93 +164,39 @@ private:
     ReadObserver observer_;
 };
 
-inline std::uint64_t LineReader::breakBits(const unsigned char* bytes, std::size_t size) {
-    std::uint64_t bits = 0;
-#if defined(__SSE2__)
-    if (size == 64) {
-        const __m128i lf = _mm_set1_epi8('\n');
-        const __m128i cr = _mm_set1_epi8('\r');
-        for (int part = 0; part < 4; ++part) {
-            const __m128i chunk =
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
-            const __m128i found =
-                _mm_or_si128(_mm_cmpeq_epi8(chunk, lf), _mm_cmpeq_epi8(chunk, cr));
-            bits |= std::uint64_t(std::uint32_t(_mm_movemask_epi8(found))) << (16 * part);
-        }
-        return bits;
-    }
-#endif
-    // Elsewhere, eight bytes at a time: a byte of `x` that is zero gets its high bit in `zero`.
-    constexpr std::uint64_t kLow = 0x7F7F7F7F7F7F7F7FULL;
-    std::size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes + i, 8);
-        std::uint64_t found = 0;
-        for (const std::uint64_t pattern : {0x0A0A0A0A0A0A0A0AULL, 0x0D0D0D0D0D0D0D0DULL}) {
-            const std::uint64_t x = word ^ pattern;
-            found |= ~(((x & kLow) + kLow) | x | kLow);
-        }
-        // The high bit of each byte found, one bit a byte (the word's bytes in memory order, as
-        // on the little-endian machines this runs on).
-        for (int b = 0; b < 8; ++b) {
-            bits |= ((found >> (8 * b + 7)) & 1) << (i + std::size_t(b));
-        }
-    }
-    for (; i < size; ++i) {
-        if (bytes[i] == '\n' || bytes[i] == '\r') {
-            bits |= std::uint64_t{1} << i;
-        }
-    }
-    return bits;
-}
-
-inline std::size_t LineReader::sameBytes(const unsigned char* a, const unsigned char* b,
-                                         std::size_t size) {
-#if defined(__SSE2__)
-    if (size == 64) {
-        std::uint64_t equal = 0;
-        for (int part = 0; part < 4; ++part) {
-            const __m128i one = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 16 * part));
-            const __m128i two = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 16 * part));
-            equal |= std::uint64_t(std::uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi8(one, two))))
-                     << (16 * part);
-        }
-        return equal == ~std::uint64_t{0} ? 64 : std::size_t(__builtin_ctzll(~equal));
-    }
-#endif
-    return std::size_t(std::mismatch(a, a + size, b).first - a);
-}
-
 template <class Visit>
 std::size_t LineReader::takeLines(std::size_t limit, const unsigned char* other, Visit&& visit) {
     const unsigned char* bytes = buffer_ + pos_;
     limit = std::min(limit, end_ - pos_);
     std::size_t lineStart = 0;
-    for (std::size_t block = 0; block < limit; block += 64) {
-        std::size_t size = std::min<std::size_t>(64, limit - block);
-        if (const std::size_t same = sameBytes(bytes + block, other + block, size); same < size) {
-            size = same; // the stretch of equal bytes ends here
-            limit = block + same;
+    std::uint64_t breaks[kSpan / 64];
+    for (std::size_t span = 0; span < limit; span += kSpan) {
+        const std::size_t size = std::min(kSpan, limit - span);
+        if (const std::size_t same = lookAt(bytes + span, other + span, size, breaks);
+            same < size) {
+            limit = span + same; // the stretch of equal bytes ends here
         }
-        for (std::uint64_t bits = breakBits(bytes + block, size); bits != 0; bits &= bits - 1) {
-            const std::size_t at = block + std::size_t(__builtin_ctzll(bits));
-            if (at < lineStart) {
-                continue; // the LF of a CR LF
-            }
-            LineBreak ending = bytes[at] == '\n' ? LineBreak::Lf : LineBreak::Cr;
-            if (ending == LineBreak::Cr) {
-                if (at + 1 >= limit) {
+        const std::size_t end = std::min(limit, span + size);
+        for (std::size_t word = 0; span + 64 * word < end; ++word) {
+            for (std::uint64_t bits = breaks[word]; bits != 0; bits &= bits - 1) {
+                const std::size_t at = span + 64 * word + std::size_t(__builtin_ctzll(bits));
+                if (at < lineStart) {
+                    continue; // the LF of a CR LF
+                }
+                LineBreak ending = bytes[at] == '\n' ? LineBreak::Lf : LineBreak::Cr;
+                if (ending == LineBreak::Cr) {
+                    if (at + 1 >= limit) {
+                        pass(lineStart);
+                        return lineStart;
+                    }
+                    ending = bytes[at + 1] == '\n' ? LineBreak::CrLf : LineBreak::Cr;
+                }
+                if (!visit(bytes + lineStart, base_ + pos_ + lineStart, at - lineStart, ending)) {
                     pass(lineStart);
                     return lineStart;
                 }
-                ending = bytes[at + 1] == '\n' ? LineBreak::CrLf : LineBreak::Cr;
+                lineStart = at + (ending == LineBreak::CrLf ? 2 : 1);
             }
-            if (!visit(bytes + lineStart, base_ + pos_ + lineStart, at - lineStart, ending)) {
-                pass(lineStart);
-                return lineStart;
-            }
-            lineStart = at + (ending == LineBreak::CrLf ? 2 : 1);
         }
     }
     pass(lineStart);

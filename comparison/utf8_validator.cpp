@@ -6,6 +6,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace parvane {
 namespace {
@@ -63,6 +66,35 @@ std::size_t asciiPrefix(const unsigned char* bytes, std::size_t i, std::size_t s
     return i;
 }
 
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same 64 bytes at a time in two AVX2 registers, for the processors that have it.
+[[gnu::target("avx2")]] std::size_t asciiPrefixWide(const unsigned char* bytes, std::size_t i,
+                                                    std::size_t size) {
+    while (i + 64 <= size) {
+        const __m256i any =
+            _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i)),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + i + 32)));
+        if (_mm256_movemask_epi8(any) != 0) {
+            break;
+        }
+        i += 64;
+    }
+    return i;
+}
+#endif
+
+using PrefixLook = std::size_t (*)(const unsigned char*, std::size_t, std::size_t);
+
+PrefixLook choosePrefixLook() {
+#if defined(__x86_64__) && defined(__GNUC__)
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) {
+        return asciiPrefixWide;
+    }
+#endif
+    return asciiPrefix;
+}
+
 } // namespace
 
 void Utf8Validator::feed(const unsigned char* bytes, std::size_t size) {
@@ -77,7 +109,8 @@ void Utf8Validator::feed(const unsigned char* bytes, std::size_t size) {
             continue;
         }
         // Mostly ASCII: 64 bytes at a time while no byte has its high bit set.
-        i = asciiPrefix(bytes, i, size);
+        static const PrefixLook prefix = choosePrefixLook();
+        i = prefix(bytes, i, size);
         if (i >= size) {
             break;
         }

@@ -6,6 +6,7 @@
 #include "comparison_model.h"
 #include "comparison_test_support.h"
 
+#include "comparison/line_reader.h"
 #include "comparison/source_file.h"
 
 #include <random>
@@ -577,6 +578,41 @@ TEST_F(EngineModelTest, ProgressCanCancel) {
     } catch (const ComparisonCancelled& error) {
         EXPECT_EQ(2, cancelCalls);
         EXPECT_NE(std::string::npos, std::string(error.what()).find(quoted(file)));
+    }
+}
+
+// The look at two buffers that finds where they part and their line breaks, with AVX2 and
+// without, against a byte by byte one: sizes around the 64-byte blocks, parting anywhere.
+TEST(LineReaderTest, BothWaysOfLookingAtBytesAgree) {
+    std::mt19937 random(23);
+    const std::string alphabet = "ab\r\n\x80\xC3";
+    for (const std::size_t size : {0, 1, 63, 64, 65, 127, 128, 200, 4095, 4096}) {
+        for (int round = 0; round < 20; ++round) {
+            std::vector<unsigned char> a(size), b;
+            for (unsigned char& byte : a) {
+                byte = static_cast<unsigned char>(alphabet[random() % alphabet.size()]);
+            }
+            b = a;
+            std::size_t parting = size;
+            if (size > 0 && round % 4 != 0) {
+                parting = random() % size;
+                b[parting] ^= 1;
+            }
+            std::array<std::uint64_t, LineReader::kSpan / 64> expected{};
+            for (std::size_t i = 0; i < parting; ++i) {
+                if (a[i] == '\n' || a[i] == '\r') {
+                    expected[i / 64] |= std::uint64_t{1} << (i % 64);
+                }
+            }
+            for (const bool portable : {false, true}) {
+                std::array<std::uint64_t, LineReader::kSpan / 64> breaks{};
+                EXPECT_EQ(LineReader::lookAt(a.data(), b.data(), size, breaks.data(), portable),
+                          parting);
+                for (std::size_t word = 0; word * 64 < parting; ++word) {
+                    EXPECT_EQ(breaks[word], expected[word]) << size << " " << word;
+                }
+            }
+        }
     }
 }
 
