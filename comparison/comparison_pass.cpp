@@ -475,6 +475,14 @@ bool isAscii(const unsigned char* bytes, std::size_t size) {
     return std::all_of(bytes, bytes + size, [](unsigned char byte) { return byte < 0x80; });
 }
 
+// Whether each line is missing, or in the buffers and all ASCII: then its bytes are the same
+// characters under either decoding.
+bool asciiInBuffers(const std::array<Line, 2>& lines) {
+    return std::all_of(lines.begin(), lines.end(), [](const Line& line) {
+        return !line.present || (line.bytes != nullptr && isAscii(line.bytes, line.length));
+    });
+}
+
 // Whether both lines are in the buffers and hold the same bytes: then they are the same
 // characters under either decoding.
 bool sameBytes(const std::array<Line, 2>& lines) {
@@ -561,6 +569,19 @@ void Pass::comparePair(std::uint64_t k, const std::array<Line, 2>& raw) {
                 utf8Lines[f] = onlyMark ? Line{} : raw[f].withoutPrefix(kUtf8ByteOrderMark.size());
             }
         }
+    }
+    if (!marked && asciiInBuffers(raw)) {
+        // The same characters under either decoding: counted once for both.
+        const PairCounts counts = countDiffering(raw, Decoding::Utf8);
+        for (const int d : {kUtf8, kWindows1252}) {
+            if (d == kWindows1252 || (utf8Possible_[0] && utf8Possible_[1])) {
+                tallies_[d].add(raw, counts);
+            }
+        }
+        if (counts.differing1 + counts.differing2 > 0) {
+            noteDiffering(k, raw);
+        }
+        return;
     }
     std::array<bool, 2> differs{};
     bool utf8Counted = false;
