@@ -162,6 +162,7 @@ std::unique_ptr<FileComparison::State> Pass::run() {
     FileComparison::State& state = *state_;
     state.unlimited = options_.unlimited;
     state.sizes = options_.sizes;
+    state.kept = KeptPairs(options_.sizes.keptBytes);
     state.rules = options_.rules;
     if (!state.rules.empty()) {
         ruled_.emplace(state.rules);
@@ -650,6 +651,13 @@ void Pass::noteDiffering(std::uint64_t k, const std::array<Line, 2>& raw) {
         state_->differingStarts.push_back({k, {startOf(0, raw[0]), startOf(1, raw[1])}});
     }
     differing.push_back(k);
+    // Their bytes, to be read back without reading; line pair 0 is read as its decoding says.
+    if (k > 0 && std::all_of(raw.begin(), raw.end(), [](const Line& line) {
+            return !line.present || line.bytes != nullptr;
+        })) {
+        state_->kept.keep(k, {raw[0].bytes, raw[1].bytes},
+                          {raw[0].present ? raw[0].length : 0, raw[1].present ? raw[1].length : 0});
+    }
     // Line pair 0 differs in a byte-order mark, perhaps: it tells nothing of a shift.
     if (!shift_.done() && !(k == 0 && (byteOrderMark_[0] || byteOrderMark_[1]))) {
         shift_.differingPair(k, {shiftKey(0, raw[0]), shiftKey(1, raw[1])});

@@ -4,6 +4,7 @@
 // reads the files back with it). Internal to the engine.
 
 #include "comparison/file_comparison.h"
+#include "comparison/kept_pairs.h"
 #include "comparison/line_pair_walk.h"
 #include "comparison/line_reader.h"
 #include "comparison/ruled_pair.h"
@@ -74,6 +75,7 @@ struct FileComparison::State {
     // A deque, whose growth never holds two copies of it.
     std::deque<std::uint64_t> differing;
     std::vector<DifferingStart> differingStarts; // by increasing line
+    KeptPairs kept;
     std::optional<ShiftHint> shift;
 
     // Line `k` of file `f` (0 or 1) as a reader gives it, cut to its text: the first line of a

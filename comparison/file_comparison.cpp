@@ -288,7 +288,9 @@ std::vector<LinePairSlice> FileComparison::differingPairs(std::uint64_t fromLine
     const auto readerOf = [&](int f, std::uint64_t start) -> LineReader& {
         if (!readers[f]) {
             const FileRecord& file = state_->files[f];
-            sources[f].emplace(reopen(file));
+            if (!sources[f]) {
+                sources[f].emplace(reopen(file));
+            }
             const std::size_t firstRead = static_cast<std::size_t>(std::clamp<std::uint64_t>(
                 std::min(file.longestBytes, UINT64_MAX - 2) + 2, kMinimumRead, sizes.slice));
             readers[f] = std::make_unique<LineReader>(*sources[f], start, sizes.slice, firstRead);
@@ -315,7 +317,14 @@ std::vector<LinePairSlice> FileComparison::differingPairs(std::uint64_t fromLine
             }
             Line line;
             const LongLine* noted = file.longLine(k);
-            if (noted != nullptr) {
+            const KeptPair* kept = noted == nullptr ? state_->kept.find(k) : nullptr;
+            if (kept != nullptr) {
+                // As the pass had it; the file is still opened, to tell if it has changed.
+                if (!sources[f]) {
+                    sources[f].emplace(reopen(file));
+                }
+                line = {true, 0, kept->length[f], LineBreak::None, kept->bytes[f]};
+            } else if (noted != nullptr) {
                 // Read in part from where the pass noted it; the reader goes on after it.
                 line = {true, noted->start, noted->length, LineBreak::None, nullptr};
                 LineReader& reader = readerOf(f, noted->next != kNone ? noted->next : noted->start);
@@ -341,7 +350,9 @@ std::vector<LinePairSlice> FileComparison::differingPairs(std::uint64_t fromLine
                 }
                 line = reader.next();
             }
-            lastRead[f] = k;
+            if (kept == nullptr) {
+                lastRead[f] = k;
+            }
             if (!line.present) {
                 throwChangedSince(file.path);
             }

@@ -8,8 +8,9 @@
 // refuses, with OverflowError, files that a display text with 16-bit positions cannot hold
 // (comparison_limits.h); `unlimited` compares files of any size. Its memory grows with the
 // number of lines at most (a sparse index of line starts, the differing line pairs, 8 bytes each,
-// with where the first of each stretch of consecutive ones starts in both files), never with the
-// size of a line or the number of differing characters. Files are read in bounded pieces (never
+// with where the first of each stretch of consecutive ones starts in both files, and the bytes of
+// the first differing pairs up to ReadSizes::keptBytes), never with the size of a line or the
+// number of differing characters. Files are read in bounded pieces (never
 // mapped) and are closed when run() returns.
 //
 // The result gives the decoding, each file's traits, the totals, a hint of a shifted file
@@ -69,6 +70,9 @@ struct ReadSizes {
     // every so many columns of it start), so that a part of it is read without the rest (>= 1).
     std::uint64_t longLineBytes = std::uint64_t{64} << 10;
     std::uint64_t checkpointColumns = std::uint64_t{1} << 20;
+    // The pass keeps the bytes of differing line pairs, so many in all at most (what notes each
+    // pair included), for differingPairs() to read back without reading the files.
+    std::uint64_t keptBytes = std::uint64_t{24} << 20;
 };
 
 struct ComparisonOptions {

@@ -172,6 +172,7 @@ void checkUnlimited(const FilePair& files, const parvane::test::Model& expected)
     sizes.batchCharacters = 1 + size % 11;
     sizes.longLineBytes = 1 + size % 13;
     sizes.checkpointColumns = 1 + size % 6;
+    sizes.keptBytes = size % 3 == 0 ? 0 : size % 200;
     const parvane::FileComparison comparison =
         parvane::FileComparison::run(scratch().files[0], scratch().files[1], {true, sizes, {}});
     check(files, parvane::test::disagreement(comparison, expected, {1 + size % 3, false, size}),

@@ -283,6 +283,7 @@ TEST(RulesTest, EngineAgreesWithTheModel) {
     tiny.indexBytes = 3;
     tiny.longLineBytes = 4;
     tiny.checkpointColumns = 3;
+    tiny.keptBytes = 80;
     TempFolder folder;
     for (const RulesText& set : sets) {
         const ComparisonRules rules = rulesOf(set);

@@ -28,6 +28,7 @@ ReadSizes tiny(std::size_t bytes) {
     sizes.indexBytes = 3;
     sizes.longLineBytes = 4;
     sizes.checkpointColumns = 3;
+    sizes.keptBytes = 120;
     return sizes;
 }
 
