@@ -71,8 +71,10 @@ struct ReadSizes {
     std::uint64_t longLineBytes = std::uint64_t{64} << 10;
     std::uint64_t checkpointColumns = std::uint64_t{1} << 20;
     // The pass keeps the bytes of differing line pairs, so many in all at most (what notes each
-    // pair included), for differingPairs() to read back without reading the files.
-    std::uint64_t keptBytes = std::uint64_t{24} << 20;
+    // pair included), for differingPairs() to read back without reading the files; none by
+    // default. A reader of every differing pair (the report) asks for kKeptForReading.
+    std::uint64_t keptBytes = 0;
+    static constexpr std::uint64_t kKeptForReading = std::uint64_t{24} << 20;
 };
 
 struct ComparisonOptions {

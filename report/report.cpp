@@ -85,6 +85,8 @@ int Report::write(const ReportRequest& request, std::FILE* out, std::FILE* err) 
     std::optional<parvane::FileComparison> source;
     try {
         parvane::ComparisonOptions options{request.unlimited, {}, {}};
+        // Every differing pair is read back: the first ones from memory.
+        options.sizes.keptBytes = parvane::ReadSizes::kKeptForReading;
         options.decodings = request.decodings;
         options.rules = request.rules;
         // The layout's field flags are rules too.
