@@ -382,78 +382,48 @@ std::uint64_t Pass::takeEqualStretch(LineReader& reader1, LineReader& reader2, s
     if (size < kLeastStretch) {
         return 0;
     }
-    const std::array<std::int64_t, 2> shift{0, std::int64_t(reader2.position()) -
-                                                   std::int64_t(reader1.position())};
+    const std::array<std::uint64_t, 2> shift{0, reader2.position() - reader1.position()};
     std::array<std::uint64_t, 4> breaks{};
     LineBreak last = LineBreak::None;
     std::uint64_t longest = 0;
     std::uint64_t next = k; // the next line pair
     Tally& characters = tallies_[kUtf8];
     const bool utf8 = utf8Possible_[0] && utf8Possible_[1];
-    const bool bounded = tallies_[kWindows1252].limits.has_value();
-    // Most lines only add to the counts above. The others are found by three bounds: the line
-    // pair of the next index entry, line after a long one or progress report, the offset in
-    // file 1 of the next index entry, and the length from which a line's characters are counted
-    // (past the longest so far); within the display limits every line counts.
-    std::uint64_t rareLine = 0;
-    std::int64_t rareOffset = 0;
-    std::uint64_t countedPast = 0;
-    const auto findBounds = [&] {
-        rareLine = (next / kPairsBetweenProgress + 1) * kPairsBetweenProgress;
-        rareOffset = INT64_MAX;
-        for (int f = 0; f < 2; ++f) {
-            rareLine = std::min({rareLine, nextIndexLine_[f], afterLong_[f]});
-            rareOffset = std::min(rareOffset, std::int64_t(nextIndexOffset_[f]) - shift[f]);
-        }
-        countedPast = !utf8 ? UINT64_MAX
-                      : characters.limits
-                          ? 0
-                          : std::min(characters.longest[0], characters.longest[1]) + 1;
-    };
-    findBounds();
-    const auto rare = [&](const unsigned char* line, std::uint64_t start, std::uint64_t length) {
-        for (int f = 0; f < 2; ++f) {
-            const std::uint64_t at = std::uint64_t(std::int64_t(start) + shift[f]);
-            if (next >= nextIndexLine_[f] || at >= nextIndexOffset_[f]) {
-                state_->files[f].index.push_back({next, at});
-                nextIndexLine_[f] = next + options_.sizes.indexLines;
-                nextIndexOffset_[f] = at + std::min(options_.sizes.indexBytes, kMostIndexBytes);
+    const std::size_t bytes = reader1.takeLines(
+        size, reader2.held(),
+        [&](const unsigned char* line, std::uint64_t start, std::uint64_t length,
+            LineBreak ending) {
+            if (length >= longLineBytes_) {
+                return false; // noted the usual way
             }
-            if (afterLong_[f] == next) {
-                state_->files[f].longLines.back().next = at;
+            for (int f = 0; f < 2; ++f) {
+                const std::uint64_t at = start + shift[f];
+                if (next >= nextIndexLine_[f] || at >= nextIndexOffset_[f]) {
+                    state_->files[f].index.push_back({next, at});
+                    nextIndexLine_[f] = next + options_.sizes.indexLines;
+                    nextIndexOffset_[f] = at + std::min(options_.sizes.indexBytes, kMostIndexBytes);
+                }
+                if (afterLong_[f] == next) {
+                    state_->files[f].longLines.back().next = at;
+                }
             }
-        }
-        if (length >= countedPast) {
-            const std::uint64_t count = countUtf8Characters(line, length);
-            characters.add({Line{true}, Line{true}}, {count, count, 0, 0});
-        }
-        if (tallies_[kWindows1252].limits) {
-            tallies_[kWindows1252].limits->add(true, length, true, length);
-        }
-        if (next % kPairsBetweenProgress == 0) {
-            pacer_.reach(read_[0] + read_[1]);
-        }
-    };
-    const std::size_t bytes = reader1.takeLines(size, reader2.held(),
-                                                [&](const unsigned char* line, std::uint64_t start,
-                                                    std::uint64_t length, LineBreak ending) {
-                                                    if (length >= longLineBytes_) {
-                                                        return false; // noted the usual way
-                                                    }
-                                                    ++breaks[std::size_t(ending)];
-                                                    last = ending;
-                                                    longest = std::max(longest, length);
-                                                    if (bounded || next >= rareLine ||
-                                                        std::int64_t(start) >= rareOffset ||
-                                                        length >= countedPast) [[unlikely]] {
-                                                        rare(line, start, length);
-                                                        ++next;
-                                                        findBounds();
-                                                    } else {
-                                                        ++next;
-                                                    }
-                                                    return true;
-                                                });
+            ++breaks[std::size_t(ending)];
+            last = ending;
+            longest = std::max(longest, length);
+            // A line that may be the longest in characters, or any under the display limits.
+            if (utf8 && (characters.limits ||
+                         length > std::min(characters.longest[0], characters.longest[1]))) {
+                const std::uint64_t count = countUtf8Characters(line, length);
+                characters.add({Line{true}, Line{true}}, {count, count, 0, 0});
+            }
+            if (tallies_[kWindows1252].limits) {
+                tallies_[kWindows1252].limits->add(true, length, true, length);
+            }
+            if (++next % kPairsBetweenProgress == 0) {
+                pacer_.reach(read_[0] + read_[1]);
+            }
+            return true;
+        });
     reader2.pass(bytes);
     if (next > k) {
         for (int f = 0; f < 2; ++f) {
