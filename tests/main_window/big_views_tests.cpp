@@ -265,8 +265,6 @@ private:
         compareUnlimited(fileOf(kLines), fileOf(kLines, changed));
     }
     ComparisonViews* big() const { return window->findChild<ComparisonViews*>(); }
-    DiffView* rtb1() const { return control<DiffView>("RTB1"); }
-    DiffView* rtb2() const { return control<DiffView>("RTB2"); }
     // Compares two files of one line within the limits.
     void compareSmall() { compare(write("c.txt", "abc\n"), write("d.txt", "abd\n")); }
     void activate() {
