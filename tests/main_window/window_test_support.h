@@ -92,6 +92,8 @@ class WindowTestCase : public QObject {
 protected:
     QString write(const QString& name, const QByteArray& content);
     template <typename T> T* control(const char* name) const { return window->findChild<T*>(name); }
+    DiffView* rtb1() const { return control<DiffView>("RTB1"); }
+    DiffView* rtb2() const { return control<DiffView>("RTB2"); }
     ShownViews views() const;
 
     QTemporaryDir dir;
