@@ -72,18 +72,28 @@ PairCounts countSingleBytes(LineBytes& a, LineBytes& b) {
     return {common + rest1, common + rest2, mismatches + rest1, mismatches + rest2};
 }
 
-// How many leading bytes two windows share, cut back to the start of a character of both.
-inline std::size_t sharedCharacterBytes(std::span<const unsigned char> a,
-                                        std::span<const unsigned char> b) {
-    constexpr std::size_t kBlock = 32;
-    const std::size_t size = std::min(a.size(), b.size());
+// How many of the first `size` bytes of `a` and `b` are the same: blocks of them, growing, with
+// memcmp() (which the C library vectorises), then the block that differs byte by byte.
+std::size_t sameBytes(const unsigned char* a, const unsigned char* b, std::size_t size) {
     std::size_t same = 0;
-    while (same + kBlock <= size && std::memcmp(a.data() + same, b.data() + same, kBlock) == 0) {
-        same += kBlock;
+    for (std::size_t block = 32; same < size; block = std::min<std::size_t>(block * 2, 4096)) {
+        const std::size_t n = std::min(block, size - same);
+        if (std::memcmp(a + same, b + same, n) != 0) {
+            break;
+        }
+        same += n;
     }
     while (same < size && a[same] == b[same]) {
         ++same;
     }
+    return same;
+}
+
+// How many leading bytes two windows share, cut back to the start of a character of both.
+inline std::size_t sharedCharacterBytes(std::span<const unsigned char> a,
+                                        std::span<const unsigned char> b) {
+    const std::size_t size = std::min(a.size(), b.size());
+    const std::size_t same = sameBytes(a.data(), b.data(), size);
     // A character may go on past the window: keep three bytes back in that case.
     std::size_t cut = same < size ? same : (same > 3 ? same - 3 : 0);
     while (cut > 0 && (isContinuation(a[cut]) || isContinuation(b[cut]))) {
@@ -307,13 +317,7 @@ void visitRunEdges(LineBytes& a, LineBytes& b, Decodings decodings, std::uint64_
         const std::size_t both = std::min(wa.size(), wb.size());
         // Equal bytes up to a cut that ends a character in both lines, held whole in both windows;
         // equal ASCII bytes only, when the lines are decoded unlike.
-        std::size_t cut =
-            !alike ? sharedAscii(wa, wb)
-                   : static_cast<std::size_t>(
-                         std::mismatch(wa.begin(), wa.begin() + static_cast<std::ptrdiff_t>(both),
-                                       wb.begin())
-                             .first -
-                         wa.begin());
+        std::size_t cut = !alike ? sharedAscii(wa, wb) : sameBytes(wa.data(), wb.data(), both);
         if (utf8) {
             cut = std::min(cut, both > 4 ? both - 4 : 0);
             while (cut > 0 && (isContinuation(wa[cut]) || isContinuation(wb[cut]))) {
