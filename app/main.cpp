@@ -108,10 +108,12 @@ int main(int argc, char* argv[]) {
     // The layout's field flags leave out what they say; a layout that cannot be read is told by
     // the window, which reads it again.
     parvane::ComparisonRules rules = commandLine.rules();
+    std::shared_ptr<const parvane::RecordLayout> layout;
     if (!commandLine.layoutPath().empty()) {
         try {
-            rules.setLayout(std::make_shared<parvane::RecordLayout>(
-                parvane::RecordLayout::read(commandLine.layoutPath())));
+            layout = std::make_shared<parvane::RecordLayout>(
+                parvane::RecordLayout::read(commandLine.layoutPath()));
+            rules.setLayout(layout);
         } catch (const parvane::LayoutError&) {
         }
     }
@@ -129,7 +131,9 @@ int main(int argc, char* argv[]) {
     }
     window.setHighlightBackground(commandLine.highlighted());
     window.setFixedPitch(commandLine.fixedPitch());
-    if (!commandLine.layoutPath().empty()) {
+    if (layout) {
+        window.setLayout(layout);
+    } else if (!commandLine.layoutPath().empty()) {
         window.setLayoutFile(commandLine.layoutPath());
     }
     window.show();

@@ -1,5 +1,6 @@
 #include "comparison/line_reader.h"
 
+#include "comparison/processor.h"
 #include "comparison/source_file.h"
 
 #include <algorithm>
@@ -7,9 +8,6 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
-#endif
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
 #endif
 
 namespace parvane {
@@ -94,7 +92,7 @@ std::size_t lookAtSpan(const unsigned char* a, const unsigned char* b, std::size
     return size;
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if PARVANE_AVX2
 // The same 64 bytes at a time in two AVX2 registers, for the processors that have it.
 [[gnu::target("avx2")]] std::size_t lookAtSpanWide(const unsigned char* a, const unsigned char* b,
                                                    std::size_t size, std::uint64_t* breaks) {
@@ -125,25 +123,16 @@ std::size_t lookAtSpan(const unsigned char* a, const unsigned char* b, std::size
 }
 #endif
 
-using SpanLook = std::size_t (*)(const unsigned char*, const unsigned char*, std::size_t,
-                                 std::uint64_t*);
-
-SpanLook chooseSpanLook() {
-#if defined(__x86_64__) && defined(__GNUC__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2")) {
-        return lookAtSpanWide;
-    }
-#endif
-    return lookAtSpan;
-}
-
 } // namespace
 
 std::size_t LineReader::lookAt(const unsigned char* a, const unsigned char* b, std::size_t size,
                                std::uint64_t* breaks, bool portable) {
-    static const SpanLook look = chooseSpanLook();
-    return (portable ? lookAtSpan : look)(a, b, size, breaks);
+#if PARVANE_AVX2
+    if (!portable && processorHasAvx2()) {
+        return lookAtSpanWide(a, b, size, breaks);
+    }
+#endif
+    return lookAtSpan(a, b, size, breaks);
 }
 
 LineReader::LineReader(const SourceFile& file, std::uint64_t offset, std::size_t capacity,

@@ -1,13 +1,12 @@
 #include "comparison/utf8_validator.h"
 
+#include "comparison/processor.h"
+
 #include <cstdint>
 #include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
-#endif
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
 #endif
 
 namespace parvane {
@@ -66,7 +65,7 @@ std::size_t asciiPrefix(const unsigned char* bytes, std::size_t i, std::size_t s
     return i;
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if PARVANE_AVX2
 // The same 64 bytes at a time in two AVX2 registers, for the processors that have it.
 [[gnu::target("avx2")]] std::size_t asciiPrefixWide(const unsigned char* bytes, std::size_t i,
                                                     std::size_t size) {
@@ -83,18 +82,6 @@ std::size_t asciiPrefix(const unsigned char* bytes, std::size_t i, std::size_t s
 }
 #endif
 
-using PrefixLook = std::size_t (*)(const unsigned char*, std::size_t, std::size_t);
-
-PrefixLook choosePrefixLook() {
-#if defined(__x86_64__) && defined(__GNUC__)
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2")) {
-        return asciiPrefixWide;
-    }
-#endif
-    return asciiPrefix;
-}
-
 } // namespace
 
 void Utf8Validator::feed(const unsigned char* bytes, std::size_t size) {
@@ -109,8 +96,11 @@ void Utf8Validator::feed(const unsigned char* bytes, std::size_t size) {
             continue;
         }
         // Mostly ASCII: 64 bytes at a time while no byte has its high bit set.
-        static const PrefixLook prefix = choosePrefixLook();
-        i = prefix(bytes, i, size);
+#if PARVANE_AVX2
+        i = processorHasAvx2() ? asciiPrefixWide(bytes, i, size) : asciiPrefix(bytes, i, size);
+#else
+        i = asciiPrefix(bytes, i, size);
+#endif
         if (i >= size) {
             break;
         }

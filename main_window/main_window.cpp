@@ -450,6 +450,11 @@ bool MainWindow::setLayoutFile(const std::filesystem::path& path) {
         messages_->warn(this, QString::fromUtf8(error.what()));
         return false;
     }
+    setLayout(std::move(layout));
+    return true;
+}
+
+void MainWindow::setLayout(std::shared_ptr<const parvane::RecordLayout> layout) {
     readingAids_->setLayout(*layout);
     // The fields' flags leave out what they say from now on, and from the comparison shown when
     // either layout has any.
@@ -464,7 +469,6 @@ bool MainWindow::setLayoutFile(const std::filesystem::path& path) {
     if (compareAgain) {
         compareShownAgain();
     }
-    return true;
 }
 
 void MainWindow::chooseRules() {

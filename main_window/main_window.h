@@ -79,6 +79,8 @@ public:
     // shown again when either layout has flags; a layout that cannot be used is told in a
     // message, and the tips and the comparison keep what they had. True when taken.
     bool setLayoutFile(const std::filesystem::path& path);
+    // The same with a layout already read.
+    void setLayout(std::shared_ptr<const parvane::RecordLayout> layout);
     // Both views write in fixed-width letters, with a ruler of columns above the text (see
     // DiffView::setFixedPitch()), and the number columns in the same letters, as --ancho-fijo,
     // Ctrl+M and the views' menu ask.

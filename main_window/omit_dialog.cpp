@@ -12,6 +12,26 @@
 
 #include <cstdint>
 
+namespace {
+
+// «1-10,73-80,120-» as the columns box writes `ranges` (from 0, the last to the line's end when
+// it ends at UINT64_MAX).
+QString columnsText(const std::vector<parvane::ColumnRun>& ranges) {
+    QStringList parts;
+    for (const parvane::ColumnRun& range : ranges) {
+        if (range.last == UINT64_MAX) {
+            parts << QStringLiteral("%1-").arg(range.first + 1);
+        } else if (range.last == range.first) {
+            parts << QString::number(range.first + 1);
+        } else {
+            parts << QStringLiteral("%1-%2").arg(range.first + 1).arg(range.last + 1);
+        }
+    }
+    return parts.join(u',');
+}
+
+} // namespace
+
 OmitDialog::OmitDialog(const parvane::ComparisonRules& rules, QWidget* parent)
     : QDialog(parent), opened_(rules), columns_(new QLineEdit(this)),
       ignoreCase_(new QCheckBox(QStringLiteral("Mayúsculas y minúsculas"), this)),
@@ -88,18 +108,4 @@ parvane::ComparisonRules OmitDialog::rules() const {
         }
     }
     return rules;
-}
-
-QString OmitDialog::columnsText(const std::vector<parvane::ColumnRun>& ranges) {
-    QStringList parts;
-    for (const parvane::ColumnRun& range : ranges) {
-        if (range.last == UINT64_MAX) {
-            parts << QStringLiteral("%1-").arg(range.first + 1);
-        } else if (range.last == range.first) {
-            parts << QString::number(range.first + 1);
-        } else {
-            parts << QStringLiteral("%1-%2").arg(range.first + 1).arg(range.last + 1);
-        }
-    }
-    return parts.join(u',');
 }

@@ -23,10 +23,6 @@ public:
     // The rules the boxes give, with the layout of those the dialog was opened with.
     parvane::ComparisonRules rules() const;
 
-    // «1-10, 73-80, 120-» as the columns box writes `ranges` (from 0, the last to the line's end
-    // when it ends at UINT64_MAX).
-    static QString columnsText(const std::vector<parvane::ColumnRun>& ranges);
-
 private:
     parvane::ComparisonRules opened_;
     QLineEdit* columns_;
