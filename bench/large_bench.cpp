@@ -6,7 +6,8 @@
 // thread of its own, with the pass's read size) and FileComparison::run(), giving the median of
 // each and their ratio; then reading what was found (linePairs(), differingPairs(),
 // nextDifferingLine()). Two more pairs show that the fast way over equal lines hides no slow way
-// over differing ones: 2 million lines that all differ, and one line of 100 MB in each file. The
+// over differing ones: 2 million lines that all differ, and one line of 100 MB in each file. A
+// pair whose halves are not in step is timed against the pass that never tries halves. The
 // pass with rules of what to leave out is timed against the pass without them, in turns: with
 // column ranges, case and trailing blanks, and with one pattern. Each figure is printed beside
 // its target. The files are removed at the end. Always exits 0 unless the files cannot be made.
@@ -114,6 +115,49 @@ void allLinesDiffer(const fs::path& folder) {
     std::printf("every one of %llu lines differs: pass %.3f s, floor %.3f s, ratio %.2f (no slower "
                 "than the equal lines' way would be: for reference)\n",
                 static_cast<unsigned long long>(kAllLines), pass, floor, pass / floor);
+    fs::remove(path1);
+    fs::remove(path2);
+}
+
+// A pair whose lines are not in step at the middle (a line of file 2 is one character longer
+// near the start): the pass tries two halves, finds them not in step and goes on alone. Against
+// the pass that never tries, in turns.
+void notInStep(const fs::path& folder) {
+    constexpr std::uint64_t kStepLines = 3'000'000;
+    const fs::path path1 = folder / "g.txt";
+    const fs::path made = folder / "h0.txt";
+    const fs::path path2 = folder / "h.txt";
+    bench::writeLargePair(path1, made, kStepLines);
+    {
+        std::ifstream in(made, std::ios::binary);
+        std::ofstream out(path2, std::ios::binary);
+        std::vector<char> block(std::size_t{8} << 20);
+        in.read(block.data(), 1000);
+        out.write(block.data(), in.gcount());
+        out.put('z');
+        while (in.read(block.data(), std::streamsize(block.size())) || in.gcount() > 0) {
+            out.write(block.data(), in.gcount());
+        }
+    }
+    fs::remove(made);
+    bench::readOnce(path1);
+    bench::readOnce(path2);
+    parvane::ComparisonOptions alone{true, {}, {}};
+    alone.sizes.halvesFrom = UINT64_MAX;
+    std::vector<double> tried, never;
+    for (int round = 0; round < kRounds; ++round) {
+        auto start = Clock::now();
+        parvane::FileComparison::run(path1, path2, {true, {}, {}});
+        tried.push_back(secondsSince(start));
+        start = Clock::now();
+        parvane::FileComparison::run(path1, path2, alone);
+        never.push_back(secondsSince(start));
+    }
+    std::printf("halves not in step (%llu lines, one a character longer near the start): pass "
+                "%.3f s, the pass that never tries halves %.3f s, ratio %.2f (target ≤ 1.1) %s\n",
+                static_cast<unsigned long long>(kStepLines), median(tried), median(never),
+                median(tried) / median(never),
+                median(tried) <= 1.1 * median(never) ? "PASS" : "FAIL");
     fs::remove(path1);
     fs::remove(path2);
 }
@@ -289,6 +333,7 @@ int main() {
         fs::remove(path1);
         fs::remove(path2);
         allLinesDiffer(folder);
+        notInStep(folder);
         singleLine(folder);
     } catch (const std::exception& error) {
         std::cerr << "large_bench: " << error.what() << "\n";

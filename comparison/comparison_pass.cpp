@@ -11,8 +11,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <exception>
 #include <optional>
 #include <string_view>
+#include <thread>
 
 namespace parvane {
 namespace {
@@ -87,22 +89,61 @@ struct Tally {
     }
 };
 
-class Pass {
-public:
-    Pass(const fs::path& path1, const fs::path& path2, const ComparisonOptions& options)
-        : sources_{SourceFile(path1), SourceFile(path2)}, options_(options),
-          pacer_(options.progress, sizeOf(0) + sizeOf(1),
-                 "Se ha cancelado la comparación de " + quoted(path1) + " y " + quoted(path2) +
-                     ".") {}
+// What the parts of a pass share: the files, what was asked, and what is known of both before
+// their lines are read.
+struct Shared {
+    Shared(const fs::path& path1, const fs::path& path2, const ComparisonOptions& options)
+        : sources{SourceFile(path1), SourceFile(path2)}, options(options),
+          pacer(options.progress, sizeOf(0) + sizeOf(1),
+                "Se ha cancelado la comparación de " + quoted(path1) + " y " + quoted(path2) +
+                    ".") {}
 
-    std::unique_ptr<FileComparison::State> run();
+    std::uint64_t sizeOf(int f) const {
+        return std::uint64_t(std::max<off_t>(sources[f].identity().size, 0));
+    }
+
+    std::array<SourceFile, 2> sources;
+    const ComparisonOptions& options;
+    Pacer pacer;                                      // on the thread that runs the pass only
+    std::array<std::atomic<std::uint64_t>, 2> read{}; // bytes read so far, by all parts
+    std::array<bool, 2> byteOrderMark{};
+    // The decodings the files were told to have, if any, and whether they differ: then equal
+    // bytes are not always equal characters, and every line pair is compared character by
+    // character (but for lines of equal ASCII bytes), all counted in a part's first tally.
+    std::optional<Decodings> told;
+    bool unlike = false;
+    std::atomic<bool> stop{false}; // a later half is no longer wanted
+};
+
+// Thrown in a later half that is no longer wanted.
+struct Stopped {};
+
+using Readers = std::array<std::unique_ptr<LineReader>, 2>;
+
+// The line pairs of both files from a pair of line starts on: the first part of a pass starts at
+// line pair 0 and writes what it finds into the comparison's state; a later half starts where
+// file 1's second half starts, numbers its pairs from kLaterBase, and is joined to the first
+// part when that one reaches its start in step in both files.
+class Part {
+public:
+    static constexpr std::uint64_t kLaterBase = std::uint64_t{1} << 62;
+
+    // The first part reports progress; a later half stops when told to.
+    Part(Shared& shared, FileComparison::State& state, bool first);
+
+    // A reader of file `f` from `offset` on that tells this part what it reads, reading ahead on
+    // a thread of its own or not; the bytes before `observed` were seen already.
+    std::unique_ptr<LineReader> reader(int f, std::uint64_t offset, bool ahead);
+    // Compares line pairs from pair k on until file 1's reader reaches byte `until` (a line
+    // start) or both files end; k is then the next pair. Whether it reached `until`.
+    bool compareLines(Readers& readers, std::uint64_t& k, std::uint64_t until = UINT64_MAX);
+    // Takes what `later`, which started at byte `at` of both files as line pair `first`, found.
+    void join(Part& later, std::uint64_t first, std::uint64_t at);
+    void finish(FileComparison::State& state);
 
 private:
-    Decoding resolve(int f, DecodingChoice choice);
-    std::uint64_t sizeOf(int f) const {
-        return std::uint64_t(std::max<off_t>(sources_[f].identity().size, 0));
-    }
-    bool startsWithByteOrderMark(int f) const;
+    void pace();
+    void tick();
     void observe(int f, const unsigned char* bytes, std::size_t size);
     void record(int f, std::uint64_t k, const Line& line);
     // The rare paths stay out of the loop over the lines, which then keeps a small frame.
@@ -112,44 +153,45 @@ private:
     [[gnu::noinline]] PairCounts countRuled(const std::array<Line, 2>& lines, Decodings decodings);
     LineBytes bytesOf(int f, const Line& line);
     void addEqualLines(const Line& line);
-    std::uint64_t takeEqualStretch(LineReader& reader1, LineReader& reader2, std::uint64_t k);
+    std::uint64_t takeEqualStretch(LineReader& reader1, LineReader& reader2, std::uint64_t k,
+                                   std::uint64_t until);
     std::optional<PairCounts> countUnder(int d, const std::array<Line, 2>& lines, bool same);
     void comparePair(std::uint64_t k, const std::array<Line, 2>& raw);
     void compareUnlike(std::uint64_t k, const std::array<Line, 2>& raw);
     void noteDiffering(std::uint64_t k, const std::array<Line, 2>& raw);
     ShiftWatch::Key shiftKey(int f, const Line& line);
     std::uint32_t startOf(int f, const Line& line) const;
-    void finish(FileComparison::State& state);
 
-    std::array<SourceFile, 2> sources_;
-    const ComparisonOptions& options_;
-    Pacer pacer_;
-    std::unique_ptr<FileComparison::State> state_ = std::make_unique<FileComparison::State>();
+    // The differing pairs of a later half whose shift keys the first part looks at when joining
+    // it: past them, what the first part saw no longer changes what a ShiftWatch finds.
+    static constexpr std::size_t kKeysForJoining = 16;
+
+    Shared& shared_;
+    FileComparison::State& state_;
+    Pacer* pacer_; // null in a later half
     std::array<Utf8Validator, 2> validators_;
-    // What the reading threads tell the comparing one: whether UTF-8 is still possible, and the
-    // bytes read so far.
+    // What the reading threads tell the comparing one: whether UTF-8 is still possible, the
+    // bytes seen, and those to pass over when a reader starts again before them.
     std::array<std::atomic<bool>, 2> utf8Possible_{true, true};
-    std::array<std::atomic<std::uint64_t>, 2> read_{};
-    std::array<bool, 2> byteOrderMark_{};
+    std::array<std::uint64_t, 2> observed_{}, unseen_{};
+    // After joining a later half: whether its bytes are well-formed UTF-8.
+    std::optional<std::array<bool, 2>> laterValid_;
     std::array<Line, 2> first_; // line 0 of each file
     // What record() looks for, in each file: the next line to index (by its number or its
     // start), the line after the last long one, the line breaks of each kind and the last one.
     std::array<std::uint64_t, 2> nextIndexLine_{}, nextIndexOffset_{};
     std::array<std::uint64_t, 2> afterLong_{UINT64_MAX, UINT64_MAX};
-    std::uint64_t longLineBytes_ = std::max<std::uint64_t>(options_.sizes.longLineBytes, 1);
+    std::uint64_t longLineBytes_;
     std::array<std::array<std::uint64_t, 4>, 2> breaks_{};
     std::array<LineBreak, 2> lastEnding_{LineBreak::None, LineBreak::None};
     std::array<Tally, 2> tallies_; // under UTF-8, under Windows-1252
     // Whether line pair 0 differs under each decoding, when a byte-order mark makes them differ.
     std::optional<std::array<bool, 2>> firstDiffers_;
     ShiftWatch shift_;
+    std::optional<ShiftHint> laterShift_; // found by a later half joined
+    std::vector<std::pair<std::uint64_t, std::array<ShiftWatch::Key, 2>>> firstKeys_;
     std::string shiftLine_; // a line read for shift_ that is not at hand
     std::u32string shiftText_;
-    // The decodings the files were told to have, if any, and whether they differ: then equal
-    // bytes are not always equal characters, and every line pair is compared character by
-    // character (but for lines of equal ASCII bytes), all counted in tallies_[0].
-    std::optional<Decodings> told_;
-    bool unlike_ = false;
     // With rules: what they make of a pair whose bytes differ, its lines decoded whole, and the
     // pairs that differ under UTF-8 only, or under Windows-1252 only (the differing pairs noted
     // are those of the bytes, which the rules may judge otherwise under UTF-8).
@@ -158,76 +200,218 @@ private:
     std::vector<std::uint64_t> utf8Only_, bytesOnly_;
 };
 
+// The pass: what is known of both files before their lines are read, then their line pairs, in
+// two halves on two threads when the files are large, and what the pairs came to.
+class Pass {
+public:
+    Pass(const fs::path& path1, const fs::path& path2, const ComparisonOptions& options)
+        : shared_(path1, path2, options) {}
+
+    std::unique_ptr<FileComparison::State> run();
+
+private:
+    void prepare(FileComparison::State& state);
+    Decoding resolve(int f, DecodingChoice choice);
+    bool startsWithByteOrderMark(int f) const;
+    std::optional<std::uint64_t> halfway() const;
+    void compareInHalves(Part& first, std::uint64_t at);
+
+    Shared shared_;
+    std::unique_ptr<FileComparison::State> state_ = std::make_unique<FileComparison::State>();
+};
+
 std::unique_ptr<FileComparison::State> Pass::run() {
     FileComparison::State& state = *state_;
-    state.unlimited = options_.unlimited;
-    state.sizes = options_.sizes;
-    state.kept = KeptPairs(options_.sizes.keptBytes);
-    state.rules = options_.rules;
-    if (!state.rules.empty()) {
-        ruled_.emplace(state.rules);
+    prepare(state);
+    Part first(shared_, state, true);
+    if (const std::optional<std::uint64_t> at = halfway()) {
+        compareInHalves(first, *at);
+    } else {
+        // Files of more than a few pieces are read ahead, each on a thread of its own, while the
+        // lines already read are compared.
+        Readers readers;
+        for (int f = 0; f < 2; ++f) {
+            readers[f] = first.reader(f, 0, shared_.sizeOf(f) > 4 * shared_.options.sizes.pass);
+        }
+        std::uint64_t k = 0;
+        first.compareLines(readers, k);
     }
+    shared_.pacer.reach(shared_.read[0] + shared_.read[1]);
+    shared_.pacer.report();
     for (int f = 0; f < 2; ++f) {
-        state.files[f].path = sources_[f].path();
-        state.files[f].identity = sources_[f].identity();
+        if (!(shared_.sources[f].identity() == state.files[f].identity)) {
+            throwChangedDuringPass(shared_.sources[f].path());
+        }
+    }
+    first.finish(state);
+    return std::move(state_);
+}
+
+// What is known before the lines are read: the files' identities, whether they can be compared
+// within the limits asked for, their byte-order marks and the decodings they were told to have.
+void Pass::prepare(FileComparison::State& state) {
+    const ComparisonOptions& options = shared_.options;
+    state.unlimited = options.unlimited;
+    state.sizes = options.sizes;
+    state.kept = KeptPairs(options.sizes.keptBytes);
+    state.rules = options.rules;
+    for (int f = 0; f < 2; ++f) {
+        SourceFile& source = shared_.sources[f];
+        state.files[f].path = source.path();
+        state.files[f].identity = source.identity();
         // A file too large for the display limits is refused unread.
-        if (!options_.unlimited && sizeOf(f) > ComparisonLimits::kMaxFileBytes) {
-            throw OverflowError(ComparisonLimits::tooLarge(sources_[f].path()));
+        if (!options.unlimited && shared_.sizeOf(f) > ComparisonLimits::kMaxFileBytes) {
+            throw OverflowError(ComparisonLimits::tooLarge(source.path()));
         }
     }
     // Files within the display limits are small: they are read once, whole, and held.
-    for (int f = 0; f < 2 && !options_.unlimited; ++f) {
-        if (!sources_[f].holdWhole(ComparisonLimits::kMaxFileBytes)) {
-            throw OverflowError(ComparisonLimits::tooLarge(sources_[f].path()));
+    for (int f = 0; f < 2 && !options.unlimited; ++f) {
+        SourceFile& source = shared_.sources[f];
+        if (!source.holdWhole(ComparisonLimits::kMaxFileBytes)) {
+            throw OverflowError(ComparisonLimits::tooLarge(source.path()));
         }
-        state.files[f].held = sources_[f].held();
-        state.files[f].identity = sources_[f].identity();
+        state.files[f].held = source.held();
+        state.files[f].identity = source.identity();
     }
-    if (!options_.unlimited) {
+    for (int f = 0; f < 2; ++f) {
+        shared_.byteOrderMark[f] = startsWithByteOrderMark(f);
+    }
+    shared_.pacer.report();
+    if (options.decodings) {
+        shared_.told =
+            Decodings{resolve(0, (*options.decodings)[0]), resolve(1, (*options.decodings)[1])};
+        shared_.unlike = (*shared_.told)[0] != (*shared_.told)[1];
+    }
+}
+
+// Where file 1's second half starts, at the start of a line, when both files are large enough
+// to be compared in halves and file 2 is long enough to be in step there.
+std::optional<std::uint64_t> Pass::halfway() const {
+    const std::uint64_t from = std::max<std::uint64_t>(shared_.options.sizes.halvesFrom, 1);
+    if (!shared_.options.unlimited || shared_.sizeOf(0) < from || shared_.sizeOf(1) < from) {
+        return std::nullopt;
+    }
+    // The first line that starts in the second half, if it starts soon after the middle.
+    constexpr std::size_t kLook = std::size_t{64} << 10;
+    std::vector<unsigned char> bytes(kLook);
+    const std::uint64_t middle = shared_.sizeOf(0) / 2;
+    const std::size_t got = shared_.sources[0].readAt(middle, bytes.data(), bytes.size());
+    const auto lf = std::find(bytes.begin(), bytes.begin() + std::ptrdiff_t(got), '\n');
+    const std::uint64_t at = middle + std::uint64_t(lf - bytes.begin()) + 1;
+    if (lf == bytes.begin() + std::ptrdiff_t(got) || at >= shared_.sizeOf(0) ||
+        at > shared_.sizeOf(1)) {
+        return std::nullopt;
+    }
+    return at;
+}
+
+// Compares the second halves of both files, from byte `at` of each, on a thread of its own while
+// `first` compares the first halves. When `first` reaches byte `at` in file 1 and file 2 at once,
+// the lines before are in step and the halves are joined; else `first` goes on alone.
+void Pass::compareInHalves(Part& first, std::uint64_t at) {
+    const ComparisonOptions& options = shared_.options;
+    FileComparison::State laterState;
+    Part later(shared_, laterState, false);
+    std::exception_ptr laterError;
+    std::thread thread([&] {
+        try {
+            Readers readers{later.reader(0, at, false), later.reader(1, at, false)};
+            std::uint64_t k = Part::kLaterBase;
+            later.compareLines(readers, k);
+        } catch (const Stopped&) {
+        } catch (...) {
+            laterError = std::current_exception();
+        }
+    });
+    struct Join {
+        Shared& shared;
+        std::thread& thread;
+        void operator()(bool wanted) {
+            shared.stop = !wanted;
+            thread.join();
+        }
+        ~Join() {
+            if (thread.joinable()) {
+                (*this)(false);
+            }
+        }
+    } join{shared_, thread};
+
+    Readers readers{first.reader(0, 0, false), first.reader(1, 0, false)};
+    std::uint64_t k = 0;
+    const bool reached = first.compareLines(readers, k, at);
+    if (reached && readers[1]->position() == at) {
+        join(true);
+        if (laterError) {
+            std::rethrow_exception(laterError);
+        }
+        first.join(later, k, at);
+        return;
+    }
+    join(false);
+    if (!reached) {
+        return; // both files ended before: they changed during the pass
+    }
+    // Not in step: the first part goes on alone, reading ahead.
+    for (int f = 0; f < 2; ++f) {
+        const std::uint64_t offset = readers[f]->position();
+        readers[f] = first.reader(f, offset, shared_.sizeOf(f) - offset > 4 * options.sizes.pass);
+    }
+    first.compareLines(readers, k);
+}
+
+Part::Part(Shared& shared, FileComparison::State& state, bool first)
+    : shared_(shared), state_(state), pacer_(first ? &shared.pacer : nullptr),
+      longLineBytes_(std::max<std::uint64_t>(shared.options.sizes.longLineBytes, 1)) {
+    if (!first) {
+        state_.kept = KeptPairs(shared.options.sizes.keptBytes);
+    }
+    if (!shared.options.rules.empty()) {
+        ruled_.emplace(shared.options.rules);
+    }
+    if (!shared.options.unlimited) {
         for (Tally& tally : tallies_) {
             tally.limits.emplace(state.files[0].path, state.files[1].path);
         }
     }
-    for (int f = 0; f < 2; ++f) {
-        byteOrderMark_[f] = startsWithByteOrderMark(f);
-    }
-    pacer_.report();
-    if (options_.decodings) {
-        told_ =
-            Decodings{resolve(0, (*options_.decodings)[0]), resolve(1, (*options_.decodings)[1])};
-        unlike_ = (*told_)[0] != (*told_)[1];
-    }
+}
 
-    // Files of more than a few pieces are read ahead, each on a thread of its own, while the lines
-    // already read are compared.
-    const std::size_t capacity = options_.sizes.pass;
-    std::array<std::unique_ptr<LineReader>, 2> readers;
-    for (int f = 0; f < 2; ++f) {
-        LineReader::ReadObserver observer =
-            [this, f](const unsigned char* bytes, std::size_t size) { observe(f, bytes, size); };
-        readers[f] = sizeOf(f) > 4 * std::uint64_t{capacity}
-                         ? LineReader::readAhead(sources_[f], capacity, std::move(observer))
-                         : std::make_unique<LineReader>(sources_[f], 0, capacity, SIZE_MAX,
-                                                        std::move(observer));
-    }
-    for (std::uint64_t k = 0;; ++k) {
+std::unique_ptr<LineReader> Part::reader(int f, std::uint64_t offset, bool ahead) {
+    // A reader that starts again before the bytes seen passes over them.
+    unseen_[f] = observed_[f] > offset ? observed_[f] - offset : 0;
+    observed_[f] = std::max(observed_[f], offset);
+    LineReader::ReadObserver observer = [this, f](const unsigned char* bytes, std::size_t size) {
+        observe(f, bytes, size);
+    };
+    const SourceFile& source = shared_.sources[f];
+    const std::size_t capacity = shared_.options.sizes.pass;
+    return ahead ? LineReader::readAhead(source, capacity, std::move(observer), offset)
+                 : std::make_unique<LineReader>(source, offset, capacity, SIZE_MAX,
+                                                std::move(observer));
+}
+
+bool Part::compareLines(Readers& readers, std::uint64_t& k, std::uint64_t until) {
+    for (;; ++k) {
         // Lines of the same bytes in both files, the most common by far, are taken a stretch at a
         // time; line pair 0, whose byte-order marks may differ, never is.
-        if (k > 0 && !unlike_) {
-            k += takeEqualStretch(*readers[0], *readers[1], k);
+        if (k > 0 && !shared_.unlike) {
+            k += takeEqualStretch(*readers[0], *readers[1], k, until);
+        }
+        if (readers[0]->position() >= until) {
+            return true;
         }
         bool same = false;
         std::array<Line, 2> lines{readers[0]->next(), Line{}};
         lines[1] = readers[1]->nextLike(lines[0], same);
         if (!lines[0].present && !lines[1].present) {
-            break;
+            return false;
         }
         if (k % kPairsBetweenProgress == 0) {
-            pacer_.reach(read_[0] + read_[1]);
+            pace();
         }
         record(0, k, lines[0]);
         record(1, k, lines[1]);
-        if (unlike_) {
+        if (shared_.unlike) {
             compareUnlike(k, lines);
         } else if (same && k > 0) {
             addEqualLines(lines[0]);
@@ -235,17 +419,86 @@ std::unique_ptr<FileComparison::State> Pass::run() {
             comparePair(k, lines);
         }
     }
-    readers = {}; // their threads end
-    pacer_.reach(read_[0] + read_[1]);
-    pacer_.report();
+}
 
+void Part::pace() {
+    if (pacer_ != nullptr) {
+        pacer_->reach(shared_.read[0] + shared_.read[1]);
+    } else if (shared_.stop.load(std::memory_order_relaxed)) {
+        throw Stopped{};
+    }
+}
+
+void Part::tick() {
+    if (pacer_ != nullptr) {
+        pacer_->tick();
+    } else if (shared_.stop.load(std::memory_order_relaxed)) {
+        throw Stopped{};
+    }
+}
+
+void Part::join(Part& later, std::uint64_t first, std::uint64_t at) {
+    const std::uint64_t shift = first - kLaterBase;
+    FileComparison::State& theirs = later.state_;
     for (int f = 0; f < 2; ++f) {
-        if (!(sources_[f].identity() == state.files[f].identity)) {
-            throwChangedDuringPass(sources_[f].path());
+        FileRecord& file = state_.files[f];
+        const FileRecord& next = theirs.files[f];
+        if (next.lines > 0) {
+            if (afterLong_[f] == first) {
+                file.longLines.back().next = at;
+            }
+            file.lines = next.lines + shift;
+            lastEnding_[f] = later.lastEnding_[f];
+        }
+        file.longestBytes = std::max(file.longestBytes, next.longestBytes);
+        for (const IndexEntry& entry : next.index) {
+            file.index.push_back({entry.line + shift, entry.offset});
+        }
+        for (const LongLine& line : next.longLines) {
+            file.longLines.push_back(line);
+            file.longLines.back().line += shift;
+        }
+        for (std::size_t kind = 0; kind < breaks_[f].size(); ++kind) {
+            breaks_[f][kind] += later.breaks_[f][kind];
         }
     }
-    finish(state);
-    return std::move(state_);
+    laterValid_ = {later.validators_[0].valid(), later.validators_[1].valid()};
+    for (std::size_t d = 0; d < tallies_.size(); ++d) {
+        Tally& tally = tallies_[d];
+        const Tally& other = later.tallies_[d];
+        for (int f = 0; f < 2; ++f) {
+            tally.differing[f] += other.differing[f];
+            tally.longest[f] = std::max(tally.longest[f], other.longest[f]);
+            tally.leftOut[f] += other.leftOut[f];
+        }
+        tally.leftOutLines += other.leftOutLines;
+    }
+    // The later half's first stretch of differing pairs may go on one of the first part's.
+    auto starts = theirs.differingStarts.begin();
+    if (first > 1 && !state_.differing.empty() && state_.differing.back() + 1 == first &&
+        starts != theirs.differingStarts.end() && starts->line == kLaterBase) {
+        ++starts;
+    }
+    for (; starts != theirs.differingStarts.end(); ++starts) {
+        state_.differingStarts.push_back({starts->line + shift, starts->start});
+    }
+    for (const std::uint64_t k : theirs.differing) {
+        state_.differing.push_back(k + shift);
+    }
+    state_.kept.keepAll(theirs.kept, shift);
+    for (const auto& [k, keys] : later.firstKeys_) {
+        shift_.differingPair(k + shift, keys);
+    }
+    if (!shift_.done() && later.shift_.hint()) {
+        laterShift_ = later.shift_.hint();
+        laterShift_->line += shift;
+    }
+    for (const std::uint64_t k : later.utf8Only_) {
+        utf8Only_.push_back(k + shift);
+    }
+    for (const std::uint64_t k : later.bytesOnly_) {
+        bytesOnly_.push_back(k + shift);
+    }
 }
 
 // Whether file `f` starts with the UTF-8 byte-order mark; a file whose mark announces an encoding
@@ -253,11 +506,11 @@ std::unique_ptr<FileComparison::State> Pass::run() {
 bool Pass::startsWithByteOrderMark(int f) const {
     std::array<char, 4> bytes{};
     const std::size_t got =
-        sources_[f].readAt(0, reinterpret_cast<unsigned char*>(bytes.data()), bytes.size());
+        shared_.sources[f].readAt(0, reinterpret_cast<unsigned char*>(bytes.data()), bytes.size());
     const std::string_view head(bytes.data(), got);
     if (const std::optional<std::string_view> encoding = unreadEncoding(head)) {
         const std::string name(*encoding);
-        throw FileError("No se puede comparar " + quoted(sources_[f].path()) +
+        throw FileError("No se puede comparar " + quoted(shared_.sources[f].path()) +
                         ": está escrito en " + name +
                         " (empieza con la marca de orden de bytes de " + name +
                         "). Parvane compara textos en UTF-8 o en Windows-1252: conviértalo antes, "
@@ -277,36 +530,39 @@ Decoding Pass::resolve(int f, DecodingChoice choice) {
     case DecodingChoice::Auto: break;
     }
     Utf8Validator validator;
-    if (const auto& held = sources_[f].held()) {
+    if (const auto& held = shared_.sources[f].held()) {
         validator.feed(*held);
         return validator.valid() ? Decoding::Utf8 : Decoding::Windows1252;
     }
-    std::vector<unsigned char> piece(options_.sizes.pass);
+    std::vector<unsigned char> piece(shared_.options.sizes.pass);
     std::uint64_t offset = 0;
     while (validator.possible()) {
-        const std::size_t got = sources_[f].readAt(offset, piece.data(), piece.size());
+        const std::size_t got = shared_.sources[f].readAt(offset, piece.data(), piece.size());
         if (got == 0) {
             break;
         }
         validator.feed(piece.data(), got);
         offset += got;
-        pacer_.tick();
+        shared_.pacer.tick();
     }
     return validator.valid() ? Decoding::Utf8 : Decoding::Windows1252;
 }
 
 // On the thread that read the bytes.
-void Pass::observe(int f, const unsigned char* bytes, std::size_t size) {
-    validators_[f].feed(bytes, size);
+void Part::observe(int f, const unsigned char* bytes, std::size_t size) {
+    const std::size_t seen = std::size_t(std::min<std::uint64_t>(unseen_[f], size));
+    unseen_[f] -= seen;
+    validators_[f].feed(bytes + seen, size - seen);
     utf8Possible_[f] = validators_[f].possible();
-    read_[f] += size;
+    observed_[f] += size - seen;
+    shared_.read[f] += size - seen;
 }
 
-void Pass::record(int f, std::uint64_t k, const Line& line) {
+void Part::record(int f, std::uint64_t k, const Line& line) {
     if (!line.present) {
         return;
     }
-    FileRecord& file = state_->files[f];
+    FileRecord& file = state_.files[f];
     file.lines = k + 1;
     file.longestBytes = std::max(file.longestBytes, line.length);
     ++breaks_[f][std::size_t(line.ending)];
@@ -318,33 +574,34 @@ void Pass::record(int f, std::uint64_t k, const Line& line) {
         file.longLines.back().next = line.start;
     }
     // Line 0 after a byte-order mark starts elsewhere under each decoding: it is not noted.
-    if (line.length >= longLineBytes_ && !(k == 0 && byteOrderMark_[f])) {
+    if (line.length >= longLineBytes_ && !(k == 0 && shared_.byteOrderMark[f])) {
         file.longLines.push_back(noteLongLine(f, k, line));
         afterLong_[f] = k + 1;
     }
     if (k >= nextIndexLine_[f] || line.start >= nextIndexOffset_[f]) {
         file.index.push_back({k, line.start});
-        nextIndexLine_[f] = k + options_.sizes.indexLines;
-        nextIndexOffset_[f] = line.start + std::min(options_.sizes.indexBytes, kMostIndexBytes);
+        nextIndexLine_[f] = k + shared_.options.sizes.indexLines;
+        nextIndexOffset_[f] =
+            line.start + std::min(shared_.options.sizes.indexBytes, kMostIndexBytes);
     }
 }
 
-LineBytes Pass::bytesOf(int f, const Line& line) {
+LineBytes Part::bytesOf(int f, const Line& line) {
     if (line.bytes != nullptr || !line.present) {
         return {line.bytes, line.length};
     }
-    return {sources_[f],           line.start, line.length,
-            options_.sizes.stream, true,       [this] { pacer_.tick(); }};
+    return {shared_.sources[f],           line.start, line.length,
+            shared_.options.sizes.stream, true,       [this] { tick(); }};
 }
 
 // Counts the characters of a long line under UTF-8 (its lead bytes), noting where each
 // checkpoint's column starts.
-LongLine Pass::noteLongLine(int f, std::uint64_t k, const Line& line) {
+LongLine Part::noteLongLine(int f, std::uint64_t k, const Line& line) {
     LongLine noted;
     noted.line = k;
     noted.start = line.start;
     noted.length = line.length;
-    noted.columnsApart = std::max<std::uint64_t>(options_.sizes.checkpointColumns, 1);
+    noted.columnsApart = std::max<std::uint64_t>(shared_.options.sizes.checkpointColumns, 1);
     LineBytes bytes = bytesOf(f, line);
     std::uint64_t offset = 0;
     std::uint64_t column = 0; // lead bytes so far
@@ -373,10 +630,12 @@ LongLine Pass::noteLongLine(int f, std::uint64_t k, const Line& line) {
 }
 
 // The lines that hold the same bytes in both files from line pair k on, as far as both readers
-// hold them: each found once, in file 1, and what record() and addEqualLines() note of each pair
-// noted for the stretch at once. Returns how many pairs it took.
-std::uint64_t Pass::takeEqualStretch(LineReader& reader1, LineReader& reader2, std::uint64_t k) {
-    const std::size_t size = std::min(reader1.heldSize(), reader2.heldSize());
+// hold them and file 1's reaches byte `until`: each found once, in file 1, and what record() and
+// addEqualLines() note of each pair noted for the stretch at once. Returns how many pairs it took.
+std::uint64_t Part::takeEqualStretch(LineReader& reader1, LineReader& reader2, std::uint64_t k,
+                                     std::uint64_t until) {
+    const std::size_t size = std::size_t(std::min<std::uint64_t>(
+        std::min(reader1.heldSize(), reader2.heldSize()), until - reader1.position()));
     // Too little held to be worth a look: one pair at a time.
     constexpr std::size_t kLeastStretch = 256;
     if (size < kLeastStretch) {
@@ -399,12 +658,13 @@ std::uint64_t Pass::takeEqualStretch(LineReader& reader1, LineReader& reader2, s
             for (int f = 0; f < 2; ++f) {
                 const std::uint64_t at = start + shift[f];
                 if (next >= nextIndexLine_[f] || at >= nextIndexOffset_[f]) {
-                    state_->files[f].index.push_back({next, at});
-                    nextIndexLine_[f] = next + options_.sizes.indexLines;
-                    nextIndexOffset_[f] = at + std::min(options_.sizes.indexBytes, kMostIndexBytes);
+                    state_.files[f].index.push_back({next, at});
+                    nextIndexLine_[f] = next + shared_.options.sizes.indexLines;
+                    nextIndexOffset_[f] =
+                        at + std::min(shared_.options.sizes.indexBytes, kMostIndexBytes);
                 }
                 if (afterLong_[f] == next) {
-                    state_->files[f].longLines.back().next = at;
+                    state_.files[f].longLines.back().next = at;
                 }
             }
             ++breaks[std::size_t(ending)];
@@ -420,14 +680,14 @@ std::uint64_t Pass::takeEqualStretch(LineReader& reader1, LineReader& reader2, s
                 tallies_[kWindows1252].limits->add(true, length, true, length);
             }
             if (++next % kPairsBetweenProgress == 0) {
-                pacer_.reach(read_[0] + read_[1]);
+                pace();
             }
             return true;
         });
     reader2.pass(bytes);
     if (next > k) {
         for (int f = 0; f < 2; ++f) {
-            FileRecord& file = state_->files[f];
+            FileRecord& file = state_.files[f];
             file.lines = next;
             file.longestBytes = std::max(file.longestBytes, longest);
             for (std::size_t kind = 0; kind < breaks.size(); ++kind) {
@@ -464,7 +724,7 @@ bool sameBytes(const std::array<Line, 2>& lines) {
 
 // Two lines of the same bytes, the most common pair by far: their lengths matter only where they
 // may be the longest, or to the display limits.
-void Pass::addEqualLines(const Line& line) {
+void Part::addEqualLines(const Line& line) {
     Tally& bytes = tallies_[kWindows1252];
     bytes.longest[0] = std::max(bytes.longest[0], line.length);
     bytes.longest[1] = std::max(bytes.longest[1], line.length);
@@ -482,7 +742,7 @@ void Pass::addEqualLines(const Line& line) {
 }
 
 // Under decoding `d`: nothing when UTF-8 is no longer possible, else the pair's counts.
-std::optional<PairCounts> Pass::countUnder(int d, const std::array<Line, 2>& lines, bool same) {
+std::optional<PairCounts> Part::countUnder(int d, const std::array<Line, 2>& lines, bool same) {
     if (d == kUtf8 && !(utf8Possible_[0] && utf8Possible_[1])) {
         return std::nullopt;
     }
@@ -500,7 +760,7 @@ std::optional<PairCounts> Pass::countUnder(int d, const std::array<Line, 2>& lin
     return countDiffering(lines, decoding);
 }
 
-PairCounts Pass::countDiffering(const std::array<Line, 2>& lines, Decoding decoding) {
+PairCounts Part::countDiffering(const std::array<Line, 2>& lines, Decoding decoding) {
     LineBytes bytes1 = bytesOf(0, lines[0]);
     LineBytes bytes2 = bytesOf(1, lines[1]);
     const PairCounts counts = countPair(bytes1, bytes2, {decoding, decoding});
@@ -511,7 +771,7 @@ PairCounts Pass::countDiffering(const std::array<Line, 2>& lines, Decoding decod
 }
 
 // A pair that differs, under the rules: both lines decoded whole.
-PairCounts Pass::countRuled(const std::array<Line, 2>& lines, Decodings decodings) {
+PairCounts Part::countRuled(const std::array<Line, 2>& lines, Decodings decodings) {
     for (int f = 0; f < 2; ++f) {
         ruledText_[f].clear();
         LineBytes bytes = bytesOf(f, lines[f]);
@@ -523,8 +783,8 @@ PairCounts Pass::countRuled(const std::array<Line, 2>& lines, Decodings decoding
             ruled_->leftOutCharacters(0), ruled_->leftOutCharacters(1)};
 }
 
-void Pass::comparePair(std::uint64_t k, const std::array<Line, 2>& raw) {
-    const bool marked = k == 0 && (byteOrderMark_[0] || byteOrderMark_[1]);
+void Part::comparePair(std::uint64_t k, const std::array<Line, 2>& raw) {
+    const bool marked = k == 0 && (shared_.byteOrderMark[0] || shared_.byteOrderMark[1]);
     if (!marked && sameBytes(raw)) {
         addEqualLines(raw[0]);
         return;
@@ -534,7 +794,7 @@ void Pass::comparePair(std::uint64_t k, const std::array<Line, 2>& raw) {
     std::array<Line, 2> utf8Lines = raw;
     if (marked) {
         for (int f = 0; f < 2; ++f) {
-            if (byteOrderMark_[f]) {
+            if (shared_.byteOrderMark[f]) {
                 const bool onlyMark =
                     raw[f].length == kUtf8ByteOrderMark.size() && raw[f].ending == LineBreak::None;
                 utf8Lines[f] = onlyMark ? Line{} : raw[f].withoutPrefix(kUtf8ByteOrderMark.size());
@@ -584,10 +844,10 @@ void Pass::comparePair(std::uint64_t k, const std::array<Line, 2>& raw) {
 
 // Two files decoded unlike: every pair is walked character by character, but for lines of the
 // same ASCII bytes. The decodings are known, so line 0 is no different.
-void Pass::compareUnlike(std::uint64_t k, const std::array<Line, 2>& raw) {
+void Part::compareUnlike(std::uint64_t k, const std::array<Line, 2>& raw) {
     std::array<Line, 2> lines = raw;
     for (int f = 0; f < 2 && k == 0; ++f) {
-        if (byteOrderMark_[f] && (*told_)[f] == Decoding::Utf8) {
+        if (shared_.byteOrderMark[f] && (*shared_.told)[f] == Decoding::Utf8) {
             const bool onlyMark =
                 raw[f].length == kUtf8ByteOrderMark.size() && raw[f].ending == LineBreak::None;
             lines[f] = onlyMark ? Line{} : raw[f].withoutPrefix(kUtf8ByteOrderMark.size());
@@ -602,9 +862,9 @@ void Pass::compareUnlike(std::uint64_t k, const std::array<Line, 2>& raw) {
     } else {
         LineBytes bytes1 = bytesOf(0, lines[0]);
         LineBytes bytes2 = bytesOf(1, lines[1]);
-        counts = countPair(bytes1, bytes2, *told_);
+        counts = countPair(bytes1, bytes2, *shared_.told);
         if (ruled_ && counts.differing1 + counts.differing2 > 0) {
-            counts = countRuled(lines, *told_);
+            counts = countRuled(lines, *shared_.told);
         }
     }
     tallies_[0].add(lines, counts);
@@ -614,28 +874,36 @@ void Pass::compareUnlike(std::uint64_t k, const std::array<Line, 2>& raw) {
 }
 
 // Line pair k, which differs.
-void Pass::noteDiffering(std::uint64_t k, const std::array<Line, 2>& raw) {
-    std::deque<std::uint64_t>& differing = state_->differing;
+void Part::noteDiffering(std::uint64_t k, const std::array<Line, 2>& raw) {
+    std::deque<std::uint64_t>& differing = state_.differing;
     const bool follows = k > 1 && !differing.empty() && differing.back() + 1 == k;
     if (!follows && k > 0) {
-        state_->differingStarts.push_back({k, {startOf(0, raw[0]), startOf(1, raw[1])}});
+        state_.differingStarts.push_back({k, {startOf(0, raw[0]), startOf(1, raw[1])}});
     }
     differing.push_back(k);
     // Their bytes, to be read back without reading; line pair 0 is read as its decoding says.
     if (k > 0 && std::all_of(raw.begin(), raw.end(), [](const Line& line) {
             return !line.present || line.bytes != nullptr;
         })) {
-        state_->kept.keep(k, {raw[0].bytes, raw[1].bytes},
-                          {raw[0].present ? raw[0].length : 0, raw[1].present ? raw[1].length : 0});
+        state_.kept.keep(k, {raw[0].bytes, raw[1].bytes},
+                         {raw[0].present ? raw[0].length : 0, raw[1].present ? raw[1].length : 0});
     }
     // Line pair 0 differs in a byte-order mark, perhaps: it tells nothing of a shift.
-    if (!shift_.done() && !(k == 0 && (byteOrderMark_[0] || byteOrderMark_[1]))) {
-        shift_.differingPair(k, {shiftKey(0, raw[0]), shiftKey(1, raw[1])});
+    if (k == 0 && (shared_.byteOrderMark[0] || shared_.byteOrderMark[1])) {
+        return;
+    }
+    const bool joining = pacer_ == nullptr && firstKeys_.size() < kKeysForJoining;
+    if (!shift_.done() || joining) {
+        const std::array<ShiftWatch::Key, 2> keys{shiftKey(0, raw[0]), shiftKey(1, raw[1])};
+        shift_.differingPair(k, keys);
+        if (joining) {
+            firstKeys_.push_back({k, keys});
+        }
     }
 }
 
 // What ShiftWatch compares line `line` of file `f` by; a short line that is not at hand is read.
-ShiftWatch::Key Pass::shiftKey(int f, const Line& line) {
+ShiftWatch::Key Part::shiftKey(int f, const Line& line) {
     if (!line.present || line.length > ShiftWatch::kLongestLine) {
         return {};
     }
@@ -644,20 +912,20 @@ ShiftWatch::Key Pass::shiftKey(int f, const Line& line) {
         bytes = {reinterpret_cast<const char*>(line.bytes), line.length};
     } else {
         shiftLine_.resize(line.length);
-        const std::size_t got = sources_[f].readAt(
+        const std::size_t got = shared_.sources[f].readAt(
             line.start, reinterpret_cast<unsigned char*>(shiftLine_.data()), shiftLine_.size());
         if (got != line.length) {
             return {};
         }
         bytes = shiftLine_;
     }
-    if (!unlike_) {
+    if (!shared_.unlike) {
         return ShiftWatch::keyOf(bytes);
     }
     // Decoded unlike, lines are alike in their characters.
     LineBytes walk(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
     shiftText_.clear();
-    sliceLine(walk, (*told_)[f], 0, UINT64_MAX, shiftText_);
+    sliceLine(walk, (*shared_.told)[f], 0, UINT64_MAX, shiftText_);
     if (shiftText_.find_first_not_of(U" \t") == std::u32string::npos) {
         return {}; // blank
     }
@@ -665,25 +933,27 @@ ShiftWatch::Key Pass::shiftKey(int f, const Line& line) {
 }
 
 // Where `line`, just recorded in file `f`, starts after its index entry.
-std::uint32_t Pass::startOf(int f, const Line& line) const {
+std::uint32_t Part::startOf(int f, const Line& line) const {
     return line.present
-               ? static_cast<std::uint32_t>(line.start - state_->files[f].index.back().offset)
+               ? static_cast<std::uint32_t>(line.start - state_.files[f].index.back().offset)
                : DifferingStart::kNoStart;
 }
 
-void Pass::finish(FileComparison::State& state) {
+void Part::finish(FileComparison::State& state) {
     for (int f = 0; f < 2; ++f) {
         FileTraits& traits = state.files[f].traits;
         traits.lfBreaks = breaks_[f][std::size_t(LineBreak::Lf)];
         traits.crBreaks = breaks_[f][std::size_t(LineBreak::Cr)];
         traits.crLfBreaks = breaks_[f][std::size_t(LineBreak::CrLf)];
         traits.endsWithLineBreak = lastEnding_[f] != LineBreak::None;
-        traits.validUtf8 = validators_[f].valid();
-        traits.byteOrderMark = byteOrderMark_[f];
+        // Joined to a later half, this part saw its first half whole, and perhaps more.
+        traits.validUtf8 =
+            laterValid_ ? validators_[f].possible() && (*laterValid_)[f] : validators_[f].valid();
+        traits.byteOrderMark = shared_.byteOrderMark[f];
     }
     const Decoding alike =
         decodingFor(state.files[0].traits.validUtf8, state.files[1].traits.validUtf8);
-    state.decodings = told_.value_or(Decodings{alike, alike});
+    state.decodings = shared_.told.value_or(Decodings{alike, alike});
     for (int f = 0; f < 2; ++f) {
         if (state.decodings[f] == Decoding::Utf8 && !state.files[f].traits.validUtf8) {
             throw FileError("No se puede leer " + quoted(state.files[f].path) +
@@ -692,7 +962,7 @@ void Pass::finish(FileComparison::State& state) {
         }
     }
     // Files decoded alike are counted in the tally of their decoding's kind.
-    const int d = unlike_ || state.decodings[0] == Decoding::Utf8 ? kUtf8 : kWindows1252;
+    const int d = shared_.unlike || state.decodings[0] == Decoding::Utf8 ? kUtf8 : kWindows1252;
     const Tally& tally = tallies_[d];
     if (tally.limits && tally.limits->refusal()) {
         throw OverflowError(*tally.limits->refusal());
@@ -722,12 +992,12 @@ void Pass::finish(FileComparison::State& state) {
         FileRecord& file = state.files[f];
         file.longest = tally.longest[f];
         // Under UTF-8 a file that is only a byte-order mark has no line.
-        if (state.decodings[f] == Decoding::Utf8 && byteOrderMark_[f] && file.lines == 1 &&
+        if (state.decodings[f] == Decoding::Utf8 && shared_.byteOrderMark[f] && file.lines == 1 &&
             first_[f].length == kUtf8ByteOrderMark.size() && first_[f].ending == LineBreak::None) {
             file.lines = 0;
         }
     }
-    state.shift = shift_.hint();
+    state.shift = shift_.done() ? shift_.hint() : laterShift_;
     ComparisonTotals& totals = state.totals;
     totals.differingCharacters1 = tally.differing[0];
     totals.differingCharacters2 = tally.differing[1];

@@ -75,6 +75,9 @@ struct ReadSizes {
     // default. A reader of every differing pair (the report) asks for kKeptForReading.
     std::uint64_t keptBytes = 0;
     static constexpr std::uint64_t kKeptForReading = std::uint64_t{24} << 20;
+    // Files of at least so many bytes each are compared without limits in two halves, each on a
+    // thread of its own, when their lines are found in step where file 1's second half starts.
+    std::uint64_t halvesFrom = std::uint64_t{32} << 20;
 };
 
 struct ComparisonOptions {

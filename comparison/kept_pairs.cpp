@@ -31,6 +31,12 @@ void KeptPairs::keep(std::uint64_t line, const std::array<const unsigned char*, 
     bytes_ += size + sizeof(KeptPair);
 }
 
+void KeptPairs::keepAll(const KeptPairs& other, std::uint64_t shift) {
+    for (const KeptPair& pair : other.pairs_) {
+        keep(pair.line + shift, pair.bytes, {pair.length[0], pair.length[1]});
+    }
+}
+
 const KeptPair* KeptPairs::find(std::uint64_t line) const {
     const auto found = std::lower_bound(
         pairs_.begin(), pairs_.end(), line,

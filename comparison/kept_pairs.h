@@ -30,6 +30,9 @@ public:
     // for a missing line.
     void keep(std::uint64_t line, const std::array<const unsigned char*, 2>& bytes,
               const std::array<std::uint64_t, 2>& length);
+    // Keeps the pairs `other` kept, after those kept so far, their lines `shift` further on, as
+    // far as there is room.
+    void keepAll(const KeptPairs& other, std::uint64_t shift);
     // Line pair `line`, if kept.
     const KeptPair* find(std::uint64_t line) const;
 

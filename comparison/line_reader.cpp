@@ -145,8 +145,9 @@ LineReader::LineReader(const SourceFile& file, std::uint64_t offset, std::size_t
 }
 
 std::unique_ptr<LineReader> LineReader::readAhead(const SourceFile& file, std::size_t capacity,
-                                                  ReadObserver observer) {
-    auto reader = std::make_unique<LineReader>(file, 0, capacity, SIZE_MAX, std::move(observer));
+                                                  ReadObserver observer, std::uint64_t offset) {
+    auto reader =
+        std::make_unique<LineReader>(file, offset, capacity, SIZE_MAX, std::move(observer));
     LineReader& r = *reader;
     r.carry_ = std::min(kCarry, r.capacity_);
     r.buffers_.clear();
@@ -161,8 +162,9 @@ std::unique_ptr<LineReader> LineReader::readAhead(const SourceFile& file, std::s
     // Nothing held yet, in front of where the first piece will go.
     r.active_ = kAhead;
     r.buffer_ = r.buffers_[std::size_t(kAhead)].get();
-    r.base_ = 0 - std::uint64_t{r.carry_}; // offsets wrap: base_ + carry_ is 0
+    r.base_ = offset - std::uint64_t{r.carry_}; // offsets may wrap: base_ + carry_ is the offset
     r.pos_ = r.end_ = r.carry_;
+    r.ahead_->next = offset;
     r.ahead_->thread = std::thread([&r] { r.readAheadLoop(); });
     return reader;
 }

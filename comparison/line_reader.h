@@ -68,9 +68,9 @@ public:
 
     LineReader(const SourceFile& file, std::uint64_t offset, std::size_t capacity,
                std::size_t firstRead = SIZE_MAX, ReadObserver observer = {});
-    // A reader of the whole file from its start that reads ahead on a thread of its own.
+    // A reader of the file from `offset` to its end that reads ahead on a thread of its own.
     static std::unique_ptr<LineReader> readAhead(const SourceFile& file, std::size_t capacity,
-                                                 ReadObserver observer);
+                                                 ReadObserver observer, std::uint64_t offset = 0);
     ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;

@@ -173,6 +173,9 @@ void checkUnlimited(const FilePair& files, const parvane::test::Model& expected)
     sizes.longLineBytes = 1 + size % 13;
     sizes.checkpointColumns = 1 + size % 6;
     sizes.keptBytes = size % 3 == 0 ? 0 : size % 200;
+    if (size % 2 == 0) {
+        sizes.halvesFrom = 1; // in two halves, joined when they are in step
+    }
     const parvane::FileComparison comparison =
         parvane::FileComparison::run(scratch().files[0], scratch().files[1], {true, sizes, {}});
     check(files, parvane::test::disagreement(comparison, expected, {1 + size % 3, false, size}),
@@ -190,6 +193,7 @@ void checkTold(const FilePair& files) {
     parvane::ComparisonOptions options{true, {}, {}};
     options.sizes.pass = 2 + size % 7;
     options.sizes.longLineBytes = 1 + size % 13;
+    options.sizes.halvesFrom = size % 3 == 0 ? 1 : options.sizes.halvesFrom;
     options.decodings = told;
     try {
         const parvane::FileComparison comparison =
@@ -269,6 +273,7 @@ void checkRuled(const FilePair& files) {
     options.sizes.indexLines = 1 + size % 3;
     options.sizes.longLineBytes = 1 + size % 7;
     options.sizes.checkpointColumns = 1 + size % 4;
+    options.sizes.halvesFrom = size % 2 == 1 ? 1 : options.sizes.halvesFrom;
     options.rules = rules;
     const parvane::FileComparison comparison =
         parvane::FileComparison::run(scratch().files[0], scratch().files[1], options);

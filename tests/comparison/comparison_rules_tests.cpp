@@ -284,13 +284,15 @@ TEST(RulesTest, EngineAgreesWithTheModel) {
     tiny.longLineBytes = 4;
     tiny.checkpointColumns = 3;
     tiny.keptBytes = 80;
+    ReadSizes halves = tiny; // compared in two halves, joined when they are in step
+    halves.halvesFrom = 1;
     TempFolder folder;
     for (const RulesText& set : sets) {
         const ComparisonRules rules = rulesOf(set);
         for (const auto& [one, two] : files) {
             SCOPED_TRACE(one + "|" + two);
             const Model expected = model(one, two, std::nullopt, rules);
-            for (const ReadSizes& sizes : {ReadSizes{}, tiny}) {
+            for (const ReadSizes& sizes : {ReadSizes{}, tiny, halves}) {
                 for (const bool unlimited : {true, false}) {
                     ComparisonOptions options{unlimited, sizes, {}};
                     options.rules = rules;

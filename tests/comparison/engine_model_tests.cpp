@@ -32,6 +32,12 @@ ReadSizes tiny(std::size_t bytes) {
     return sizes;
 }
 
+// The same sizes, with files of any size compared in two halves.
+ReadSizes inHalves(ReadSizes sizes) {
+    sizes.halvesFrom = 1;
+    return sizes;
+}
+
 class EngineModelTest : public ComparisonTest {
 protected:
     FileComparison compare(const std::string& bytes1, const std::string& bytes2,
@@ -162,10 +168,9 @@ const std::vector<HandCase>& handCases() {
 }
 
 TEST_F(EngineModelTest, HandCases) {
-    for (const std::size_t bytes : {0, 2, 3, 5}) {
-        const ReadSizes sizes = bytes == 0 ? ReadSizes{} : tiny(bytes);
+    for (const ReadSizes& sizes : {ReadSizes{}, tiny(2), tiny(3), tiny(5), inHalves(tiny(3))}) {
         for (const HandCase& c : handCases()) {
-            SCOPED_TRACE(std::string(c.name) + ", lecturas de " + std::to_string(bytes));
+            SCOPED_TRACE(std::string(c.name) + ", lecturas de " + std::to_string(sizes.pass));
             check(c.file1, c.file2, sizes);
             if (HasFailure()) {
                 return;
@@ -206,7 +211,10 @@ TEST_F(EngineModelTest, RandomPairs) {
                 file2.insert(random() % (file2.size() + 1), randomFile(random, false).substr(0, 2));
             }
         }
-        const ReadSizes sizes = round % 2 == 0 ? tiny(2 + random() % 7) : ReadSizes{};
+        ReadSizes sizes = round % 2 == 0 ? tiny(2 + random() % 7) : ReadSizes{};
+        if (round % 4 >= 2) {
+            sizes = inHalves(sizes);
+        }
         // Now and then each file decoded as told.
         std::optional<std::array<DecodingChoice, 2>> choices;
         if (round % 3 == 1) {
@@ -259,7 +267,8 @@ TEST_F(EngineModelTest, LargerFiles) {
     small.stream = 16;
     ReadSizes pieces; // held stretches end anywhere, a CR among them
     pieces.pass = 300;
-    for (const ReadSizes& sizes : {ReadSizes{}, small, pieces, tiny(3), tiny(16)}) {
+    for (const ReadSizes& sizes :
+         {ReadSizes{}, small, pieces, tiny(3), tiny(16), inHalves(pieces), inHalves(tiny(16))}) {
         for (const HandCase& c : cases) {
             SCOPED_TRACE(std::string(c.name) + ", lecturas de " + std::to_string(sizes.slice));
             check(c.file1, c.file2, sizes, {7, false, 0});
@@ -369,12 +378,44 @@ TEST_F(EngineModelTest, ShiftedFileIsNamed) {
         {"every record changed in place", records(10), changed(records(10), -1), {}},
         {"blank lines prove nothing", "a\n\n \n\n \n\n", "\n \n\n \n\nb\n", {}},
     };
-    for (const std::size_t bytes : {0, 4, 16}) {
-        const ReadSizes sizes = bytes == 0 ? ReadSizes{} : tiny(bytes);
+    for (const ReadSizes& sizes : {ReadSizes{}, tiny(4), tiny(16), inHalves(tiny(4))}) {
         for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(c.name) + ", lecturas de " + std::to_string(bytes));
+            SCOPED_TRACE(std::string(c.name) + ", lecturas de " + std::to_string(sizes.pass));
             EXPECT_EQ(c.expected, model(c.file1, c.file2).shift);
             EXPECT_EQ(c.expected, compare(c.file1, c.file2, sizes).shift());
+            check(c.file1, c.file2, sizes, {7, false, 0});
+        }
+    }
+}
+
+// Files in step at the middle of file 1 are compared in two halves that are then joined; what
+// the halves found must be what one pass finds, whatever falls on either side of the join.
+TEST_F(EngineModelTest, TwoHalvesJoined) {
+    const std::string plain = records(40);
+    const std::size_t middle = plain.find('\n', plain.size() / 2) + 1;
+    std::string across = plain; // differing lines on both sides of the middle
+    for (int k = 16; k < 24; ++k) {
+        across = changed(across, k);
+    }
+    std::string invalid = plain; // a byte that is not UTF-8 in the second half
+    invalid[middle + 3] = '\xE9';
+    std::string crLf = plain; // not in step: a CR LF in the first half
+    crLf.insert(plain.find('\n'), "\r");
+    const std::vector<HandCase> cases = {
+        {"differing lines across the middle", plain, across},
+        {"a record missing before the middle", plain, records(40, {18})},
+        {"a record added at the middle", plain, records(40, {}, 20, "NUEVO 00000000000000\n")},
+        {"not UTF-8 in the second half only", plain, invalid},
+        {"not UTF-8 in both halves", changed(invalid, 2), plain},
+        {"file 2 ends at the middle", plain, plain.substr(0, middle)},
+        {"byte-order marks on both", kBom + plain, kBom + changed(plain, 3)},
+        {"not in step", crLf, changed(plain, 30)},
+    };
+    ReadSizes noted = inHalves({}); // lines long enough to be noted
+    noted.longLineBytes = 20;
+    for (const ReadSizes& sizes : {inHalves({}), noted, inHalves(tiny(3)), inHalves(tiny(16))}) {
+        for (const HandCase& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + ", lecturas de " + std::to_string(sizes.pass));
             check(c.file1, c.file2, sizes, {7, false, 0});
         }
     }
