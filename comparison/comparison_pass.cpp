@@ -134,9 +134,12 @@ public:
     // A reader of file `f` from `offset` on that tells this part what it reads, reading ahead on
     // a thread of its own or not; the bytes before `observed` were seen already.
     std::unique_ptr<LineReader> reader(int f, std::uint64_t offset, bool ahead);
-    // Compares line pairs from pair k on until file 1's reader reaches byte `until` (a line
-    // start) or both files end; k is then the next pair. Whether it reached `until`.
-    bool compareLines(Readers& readers, std::uint64_t& k, std::uint64_t until = UINT64_MAX);
+    enum class Stop { End, Until, OutOfStep };
+    // Compares line pairs from pair k on until both files end, file 1's reader reaches byte
+    // `until` (a line start), or, with `inStep`, a line pair ends at different offsets in the
+    // two files; k is then the next pair.
+    Stop compareLines(Readers& readers, std::uint64_t& k, std::uint64_t until = UINT64_MAX,
+                      bool inStep = false);
     // Takes what `later`, which started at byte `at` of both files as line pair `first`, found.
     void join(Part& later, std::uint64_t first, std::uint64_t at);
     void finish(FileComparison::State& state);
@@ -307,7 +310,8 @@ std::optional<std::uint64_t> Pass::halfway() const {
 
 // Compares the second halves of both files, from byte `at` of each, on a thread of its own while
 // `first` compares the first halves. When `first` reaches byte `at` in file 1 and file 2 at once,
-// the lines before are in step and the halves are joined; else `first` goes on alone.
+// the lines before are in step and the halves are joined; once a line pair of the first half
+// ends at different offsets in the two files, `first` goes on alone.
 void Pass::compareInHalves(Part& first, std::uint64_t at) {
     const ComparisonOptions& options = shared_.options;
     FileComparison::State laterState;
@@ -339,8 +343,8 @@ void Pass::compareInHalves(Part& first, std::uint64_t at) {
 
     Readers readers{first.reader(0, 0, false), first.reader(1, 0, false)};
     std::uint64_t k = 0;
-    const bool reached = first.compareLines(readers, k, at);
-    if (reached && readers[1]->position() == at) {
+    const Part::Stop stop = first.compareLines(readers, k, at, true);
+    if (stop == Part::Stop::Until && readers[1]->position() == at) {
         join(true);
         if (laterError) {
             std::rethrow_exception(laterError);
@@ -349,7 +353,7 @@ void Pass::compareInHalves(Part& first, std::uint64_t at) {
         return;
     }
     join(false);
-    if (!reached) {
+    if (stop == Part::Stop::End) {
         return; // both files ended before: they changed during the pass
     }
     // Not in step: the first part goes on alone, reading ahead.
@@ -385,12 +389,16 @@ std::unique_ptr<LineReader> Part::reader(int f, std::uint64_t offset, bool ahead
     };
     const SourceFile& source = shared_.sources[f];
     const std::size_t capacity = shared_.options.sizes.pass;
+    // One that does not read ahead starts with small reads, which grow: halves that are soon
+    // found not in step have read little.
+    constexpr std::size_t kFirstRead = std::size_t{64} << 10;
     return ahead ? LineReader::readAhead(source, capacity, std::move(observer), offset)
-                 : std::make_unique<LineReader>(source, offset, capacity, SIZE_MAX,
+                 : std::make_unique<LineReader>(source, offset, capacity, kFirstRead,
                                                 std::move(observer));
 }
 
-bool Part::compareLines(Readers& readers, std::uint64_t& k, std::uint64_t until) {
+Part::Stop Part::compareLines(Readers& readers, std::uint64_t& k, std::uint64_t until,
+                              bool inStep) {
     for (;; ++k) {
         // Lines of the same bytes in both files, the most common by far, are taken a stretch at a
         // time; line pair 0, whose byte-order marks may differ, never is.
@@ -398,13 +406,13 @@ bool Part::compareLines(Readers& readers, std::uint64_t& k, std::uint64_t until)
             k += takeEqualStretch(*readers[0], *readers[1], k, until);
         }
         if (readers[0]->position() >= until) {
-            return true;
+            return Stop::Until;
         }
         bool same = false;
         std::array<Line, 2> lines{readers[0]->next(), Line{}};
         lines[1] = readers[1]->nextLike(lines[0], same);
         if (!lines[0].present && !lines[1].present) {
-            return false;
+            return Stop::End;
         }
         if (k % kPairsBetweenProgress == 0) {
             pace();
@@ -417,6 +425,11 @@ bool Part::compareLines(Readers& readers, std::uint64_t& k, std::uint64_t until)
             addEqualLines(lines[0]);
         } else {
             comparePair(k, lines);
+        }
+        // Lines of the same bytes keep the files in step; others may not.
+        if (inStep && !same && readers[0]->position() != readers[1]->position()) {
+            ++k;
+            return Stop::OutOfStep;
         }
     }
 }
@@ -648,37 +661,61 @@ std::uint64_t Part::takeEqualStretch(LineReader& reader1, LineReader& reader2, s
     std::uint64_t next = k; // the next line pair
     Tally& characters = tallies_[kUtf8];
     const bool utf8 = utf8Possible_[0] && utf8Possible_[1];
+    // Most lines need nothing noted but their break and length: those that may need more are
+    // found by three bounds, set again after each of them. A line is looked at more closely
+    // from line `dueLine` on, from byte `dueStart` of file 1 on, or from `rareLength` bytes on.
+    std::uint64_t dueLine = 0, dueStart = 0, rareLength = 0;
+    const auto setBounds = [&](std::uint64_t from) {
+        dueLine = std::min(nextIndexLine_[0], nextIndexLine_[1]);
+        dueStart = UINT64_MAX;
+        for (int f = 0; f < 2; ++f) {
+            if (afterLong_[f] >= from) {
+                dueLine = std::min(dueLine, afterLong_[f]);
+            }
+            const auto bound = std::int64_t(nextIndexOffset_[f]) - std::int64_t(shift[f]);
+            dueStart = std::min(dueStart, std::uint64_t(std::max<std::int64_t>(bound, 0)));
+        }
+        const std::uint64_t counted =
+            !utf8               ? UINT64_MAX
+            : characters.limits ? 0
+                                : std::min(characters.longest[0], characters.longest[1]) + 1;
+        rareLength = tallies_[kWindows1252].limits ? 0 : std::min(longLineBytes_, counted);
+    };
+    setBounds(k);
     const std::size_t bytes = reader1.takeLines(
         size, reader2.held(),
         [&](const unsigned char* line, std::uint64_t start, std::uint64_t length,
             LineBreak ending) {
-            if (length >= longLineBytes_) {
-                return false; // noted the usual way
-            }
-            for (int f = 0; f < 2; ++f) {
-                const std::uint64_t at = start + shift[f];
-                if (next >= nextIndexLine_[f] || at >= nextIndexOffset_[f]) {
-                    state_.files[f].index.push_back({next, at});
-                    nextIndexLine_[f] = next + shared_.options.sizes.indexLines;
-                    nextIndexOffset_[f] =
-                        at + std::min(shared_.options.sizes.indexBytes, kMostIndexBytes);
+            if (length >= rareLength || next >= dueLine || start >= dueStart) [[unlikely]] {
+                if (length >= longLineBytes_) {
+                    return false; // noted the usual way
                 }
-                if (afterLong_[f] == next) {
-                    state_.files[f].longLines.back().next = at;
+                for (int f = 0; f < 2; ++f) {
+                    const std::uint64_t at = start + shift[f];
+                    if (next >= nextIndexLine_[f] || at >= nextIndexOffset_[f]) {
+                        state_.files[f].index.push_back({next, at});
+                        nextIndexLine_[f] = next + shared_.options.sizes.indexLines;
+                        nextIndexOffset_[f] =
+                            at + std::min(shared_.options.sizes.indexBytes, kMostIndexBytes);
+                    }
+                    if (afterLong_[f] == next) {
+                        state_.files[f].longLines.back().next = at;
+                    }
                 }
+                // A line that may be the longest in characters, or any under the display limits.
+                if (utf8 && (characters.limits ||
+                             length > std::min(characters.longest[0], characters.longest[1]))) {
+                    const std::uint64_t count = countUtf8Characters(line, length);
+                    characters.add({Line{true}, Line{true}}, {count, count, 0, 0});
+                }
+                if (tallies_[kWindows1252].limits) {
+                    tallies_[kWindows1252].limits->add(true, length, true, length);
+                }
+                setBounds(next + 1);
             }
             ++breaks[std::size_t(ending)];
             last = ending;
             longest = std::max(longest, length);
-            // A line that may be the longest in characters, or any under the display limits.
-            if (utf8 && (characters.limits ||
-                         length > std::min(characters.longest[0], characters.longest[1]))) {
-                const std::uint64_t count = countUtf8Characters(line, length);
-                characters.add({Line{true}, Line{true}}, {count, count, 0, 0});
-            }
-            if (tallies_[kWindows1252].limits) {
-                tallies_[kWindows1252].limits->add(true, length, true, length);
-            }
             if (++next % kPairsBetweenProgress == 0) {
                 pace();
             }

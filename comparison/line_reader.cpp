@@ -200,18 +200,7 @@ void LineReader::readAheadLoop() {
         std::size_t size = 0;
         std::exception_ptr error;
         try {
-            // Read in parts that the observer sees while they are still in the cache.
-            while (size < capacity_) {
-                const std::size_t part = std::min(capacity_ - size, kObservedPart);
-                const std::size_t got = file_.readAt(offset + size, into + size, part);
-                if (observer_ && got > 0) {
-                    observer_(into + size, got);
-                }
-                size += got;
-                if (got < part) {
-                    break;
-                }
-            }
+            size = read(offset, into, capacity_);
         } catch (...) {
             error = std::current_exception();
         }
@@ -376,6 +365,24 @@ std::uint64_t LineReader::nextOf(unsigned char byte, Seen& seen, std::uint64_t f
     return seen.found;
 }
 
+// Reads up to `size` bytes at `offset` in parts that the observer sees while they are still in
+// the cache. Fewer only at the end of the file.
+std::size_t LineReader::read(std::uint64_t offset, unsigned char* into, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const std::size_t part = std::min(size - done, kObservedPart);
+        const std::size_t got = file_.readAt(offset + done, into + done, part);
+        if (observer_ && got > 0) {
+            observer_(into + done, got);
+        }
+        done += got;
+        if (got < part) {
+            break;
+        }
+    }
+    return done;
+}
+
 bool LineReader::cannotCarry() const {
     return ahead_ ? end_ - pos_ > carry_ : pos_ == 0 && end_ == capacity_;
 }
@@ -397,13 +404,10 @@ bool LineReader::fill() {
     }
     const std::size_t want = std::min(capacity_ - end_, readSize_);
     readSize_ = std::min(capacity_, readSize_ * 2);
-    const std::size_t got = file_.readAt(base_ + end_, buffer_ + end_, want);
+    const std::size_t got = read(base_ + end_, buffer_ + end_, want);
     if (got == 0) {
         eof_ = true;
         return false;
-    }
-    if (observer_) {
-        observer_(buffer_ + end_, got);
     }
     end_ += got;
     return true;

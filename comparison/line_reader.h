@@ -145,6 +145,7 @@ private:
     bool cannotCarry() const;
     bool fill();
     bool fillAhead();
+    std::size_t read(std::uint64_t offset, unsigned char* into, std::size_t size);
     void readAheadLoop();
 
     const SourceFile& file_;
