@@ -132,7 +132,8 @@ public:
     Part(Shared& shared, FileComparison::State& state, bool first);
 
     // A reader of file `f` from `offset` on that tells this part what it reads, reading ahead on
-    // a thread of its own or not; the bytes before `observed` were seen already.
+    // a thread of its own or not; started again before bytes this part has seen, it passes over
+    // them.
     std::unique_ptr<LineReader> reader(int f, std::uint64_t offset, bool ahead);
     enum class Stop { End, Until, OutOfStep };
     // Compares line pairs from pair k on until both files end, file 1's reader reaches byte

@@ -20,6 +20,9 @@ using parvane::LinePairSlice;
 constexpr std::string_view kPrefix1 = "  fichero 1: ";
 constexpr std::string_view kPrefix2 = "  fichero 2: ";
 constexpr std::size_t kPrefixWidth = kPrefix1.size();
+// The blanks in front of a row of marks.
+constexpr char kIndent[] = "             ";
+static_assert(sizeof(kIndent) - 1 == kPrefixWidth);
 constexpr std::size_t kTabStop = 8;
 // Differing line pairs read from the source at a time.
 constexpr std::uint64_t kBatchPairs = 256;
@@ -201,7 +204,11 @@ void showLine(std::u32string_view line, std::uint64_t start, const std::vector<M
         previous = c;
     }
     endCluster();
-    markers.erase(markers.find_last_not_of(" \t") + 1);
+    std::size_t end = markers.size();
+    while (end > 0 && (markers[end - 1] == ' ' || markers[end - 1] == '\t')) {
+        --end;
+    }
+    markers.resize(end);
 }
 
 // Writes one file's rows for a part of its line: the characters, then the markers if any; what
@@ -209,8 +216,10 @@ void showLine(std::u32string_view line, std::uint64_t start, const std::vector<M
 void writeRows(ReportOutput& out, std::string_view prefix, std::u32string_view line,
                std::uint64_t start, const std::vector<ColumnRun>& runs,
                const std::vector<ColumnRun>& leftOut) {
-    std::string text;
-    std::string markers;
+    // Kept from one row to the next, so that their room is made once.
+    thread_local std::string text, markers;
+    text.clear();
+    markers.clear();
     char marksPrefix = 0;
     showLine(line, start, marked(runs, leftOut), text, markers, marksPrefix);
     if (text.empty()) {
@@ -218,10 +227,11 @@ void writeRows(ReportOutput& out, std::string_view prefix, std::u32string_view l
     } else {
         out << prefix << text << "\n";
     }
+    const std::string_view indent(kIndent);
     if (marksPrefix != 0) {
-        out << std::string(kPrefixWidth - 1, ' ') << std::string(1, marksPrefix) << markers << "\n";
+        out << indent.substr(1) << std::string_view(&marksPrefix, 1) << markers << "\n";
     } else if (!markers.empty()) {
-        out << std::string(kPrefixWidth, ' ') << markers << "\n";
+        out << indent << markers << "\n";
     }
 }
 
