@@ -242,7 +242,9 @@ std::uint64_t sliceLine(LineBytes& bytes, Decoding decoding, std::uint64_t first
             while (run < most && window[run] < 0x80) {
                 ++run;
             }
-            text.append(window.begin(), window.begin() + static_cast<std::ptrdiff_t>(run));
+            const std::size_t at = text.size();
+            text.resize(at + run);
+            std::copy_n(window.data(), run, text.data() + at);
             column += run;
             bytes.consume(run);
             continue;
