@@ -76,6 +76,14 @@ void FieldTally::add(const RecordType* type, const std::vector<FieldRun>& runs) 
     outsideFields_ += outside ? 1 : 0;
 }
 
+void FieldTally::add(const FieldTally& other) {
+    for (const auto& [field, lines] : other.counts_) {
+        counts_[field] += lines;
+    }
+    outsideFields_ += other.outsideFields_;
+    untyped_ += other.untyped_;
+}
+
 std::vector<FieldCount> FieldTally::fields() const {
     std::vector<FieldCount> fields;
     for (const RecordType& type : layout_->types()) {

@@ -37,6 +37,8 @@ public:
     // Counts one differing line pair of `type` (none: of no type) whose differing columns fall
     // in `runs` (FieldFinder::found()).
     void add(const RecordType* type, const std::vector<FieldRun>& runs);
+    // Adds the lines `other`, a tally of the same layout, counted.
+    void add(const FieldTally& other);
 
     // The fields that differ in any line, in the layout's order, each with its count.
     std::vector<FieldCount> fields() const;

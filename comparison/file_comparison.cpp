@@ -192,6 +192,13 @@ std::uint64_t FileComparison::differingLinesBefore(std::uint64_t line) const {
                                       lines.begin());
 }
 
+std::optional<std::uint64_t> FileComparison::differingLine(std::uint64_t index) const {
+    if (index >= state_->differing.size()) {
+        return std::nullopt;
+    }
+    return state_->differing[static_cast<std::size_t>(index)];
+}
+
 std::vector<LinePairSlice> FileComparison::linePairs(std::uint64_t first, std::uint64_t count,
                                                      std::uint64_t firstColumn,
                                                      std::uint64_t maxColumns) const {
@@ -279,6 +286,7 @@ std::vector<LinePairSlice> FileComparison::differingPairs(std::uint64_t fromLine
     const auto first = static_cast<std::size_t>(begin - lines.begin());
     const std::size_t count =
         static_cast<std::size_t>(std::min<std::uint64_t>(maxPairs, lines.size() - first));
+    slices.reserve(count);
     const ReadSizes& sizes = state_->sizes;
 
     // A file is opened once the first of its lines is wanted; a reader starts with a read that

@@ -135,6 +135,8 @@ public:
     std::optional<std::uint64_t> lastDifferingLine() const;
     // How many differing line pairs come before `line` (so a differing line's index, from 0).
     std::uint64_t differingLinesBefore(std::uint64_t line) const;
+    // The differing line pair of index `index` (from 0), if any.
+    std::optional<std::uint64_t> differingLine(std::uint64_t index) const;
 
     // `count` line pairs from `first` on (fewer at the end), each from column `firstColumn` on,
     // at most `maxColumns` columns of each line. Reading starts at the nearest line start known

@@ -10,9 +10,6 @@ namespace {
 
 using parvane::ColumnRun;
 
-// Differing line pairs read from the source at a time.
-constexpr std::uint64_t kBatchPairs = 256;
-
 // Writes one file's side of a line pair: {"length": N, "columns": [[a, b], ...]} or null.
 void writeSide(ReportOutput& out, const parvane::FileComparison& comparison,
                const parvane::LinePairSlice& pair, int file) {
@@ -156,31 +153,22 @@ void ReportJsonWriter::write(ReportOutput& out, const parvane::FileComparison& s
     showLeftOut = showLeftOut && totals.leftOutLines > 0;
     const std::uint64_t all = totals.differingLines + (showLeftOut ? totals.leftOutLines : 0);
     const std::uint64_t limit = std::min(all, maxLines.value_or(all));
-    std::uint64_t shown = 0;
-    std::uint64_t from = 0; // where the next batch starts
-    while (shown < limit) {
-        const std::vector<parvane::LinePairSlice> batch =
-            showLeftOut
-                ? report_pairs::pairsWithLeftOut(source, from, limit - shown)
-                : report_pairs::reportedPairs(source, from, std::min(kBatchPairs, limit - shown));
-        if (batch.empty()) {
-            break;
-        }
-        for (const parvane::LinePairSlice& pair : batch) {
-            out << (shown == 0 ? "\n" : ",\n") << "    {\"line\": " << pair.line + 1
-                << ", \"file1\": ";
-            writeSide(out, source, pair, 1);
-            out << ", \"file2\": ";
-            writeSide(out, source, pair, 2);
-            out << ", \"cut\": " << (report_pairs::isCut(pair) ? "true" : "false");
-            if (layout) {
-                writeFields(out, source, *layout, pair);
-            }
-            out << "}";
-            ++shown;
-        }
-        from = batch.back().line + 1;
-    }
+    const std::uint64_t shown =
+        report_pairs::writePairs(out, source, showLeftOut, limit, layout, nullptr,
+                                 [&](ReportOutput& into, parvane::LinePairSlice& pair,
+                                     std::uint64_t index, parvane::FieldTally*) {
+                                     into << (index == 0 ? "\n" : ",\n")
+                                          << "    {\"line\": " << pair.line + 1 << ", \"file1\": ";
+                                     writeSide(into, source, pair, 1);
+                                     into << ", \"file2\": ";
+                                     writeSide(into, source, pair, 2);
+                                     into << ", \"cut\": "
+                                          << (report_pairs::isCut(pair) ? "true" : "false");
+                                     if (layout) {
+                                         writeFields(into, source, *layout, pair);
+                                     }
+                                     into << "}";
+                                 });
     out << (shown == 0 ? "],\n" : "\n  ],\n");
     out << "  \"shownLines\": " << shown << ",\n";
     out << "  \"truncated\": " << (shown < all ? "true" : "false");

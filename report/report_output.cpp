@@ -10,7 +10,7 @@ ReportOutput::ReportOutput(std::FILE* stream, std::string name)
 
 ReportOutput& ReportOutput::operator<<(std::string_view text) {
     buffer_ += text;
-    if (buffer_.size() >= kBlock) {
+    if (stream_ != nullptr && buffer_.size() >= kBlock) {
         push();
     }
     return *this;
@@ -23,6 +23,9 @@ ReportOutput& ReportOutput::operator<<(std::uint64_t number) {
 }
 
 void ReportOutput::flush() {
+    if (stream_ == nullptr) {
+        return;
+    }
     push();
     errno = 0;
     if (std::fflush(stream_) != 0) {

@@ -24,6 +24,8 @@ class ReportOutput {
 public:
     // `name` names the output in messages, e.g. "la salida estándar" or «informe.html».
     ReportOutput(std::FILE* stream, std::string name);
+    // An output that keeps what is written, in text().
+    ReportOutput() = default;
     ReportOutput(const ReportOutput&) = delete;
     ReportOutput& operator=(const ReportOutput&) = delete;
 
@@ -32,6 +34,8 @@ public:
 
     // Hands everything written so far to the stream and flushes it.
     void flush();
+    // What an output without a stream holds.
+    const std::string& text() const { return buffer_; }
 
     // The Spanish reason for the write error `error` (an errno value).
     static std::string reason(int error);
@@ -42,7 +46,7 @@ private:
 
     static constexpr std::size_t kBlock = 64 * 1024;
 
-    std::FILE* stream_;
+    std::FILE* stream_ = nullptr;
     std::string name_;
     std::string buffer_;
 };

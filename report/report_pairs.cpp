@@ -1,6 +1,9 @@
 #include "report/report_pairs.h"
 
 #include <algorithm>
+#include <exception>
+#include <optional>
+#include <thread>
 
 namespace report_pairs {
 
@@ -10,6 +13,104 @@ using parvane::LinePairSlice;
 std::vector<LinePairSlice> reportedPairs(const parvane::FileComparison& comparison,
                                          std::uint64_t fromLine, std::uint64_t maxPairs) {
     return comparison.differingPairs(fromLine, maxPairs, kMaxReportedColumns);
+}
+
+namespace {
+
+// Differing line pairs read at a time.
+constexpr std::uint64_t kBatchPairs = 256;
+// Differing line pairs in a chunk, and the most bytes a chunk written into memory holds: past
+// them it ends early.
+constexpr std::uint64_t kChunkPairs = 4096;
+constexpr std::size_t kChunkBytes = std::size_t{16} << 20;
+
+// Writes the differing pairs of index `first` on, up to `end`, or until `out` holds `mostBytes`.
+// Returns the index of the first pair not written.
+std::uint64_t writeChunk(ReportOutput& out, const parvane::FileComparison& comparison,
+                         std::uint64_t first, std::uint64_t end, std::size_t mostBytes,
+                         parvane::FieldTally* tally, const WritePair& write) {
+    std::uint64_t index = first;
+    std::uint64_t from = comparison.differingLine(first).value_or(UINT64_MAX);
+    while (index < end && out.text().size() < mostBytes) {
+        std::vector<LinePairSlice> batch =
+            reportedPairs(comparison, from, std::min(kBatchPairs, end - index));
+        if (batch.empty()) {
+            break;
+        }
+        for (LinePairSlice& pair : batch) {
+            write(out, pair, index++, tally);
+        }
+        from = batch.back().line + 1;
+    }
+    return index;
+}
+
+} // namespace
+
+std::uint64_t writePairs(ReportOutput& out, const parvane::FileComparison& comparison,
+                         bool withLeftOut, std::uint64_t limit, const parvane::RecordLayout* layout,
+                         parvane::FieldTally* tally, const WritePair& write) {
+    if (withLeftOut) {
+        std::uint64_t shown = 0;
+        for (std::uint64_t from = 0; shown < limit;) {
+            std::vector<LinePairSlice> batch = pairsWithLeftOut(comparison, from, limit - shown);
+            if (batch.empty()) {
+                break;
+            }
+            for (LinePairSlice& pair : batch) {
+                write(out, pair, shown++, tally);
+            }
+            from = batch.back().line + 1;
+        }
+        return shown;
+    }
+    const std::uint64_t count = std::min(limit, comparison.differingLineCount());
+    std::uint64_t first = 0;
+    while (first < count) {
+        const std::uint64_t middle = std::min(count, first + kChunkPairs);
+        const std::uint64_t end = std::min(count, middle + kChunkPairs);
+        ReportOutput later;
+        std::optional<parvane::FieldTally> laterTally;
+        if (tally != nullptr && layout != nullptr) {
+            laterTally.emplace(*layout);
+        }
+        std::uint64_t reached = middle;
+        std::exception_ptr error;
+        std::thread thread;
+        if (middle < end) {
+            thread = std::thread([&] {
+                try {
+                    reached = writeChunk(later, comparison, middle, end, kChunkBytes,
+                                         laterTally ? &*laterTally : nullptr, write);
+                } catch (...) {
+                    error = std::current_exception();
+                }
+            });
+        }
+        try {
+            first = writeChunk(out, comparison, first, middle, SIZE_MAX, tally, write);
+        } catch (...) {
+            if (thread.joinable()) {
+                thread.join();
+            }
+            throw;
+        }
+        if (thread.joinable()) {
+            thread.join();
+        }
+        if (first < middle) {
+            break; // the pairs ended early
+        }
+        if (error) {
+            std::rethrow_exception(error);
+        }
+        out << later.text();
+        if (laterTally) {
+            tally->add(*laterTally);
+        }
+        first = reached;
+    }
+    return first;
 }
 
 bool counts(const parvane::FileComparison& comparison, const LinePairSlice& pair) {

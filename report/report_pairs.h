@@ -5,7 +5,9 @@
 // read once per batch, not once per line; and every run of differing columns of a pair, past
 // that cut too.
 
+#include "comparison/field_tally.h"
 #include "comparison/file_comparison.h"
+#include "report/report_output.h"
 
 #include <cstdint>
 #include <functional>
@@ -33,6 +35,21 @@ bool counts(const parvane::FileComparison& comparison, const parvane::LinePairSl
 std::vector<parvane::LinePairSlice> pairsWithLeftOut(const parvane::FileComparison& comparison,
                                                      std::uint64_t fromLine,
                                                      std::uint64_t maxPairs);
+
+// Writes pair `index` (from 0) of those a report lists into `out`, counting its fields in `tally`
+// when there is one.
+using WritePair = std::function<void(ReportOutput& out, parvane::LinePairSlice& pair,
+                                     std::uint64_t index, parvane::FieldTally* tally)>;
+
+// Calls `write` for each of the first `limit` line pairs that differ (`withLeftOut`: in anything,
+// as pairsWithLeftOut() finds them), in order, and returns how many there were. Reading them
+// back costs about as much as writing them: the differing pairs go a chunk at a time, two chunks
+// at once, the later one written on a thread of its own into memory (with a tally of its own,
+// added to `tally`, of `layout`) and then handed to `out`. Errors reach the caller in the order
+// the pairs are listed.
+std::uint64_t writePairs(ReportOutput& out, const parvane::FileComparison& comparison,
+                         bool withLeftOut, std::uint64_t limit, const parvane::RecordLayout* layout,
+                         parvane::FieldTally* tally, const WritePair& write);
 
 // Calls `visit` with every run of differing columns of `pair` in file `file` (1 or 2; 0 for both
 // files together), in increasing order, over the whole line: for a cut pair they are read again

@@ -24,8 +24,6 @@ constexpr std::size_t kPrefixWidth = kPrefix1.size();
 constexpr char kIndent[] = "             ";
 static_assert(sizeof(kIndent) - 1 == kPrefixWidth);
 constexpr std::size_t kTabStop = 8;
-// Differing line pairs read from the source at a time.
-constexpr std::uint64_t kBatchPairs = 256;
 
 // The union of two increasing lists of runs, increasing.
 // Writes "columna 4" or "columnas 3-5, 9" for every differing run of `pair`, both files together.
@@ -463,27 +461,16 @@ void ReportTextWriter::write(ReportOutput& out, const parvane::FileComparison& s
     if (layout && limit == all) {
         tally.emplace(*layout);
     }
-    std::uint64_t shown = 0;
-    std::uint64_t from = 0; // where the next batch starts
-    while (shown < limit) {
-        std::vector<LinePairSlice> batch =
-            showLeftOut
-                ? report_pairs::pairsWithLeftOut(source, from, limit - shown)
-                : report_pairs::reportedPairs(source, from, std::min(kBatchPairs, limit - shown));
-        if (batch.empty()) {
-            break;
-        }
-        for (LinePairSlice& pair : batch) {
+    const std::uint64_t shown = report_pairs::writePairs(
+        out, source, showLeftOut, limit, layout, tally ? &*tally : nullptr,
+        [&](ReportOutput& into, LinePairSlice& pair, std::uint64_t, parvane::FieldTally* counted) {
             if (!showLeftOut) {
                 pair.leftOut1.clear();
                 pair.leftOut2.clear();
             }
-            writeLinePair(out, source, pair, layout, tally ? &*tally : nullptr);
-            out << "\n";
-        }
-        shown += batch.size();
-        from = batch.back().line + 1;
-    }
+            writeLinePair(into, source, pair, layout, counted);
+            into << "\n";
+        });
     if (shown < all) {
         writeShownPart(out, shown, all);
     }
