@@ -16,12 +16,18 @@
 #include <exception>
 #include <thread>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace {
 
 // How often the window shows how far the pass has gone.
 constexpr int kPollMs = 30;
 constexpr int kSteps = 1000;
 constexpr int kWidestName = 560; // pixels
+// The pass's threads give way to the window's when the cores are busy: the nice value they run
+// with, above the window's 0.
+constexpr int kPassNice = 5;
 
 QString shownName(const std::filesystem::path& file) {
     return QString::fromStdString(parvane::printable(file.native()));
@@ -46,6 +52,8 @@ ComparisonProgress::run(QWidget* parent, const std::filesystem::path& file1,
     Shared shared;
     QEventLoop loop;
     std::thread pass([&shared, &file1, &file2, &prelude, &decodings, &rules, &loop] {
+        // The threads the pass starts take this thread's nice value.
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), kPassNice);
         try {
             if (prelude) {
                 prelude([&shared] { return shared.cancelled.load(); });
