@@ -24,16 +24,24 @@ constexpr std::uint64_t kBatchPairs = 256;
 constexpr std::uint64_t kChunkPairs = 4096;
 constexpr std::size_t kChunkBytes = std::size_t{16} << 20;
 
-// Writes the differing pairs of index `first` on, up to `end`, or until `out` holds `mostBytes`.
-// Returns the index of the first pair not written.
+// Reads at most `count` of the pairs listed from line `from` on.
+using ReadPairs = std::vector<LinePairSlice> (*)(const parvane::FileComparison& comparison,
+                                                 std::uint64_t from, std::uint64_t count);
+
+std::vector<LinePairSlice> readBatch(const parvane::FileComparison& comparison, std::uint64_t from,
+                                     std::uint64_t count) {
+    return reportedPairs(comparison, from, std::min(kBatchPairs, count));
+}
+
+// Writes the pairs listed from line `from` on, pair `first` of the list, up to pair `end`, or
+// until `out` holds `mostBytes`. Returns the index of the first pair not written.
 std::uint64_t writeChunk(ReportOutput& out, const parvane::FileComparison& comparison,
-                         std::uint64_t first, std::uint64_t end, std::size_t mostBytes,
-                         parvane::FieldTally* tally, const WritePair& write) {
+                         ReadPairs read, std::uint64_t from, std::uint64_t first, std::uint64_t end,
+                         std::size_t mostBytes, parvane::FieldTally* tally,
+                         const WritePair& write) {
     std::uint64_t index = first;
-    std::uint64_t from = comparison.differingLine(first).value_or(UINT64_MAX);
     while (index < end && out.text().size() < mostBytes) {
-        std::vector<LinePairSlice> batch =
-            reportedPairs(comparison, from, std::min(kBatchPairs, end - index));
+        std::vector<LinePairSlice> batch = read(comparison, from, end - index);
         if (batch.empty()) {
             break;
         }
@@ -51,18 +59,8 @@ std::uint64_t writePairs(ReportOutput& out, const parvane::FileComparison& compa
                          bool withLeftOut, std::uint64_t limit, const parvane::RecordLayout* layout,
                          parvane::FieldTally* tally, const WritePair& write) {
     if (withLeftOut) {
-        std::uint64_t shown = 0;
-        for (std::uint64_t from = 0; shown < limit;) {
-            std::vector<LinePairSlice> batch = pairsWithLeftOut(comparison, from, limit - shown);
-            if (batch.empty()) {
-                break;
-            }
-            for (LinePairSlice& pair : batch) {
-                write(out, pair, shown++, tally);
-            }
-            from = batch.back().line + 1;
-        }
-        return shown;
+        // Found by reading every line pair, one chunk at a time.
+        return writeChunk(out, comparison, pairsWithLeftOut, 0, 0, limit, SIZE_MAX, tally, write);
     }
     const std::uint64_t count = std::min(limit, comparison.differingLineCount());
     std::uint64_t first = 0;
@@ -80,15 +78,19 @@ std::uint64_t writePairs(ReportOutput& out, const parvane::FileComparison& compa
         if (middle < end) {
             thread = std::thread([&] {
                 try {
-                    reached = writeChunk(later, comparison, middle, end, kChunkBytes,
-                                         laterTally ? &*laterTally : nullptr, write);
+                    reached =
+                        writeChunk(later, comparison, readBatch,
+                                   comparison.differingLine(middle).value_or(UINT64_MAX), middle,
+                                   end, kChunkBytes, laterTally ? &*laterTally : nullptr, write);
                 } catch (...) {
                     error = std::current_exception();
                 }
             });
         }
         try {
-            first = writeChunk(out, comparison, first, middle, SIZE_MAX, tally, write);
+            first = writeChunk(out, comparison, readBatch,
+                               comparison.differingLine(first).value_or(UINT64_MAX), first, middle,
+                               SIZE_MAX, tally, write);
         } catch (...) {
             if (thread.joinable()) {
                 thread.join();
