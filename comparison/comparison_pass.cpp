@@ -87,6 +87,15 @@ struct Tally {
             limits->add(lines[0].present, counts.length1, lines[1].present, counts.length2);
         }
     }
+    // What a later half counted (compared without limits).
+    void add(const Tally& later) {
+        for (int f = 0; f < 2; ++f) {
+            differing[f] += later.differing[f];
+            longest[f] = std::max(longest[f], later.longest[f]);
+            leftOut[f] += later.leftOut[f];
+        }
+        leftOutLines += later.leftOutLines;
+    }
 };
 
 // What the parts of a pass share: the files, what was asked, and what is known of both before
@@ -131,10 +140,10 @@ public:
     // The first part reports progress; a later half stops when told to.
     Part(Shared& shared, FileComparison::State& state, bool first);
 
-    // A reader of file `f` from `offset` on that tells this part what it reads, reading ahead on
-    // a thread of its own or not; started again before bytes this part has seen, it passes over
-    // them.
-    std::unique_ptr<LineReader> reader(int f, std::uint64_t offset, bool ahead);
+    // A reader of file `f` from `offset` on that tells this part what it reads; started again
+    // before bytes this part has seen, it passes over them. With `mayReadAhead`, one that has more
+    // than a few pieces to read reads ahead on a thread of its own.
+    std::unique_ptr<LineReader> reader(int f, std::uint64_t offset, bool mayReadAhead);
     enum class Stop { End, Until, OutOfStep };
     // Compares line pairs from pair k on until both files end, file 1's reader reaches byte
     // `until` (a line start), or, with `inStep`, a line pair ends at different offsets in the
@@ -150,6 +159,7 @@ private:
     void tick();
     void observe(int f, const unsigned char* bytes, std::size_t size);
     void record(int f, std::uint64_t k, const Line& line);
+    void noteStart(int f, std::uint64_t k, std::uint64_t start);
     // The rare paths stay out of the loop over the lines, which then keeps a small frame.
     [[gnu::noinline]] LongLine noteLongLine(int f, std::uint64_t k, const Line& line);
     [[gnu::noinline]] PairCounts countDiffering(const std::array<Line, 2>& lines,
@@ -231,12 +241,9 @@ std::unique_ptr<FileComparison::State> Pass::run() {
     if (const std::optional<std::uint64_t> at = halfway()) {
         compareInHalves(first, *at);
     } else {
-        // Files of more than a few pieces are read ahead, each on a thread of its own, while the
-        // lines already read are compared.
-        Readers readers;
-        for (int f = 0; f < 2; ++f) {
-            readers[f] = first.reader(f, 0, shared_.sizeOf(f) > 4 * shared_.options.sizes.pass);
-        }
+        // Large files are read ahead, each on a thread of its own, while the lines already read
+        // are compared.
+        Readers readers{first.reader(0, 0, true), first.reader(1, 0, true)};
         std::uint64_t k = 0;
         first.compareLines(readers, k);
     }
@@ -314,7 +321,6 @@ std::optional<std::uint64_t> Pass::halfway() const {
 // the lines before are in step and the halves are joined; once a line pair of the first half
 // ends at different offsets in the two files, `first` goes on alone.
 void Pass::compareInHalves(Part& first, std::uint64_t at) {
-    const ComparisonOptions& options = shared_.options;
     FileComparison::State laterState;
     Part later(shared_, laterState, false);
     std::exception_ptr laterError;
@@ -359,8 +365,7 @@ void Pass::compareInHalves(Part& first, std::uint64_t at) {
     }
     // Not in step: the first part goes on alone, reading ahead.
     for (int f = 0; f < 2; ++f) {
-        const std::uint64_t offset = readers[f]->position();
-        readers[f] = first.reader(f, offset, shared_.sizeOf(f) - offset > 4 * options.sizes.pass);
+        readers[f] = first.reader(f, readers[f]->position(), true);
     }
     first.compareLines(readers, k);
 }
@@ -381,7 +386,7 @@ Part::Part(Shared& shared, FileComparison::State& state, bool first)
     }
 }
 
-std::unique_ptr<LineReader> Part::reader(int f, std::uint64_t offset, bool ahead) {
+std::unique_ptr<LineReader> Part::reader(int f, std::uint64_t offset, bool mayReadAhead) {
     // A reader that starts again before the bytes seen passes over them.
     unseen_[f] = observed_[f] > offset ? observed_[f] - offset : 0;
     observed_[f] = std::max(observed_[f], offset);
@@ -390,6 +395,8 @@ std::unique_ptr<LineReader> Part::reader(int f, std::uint64_t offset, bool ahead
     };
     const SourceFile& source = shared_.sources[f];
     const std::size_t capacity = shared_.options.sizes.pass;
+    const std::uint64_t size = shared_.sizeOf(f);
+    const bool ahead = mayReadAhead && size > offset && size - offset > 4 * std::uint64_t{capacity};
     // One that does not read ahead starts with small reads, which grow: halves that are soon
     // found not in step have read little.
     constexpr std::size_t kFirstRead = std::size_t{64} << 10;
@@ -478,14 +485,7 @@ void Part::join(Part& later, std::uint64_t first, std::uint64_t at) {
     }
     laterValid_ = {later.validators_[0].valid(), later.validators_[1].valid()};
     for (std::size_t d = 0; d < tallies_.size(); ++d) {
-        Tally& tally = tallies_[d];
-        const Tally& other = later.tallies_[d];
-        for (int f = 0; f < 2; ++f) {
-            tally.differing[f] += other.differing[f];
-            tally.longest[f] = std::max(tally.longest[f], other.longest[f]);
-            tally.leftOut[f] += other.leftOut[f];
-        }
-        tally.leftOutLines += other.leftOutLines;
+        tallies_[d].add(later.tallies_[d]);
     }
     // The later half's first stretch of differing pairs may go on one of the first part's.
     auto starts = theirs.differingStarts.begin();
@@ -584,19 +584,25 @@ void Part::record(int f, std::uint64_t k, const Line& line) {
     if (k == 0) {
         first_[f] = line;
     }
-    if (afterLong_[f] == k) {
-        file.longLines.back().next = line.start;
-    }
+    noteStart(f, k, line.start);
     // Line 0 after a byte-order mark starts elsewhere under each decoding: it is not noted.
     if (line.length >= longLineBytes_ && !(k == 0 && shared_.byteOrderMark[f])) {
         file.longLines.push_back(noteLongLine(f, k, line));
         afterLong_[f] = k + 1;
     }
-    if (k >= nextIndexLine_[f] || line.start >= nextIndexOffset_[f]) {
-        file.index.push_back({k, line.start});
+}
+
+// Where line k of file `f` starts, for its index entry if it is due and for the long line
+// before it, if any.
+void Part::noteStart(int f, std::uint64_t k, std::uint64_t start) {
+    FileRecord& file = state_.files[f];
+    if (afterLong_[f] == k) {
+        file.longLines.back().next = start;
+    }
+    if (k >= nextIndexLine_[f] || start >= nextIndexOffset_[f]) {
+        file.index.push_back({k, start});
         nextIndexLine_[f] = k + shared_.options.sizes.indexLines;
-        nextIndexOffset_[f] =
-            line.start + std::min(shared_.options.sizes.indexBytes, kMostIndexBytes);
+        nextIndexOffset_[f] = start + std::min(shared_.options.sizes.indexBytes, kMostIndexBytes);
     }
 }
 
@@ -692,16 +698,7 @@ std::uint64_t Part::takeEqualStretch(LineReader& reader1, LineReader& reader2, s
                     return false; // noted the usual way
                 }
                 for (int f = 0; f < 2; ++f) {
-                    const std::uint64_t at = start + shift[f];
-                    if (next >= nextIndexLine_[f] || at >= nextIndexOffset_[f]) {
-                        state_.files[f].index.push_back({next, at});
-                        nextIndexLine_[f] = next + shared_.options.sizes.indexLines;
-                        nextIndexOffset_[f] =
-                            at + std::min(shared_.options.sizes.indexBytes, kMostIndexBytes);
-                    }
-                    if (afterLong_[f] == next) {
-                        state_.files[f].longLines.back().next = at;
-                    }
+                    noteStart(f, next, start + shift[f]);
                 }
                 // A line that may be the longest in characters, or any under the display limits.
                 if (utf8 && (characters.limits ||
@@ -741,7 +738,7 @@ std::uint64_t Part::takeEqualStretch(LineReader& reader1, LineReader& reader2, s
 }
 
 bool isAscii(const unsigned char* bytes, std::size_t size) {
-    return std::all_of(bytes, bytes + size, [](unsigned char byte) { return byte < 0x80; });
+    return Utf8Validator::asciiPrefix(bytes, size) == size;
 }
 
 // Whether each line is missing, or in the buffers and all ASCII: then its bytes are the same

@@ -1,5 +1,7 @@
 #include "comparison/line_pair_walk.h"
 
+#include "comparison/utf8_validator.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -163,21 +165,6 @@ PairCounts countUnlike(LineBytes& a, LineBytes& b, Decodings decodings) {
     return {common + rest1, common + rest2, mismatches + rest1, mismatches + rest2};
 }
 
-// How many of the `size` bytes at `bytes` are ASCII from the first on, looked at eight at a time.
-std::size_t asciiRun(const unsigned char* bytes, std::size_t size) {
-    std::size_t run = 0;
-    for (std::uint64_t word = 0; run + 8 <= size; run += 8) {
-        std::memcpy(&word, bytes + run, sizeof word);
-        if ((word & 0x8080808080808080ULL) != 0) {
-            break;
-        }
-    }
-    while (run < size && bytes[run] < 0x80) {
-        ++run;
-    }
-    return run;
-}
-
 } // namespace
 
 std::uint64_t countUtf8Characters(const unsigned char* bytes, std::size_t size) {
@@ -262,7 +249,7 @@ std::uint64_t sliceLine(LineBytes& bytes, Decoding decoding, std::uint64_t first
             // A run of ASCII in the slice: a character per byte.
             const std::size_t most =
                 static_cast<std::size_t>(std::min<std::uint64_t>(window.size(), stop - column));
-            const std::size_t run = asciiRun(window.data(), most);
+            const std::size_t run = Utf8Validator::asciiPrefix(window.data(), most);
             const std::size_t at = text.size();
             text.resize(at + run);
             std::copy_n(window.data(), run, text.data() + at);

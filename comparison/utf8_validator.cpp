@@ -38,7 +38,7 @@ constexpr Lead leadOf(unsigned char byte) {
 
 // Where the run of ASCII bytes from `i` ends, looked at 64 bytes at a time (past its end the
 // bytes are looked at one by one by the caller).
-std::size_t asciiPrefix(const unsigned char* bytes, std::size_t i, std::size_t size) {
+std::size_t asciiBlocksPortable(const unsigned char* bytes, std::size_t i, std::size_t size) {
     while (i + 64 <= size) {
 #if defined(__SSE2__)
         __m128i any = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
@@ -67,7 +67,7 @@ std::size_t asciiPrefix(const unsigned char* bytes, std::size_t i, std::size_t s
 
 #if PARVANE_AVX2
 // The same 64 bytes at a time in two AVX2 registers, for the processors that have it.
-[[gnu::target("avx2")]] std::size_t asciiPrefixWide(const unsigned char* bytes, std::size_t i,
+[[gnu::target("avx2")]] std::size_t asciiBlocksWide(const unsigned char* bytes, std::size_t i,
                                                     std::size_t size) {
     while (i + 64 <= size) {
         const __m256i any =
@@ -82,7 +82,25 @@ std::size_t asciiPrefix(const unsigned char* bytes, std::size_t i, std::size_t s
 }
 #endif
 
+// Where the run of ASCII bytes from `i` ends, as far as whole blocks of 64 go.
+std::size_t asciiBlocks(const unsigned char* bytes, std::size_t i, std::size_t size) {
+#if PARVANE_AVX2
+    return processorHasAvx2() ? asciiBlocksWide(bytes, i, size)
+                              : asciiBlocksPortable(bytes, i, size);
+#else
+    return asciiBlocksPortable(bytes, i, size);
+#endif
+}
+
 } // namespace
+
+std::size_t Utf8Validator::asciiPrefix(const unsigned char* bytes, std::size_t size) {
+    std::size_t i = asciiBlocks(bytes, 0, size);
+    while (i < size && bytes[i] < 0x80) {
+        ++i;
+    }
+    return i;
+}
 
 void Utf8Validator::feed(const unsigned char* bytes, std::size_t size) {
     std::size_t i = 0;
@@ -96,11 +114,7 @@ void Utf8Validator::feed(const unsigned char* bytes, std::size_t size) {
             continue;
         }
         // Mostly ASCII: 64 bytes at a time while no byte has its high bit set.
-#if PARVANE_AVX2
-        i = processorHasAvx2() ? asciiPrefixWide(bytes, i, size) : asciiPrefix(bytes, i, size);
-#else
-        i = asciiPrefix(bytes, i, size);
-#endif
+        i = asciiBlocks(bytes, i, size);
         if (i >= size) {
             break;
         }

@@ -25,6 +25,8 @@ public:
     // The length in bytes of the well-formed sequence at the start of `bytes` (not empty), or 0
     // when it does not start with one.
     static std::size_t sequenceLength(std::string_view bytes);
+    // How many of the `size` bytes at `bytes` are ASCII from the first on.
+    static std::size_t asciiPrefix(const unsigned char* bytes, std::size_t size);
 
 private:
     bool valid_ = true;
