@@ -70,17 +70,22 @@ void NumberColumn::changeEvent(QEvent* event) {
 }
 
 void NumberColumn::showNumbers(std::uint64_t first, int count, std::optional<int> top) {
-    if (first == first_ && count == count_ && top == top_) {
+    const qreal topMargin = top ? qreal(*top) : document()->documentMargin();
+    const auto placeFirstLine = [this, topMargin] {
+        QTextFrameFormat frame = document()->rootFrame()->frameFormat();
+        if (frame.topMargin() != topMargin) {
+            frame.setTopMargin(topMargin);
+            document()->rootFrame()->setFrameFormat(frame);
+        }
+    };
+    top_ = top;
+    if (first == first_ && count == count_) {
+        placeFirstLine();
         return;
     }
     first_ = first;
     count_ = count;
-    top_ = top;
-    const QScopeGuard placeFirstLine([this, top] {
-        QTextFrameFormat frame = document()->rootFrame()->frameFormat();
-        frame.setTopMargin(top ? qreal(*top) : document()->documentMargin());
-        document()->rootFrame()->setFrameFormat(frame);
-    });
+    const QScopeGuard placeAfterNumbers(placeFirstLine);
     const std::uint64_t last = first + std::uint64_t(count) - 1;
     if (first == 1 && last < 100) {
         QString shown;

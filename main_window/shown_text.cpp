@@ -177,9 +177,10 @@ void ShownText::colour(QTextDocument* document, std::span<const OffsetRun> runs,
     };
     const int size = int(characters_.size());
     for (const OffsetRun& run : runs) {
-        for (int offset = std::max(run.first, 0); offset <= std::min(run.last, size - 1);
-             ++offset) {
-            const int at = documentPosition(offset);
+        const int end = std::min(run.last, size - 1);
+        int offset = std::max(run.first, 0);
+        for (int at = documentPosition(offset), next = 0; offset <= end; ++offset, at = next) {
+            next = documentPositions_[std::size_t(offset) + 1];
             if (!block.isValid() || at < blockStart || at > blockStart + textLength) {
                 finishBlock();
                 block = document->findBlock(at);
@@ -191,12 +192,13 @@ void ShownText::colour(QTextDocument* document, std::span<const OffsetRun> runs,
                             ranges.back().format.hasProperty(QTextFormat::BackgroundBrush);
             }
             const int column = at - blockStart;
-            const int units = documentPosition(offset + 1) - at; // two for a surrogate pair
+            const int units = next - at; // two for a surrogate pair
             if (column >= textLength || units <= 0) {
                 continue; // a line break: nothing is drawn for it
             }
             // A differing character that shows no ink gets a box.
-            const bool box = shown_character::drawsBlank(characters_[std::size_t(offset)]);
+            const char32_t c = characters_[std::size_t(offset)];
+            const bool box = (c <= U' ' || c >= 0x7F) && shown_character::drawsBlank(c);
             if (ranges.size() > kept && ranges.back().start + ranges.back().length == column &&
                 box == lastBoxed) {
                 ranges.back().length += units;
@@ -224,10 +226,12 @@ void ShownText::showDifferingStandIns(QTextDocument* document, std::span<const O
         for (int offset = std::max(run.first, 0); offset <= std::min(run.last, size - 1);
              ++offset) {
             const char32_t c = characters_[std::size_t(offset)];
-            const int was = documentPosition(offset);
-            if (c == U'\r' || c == U'\n') {
-                continue;
+            const shown_character::Kind kind = shown_character::kindOf(c);
+            if (kind == shown_character::Kind::Plain || kind == shown_character::Kind::Blank ||
+                kind == shown_character::Kind::Tab || c == U'\r' || c == U'\n') {
+                continue; // shown as it is, differing or not
             }
+            const int was = documentPosition(offset);
             QString standIn;
             QTextCharFormat format;
             if (!shown_character::drawnStandIn(c).isEmpty()) {
