@@ -41,7 +41,11 @@ NumberColumn::NumberColumn(QWidget* parent) : QTextEdit(parent) {
     setLineWrapMode(QTextEdit::NoWrap);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    document()->setDefaultTextOption(QTextOption(Qt::AlignHCenter));
+    // Centred and never wrapped: a shortened number wrapped after its ellipsis would push the
+    // numbers below it off their lines.
+    QTextOption centred(Qt::AlignHCenter);
+    centred.setWrapMode(QTextOption::NoWrap);
+    document()->setDefaultTextOption(centred);
     showNumbersFrom(1);
 }
 

@@ -11,6 +11,7 @@
 #include "main_window/selection_copy.h"
 #include "window_test_support.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -802,6 +803,17 @@ void BigViewsTest::numberColumnsKeepTheLastDigitsOfLongNumbers() {
     QVERIFY2(first.endsWith("567"), qPrintable(first));
     QVERIFY(QString("1234567").endsWith(first.mid(1)) || first == "1234567");
     QCOMPARE(column->document()->blockCount(), 51);
+    // Regression: a shortened number was wrapped after its ellipsis, and every number below it
+    // stood a line lower than the line it numbers.
+    for (const std::uint64_t from : {std::uint64_t(1234567), std::uint64_t(2000000)}) {
+        column->showNumbersFrom(from);
+        const QAbstractTextDocumentLayout* layout = column->document()->documentLayout();
+        const QTextBlock firstBlock = column->document()->firstBlock();
+        for (QTextBlock block = firstBlock; block.isValid(); block = block.next()) {
+            QCOMPARE(layout->blockBoundingRect(block).height(),
+                     layout->blockBoundingRect(firstBlock).height());
+        }
+    }
     column->showNumbersFrom(1);
     QCOMPARE(column->toPlainText(), NumberColumn::numbersText().replace("\r\n", "\n"));
 }
