@@ -3,7 +3,6 @@
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QResizeEvent>
-#include <QScopeGuard>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -75,28 +74,20 @@ void NumberColumn::changeEvent(QEvent* event) {
 
 void NumberColumn::showNumbers(std::uint64_t first, int count, std::optional<int> top) {
     const qreal topMargin = top ? qreal(*top) : document()->documentMargin();
-    const auto placeFirstLine = [this, topMargin] {
-        QTextFrameFormat frame = document()->rootFrame()->frameFormat();
-        if (frame.topMargin() != topMargin) {
-            frame.setTopMargin(topMargin);
-            document()->rootFrame()->setFrameFormat(frame);
-        }
-    };
     top_ = top;
     if (first == first_ && count == count_) {
-        placeFirstLine();
+        placeFirstLine(topMargin);
         return;
     }
     first_ = first;
     count_ = count;
-    const QScopeGuard placeAfterNumbers(placeFirstLine);
     const std::uint64_t last = first + std::uint64_t(count) - 1;
     if (first == 1 && last < 100) {
         QString shown;
         for (int n = 1; n <= count; ++n) {
             shown += QString::number(n) + u'\n';
         }
-        setPlainText(shown);
+        setNumbers(shown, {}, {}, topMargin);
         return;
     }
     // Numbers too wide for the part of the column that is seen get a smaller font, and, at its
@@ -133,13 +124,10 @@ void NumberColumn::showNumbers(std::uint64_t first, int count, std::optional<int
             shownMetrics.elidedText(QString::number(n), Qt::ElideLeft, std::max<qreal>(room, 1)) +
             u'\n';
     }
-    setPlainText(shown);
+    QTextCharFormat smaller;
+    QTextBlockFormat level;
     if (shownFont != font()) {
-        QTextCursor all(document());
-        all.select(QTextCursor::Document);
-        QTextCharFormat smaller;
         smaller.setFontPointSize(shownFont.pointSizeF());
-        all.mergeCharFormat(smaller);
         // Each number keeps the height of a line of the column's own font, as the view's lines
         // have it.
         QTextLayout sample(QStringLiteral("0"), font());
@@ -147,9 +135,31 @@ void NumberColumn::showNumbers(std::uint64_t first, int count, std::optional<int
         QTextLine line = sample.createLine();
         line.setLeadingIncluded(true);
         sample.endLayout();
-        QTextBlockFormat level;
         level.setLineHeight(line.height(), QTextBlockFormat::FixedHeight);
-        all.mergeBlockFormat(level);
+    }
+    setNumbers(shown, smaller, level, topMargin);
+}
+
+// One edit of the document, which is laid out once after it.
+void NumberColumn::setNumbers(const QString& shown, const QTextCharFormat& characters,
+                              const QTextBlockFormat& lines, qreal topMargin) {
+    QTextCursor all(document());
+    all.beginEditBlock();
+    all.select(QTextCursor::Document);
+    all.removeSelectedText();
+    all.setBlockFormat(lines);
+    all.setBlockCharFormat(characters);
+    all.insertText(shown, characters);
+    placeFirstLine(topMargin);
+    all.endEditBlock();
+    moveCursor(QTextCursor::Start); // the column's own caret, which the text pushed to the end
+}
+
+void NumberColumn::placeFirstLine(qreal topMargin) {
+    QTextFrameFormat frame = document()->rootFrame()->frameFormat();
+    if (frame.topMargin() != topMargin) {
+        frame.setTopMargin(topMargin);
+        document()->rootFrame()->setFrameFormat(frame);
     }
 }
 

@@ -41,6 +41,9 @@ private:
     // The numbers that the column's height holds, 50 at least.
     int fittingCount() const;
     void showNumbers(std::uint64_t first, int count, std::optional<int> top);
+    void setNumbers(const QString& shown, const QTextCharFormat& characters,
+                    const QTextBlockFormat& lines, qreal topMargin);
+    void placeFirstLine(qreal topMargin);
 
     std::uint64_t first_ = 0;
     int count_ = 0;
