@@ -197,8 +197,7 @@ void ShownText::colour(QTextDocument* document, std::span<const OffsetRun> runs,
                 continue; // a line break: nothing is drawn for it
             }
             // A differing character that shows no ink gets a box.
-            const char32_t c = characters_[std::size_t(offset)];
-            const bool box = (c <= U' ' || c >= 0x7F) && shown_character::drawsBlank(c);
+            const bool box = shown_character::drawsBlank(characters_[std::size_t(offset)]);
             if (ranges.size() > kept && ranges.back().start + ranges.back().length == column &&
                 box == lastBoxed) {
                 ranges.back().length += units;
